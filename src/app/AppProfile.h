@@ -1,0 +1,43 @@
+// The application's settings record: user settings from the settings store plus
+// the station database's connection string and password.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QSettings;
+
+class CAppProfile {
+public:
+    CAppProfile() = default;
+
+    // Fills every field from the store (organisation "Ombrel", application
+    // "Voluni_Viewer", group "Settings/Profile"); absent or unreadable values
+    // give the defaults. Never fails.
+    void LoadProfile();
+    // Writes the fourteen stored values back.
+    void SaveProfile() const;
+
+    QString GetConnectString() const { return m_strConnect; }
+    QString GetPassword() const { return m_strPassword; }
+    // The visit destination remembered for a station name; empty when unknown.
+    QString FindDestination(QString stationName) const;
+
+    QString m_strConnect;
+    QString m_strColumnWidths;
+    QString m_strWavCardReadOK;
+    int32_t m_bGridView = 0;
+    int32_t m_bZebraView = 0;
+    int32_t m_bAdmin = 0;
+    int32_t m_nMruMax = 0;
+    int32_t m_nVisMaxCount = 0;
+    int32_t m_nPollingTime = 0;
+    int32_t m_nAppLook = 0;
+    QStringList m_arrVisHistry;
+    QStringList m_arrVisStation;
+    QString m_strCsvSavePath;
+    QString m_strCsvOutputItem;
+    int32_t m_bCsvApplyOnly = 0;
+    int32_t m_bCsvOutputHeader = 0;
+    QString m_strPassword;
+};

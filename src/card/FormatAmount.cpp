@@ -1,0 +1,10 @@
+#include "FormatAmount.h"
+
+QString FormatAmount(int32_t amount)
+{
+    const int32_t thousands = amount / 1000;
+    const int32_t rest = amount - thousands * 1000;
+    if (thousands != 0)
+        return QString::asprintf("%2d,%03d", thousands, rest);
+    return QString::asprintf("%6d", amount);
+}

@@ -1,0 +1,45 @@
+// The single document: owns the data set and tells its views what happened by hint number.
+#pragma once
+
+#include "EntryInfoData.h"
+
+#include <QString>
+
+#include <vector>
+
+enum UpdateHint : int {
+    HINT_LOADED = 1,       // after a successful load: refill
+    HINT_SYNC_ORDER = 2,   // before storing or a card read: write the row order back
+    HINT_CLEAR = 3,        // on a new document and before a load: clear
+};
+
+class IDocumentView {
+public:
+    virtual ~IDocumentView() = default;
+    virtual void OnUpdate(int hint) = 0;
+};
+
+class CCorvaneDoc {
+public:
+    void AddView(IDocumentView* view);
+    void RemoveView(IDocumentView* view);
+    void UpdateAllViews(int hint);
+
+    // Loading: hint 3, Load, hint 1. Storing: hint 2, Store. Throws on failure.
+    void SerializeLoad(QIODevice& device);
+    void SerializeStore(QIODevice& device);
+    // Opens or saves a file by path (save through a temporary file in the same
+    // folder). Throw CArchiveError, or CFileError for a file that cannot be opened.
+    void OnOpenDocument(const QString& path);
+    void OnSaveDocument(const QString& path);
+    bool OnNewDocument();
+
+    void SetModifiedFlag(bool modified = true);
+    bool IsModified() const { return m_bModified; }
+
+    CEntryInfoData m_data;
+
+private:
+    std::vector<IDocumentView*> m_views;
+    bool m_bModified = false;
+};

@@ -1,0 +1,66 @@
+#include "StringTable.h"
+
+#include <QHash>
+#include <QStringList>
+
+namespace {
+
+const QHash<int, QString>& Table()
+{
+    static const QHash<int, QString> table = {
+        {IDS_OLE_INIT_FAILED,
+         QStringLiteral("OLE の初期化に失敗しました。OLE ライブラリのバージョンが正しいことを確認してください。")},
+        {IDS_ALREADY_RUNNING, QStringLiteral("すでに起動されています。")},
+        {IDS_COL_BALANCE, QStringLiteral("残高")},
+        {IDS_COL_DATE, QStringLiteral("日付")},
+        {IDS_COL_AMOUNT, QStringLiteral("料金/入金額")},
+        {IDS_COL_ENTRY_COMPANY, QStringLiteral("入場会社名")},
+        {IDS_COL_ENTRY_LINE, QStringLiteral("入場路線名")},
+        {IDS_COL_ENTRY_STATION, QStringLiteral("入場駅名")},
+        {IDS_COL_REMARKS, QStringLiteral("備考")},
+        {IDS_COL_EXIT_COMPANY, QStringLiteral("出場会社名")},
+        {IDS_COL_EXIT_LINE, QStringLiteral("出場路線名")},
+        {IDS_COL_EXIT_STATION, QStringLiteral("出場駅名")},
+        {IDS_COL_APPLY, QStringLiteral("申請")},
+        {IDS_COL_DESTINATION, QStringLiteral("訪問先")},
+        {IDS_CARD_READ_FAILED,
+         QStringLiteral("カードの読み込みに失敗しました。\n\nカードが正しく置かれていることを確認してください。")},
+        {IDS_STATIONDB_CONNECT_FAILED, QStringLiteral("駅名情報データベースの接続に失敗しました。")},
+        {IDS_SMARTCARD_SERVICE_STOPPED, QStringLiteral("SmartCardサービスが停止しています。")},
+        {IDS_READER_OPEN_FAILED, QStringLiteral("カードリーダーのオープンに失敗しました。")},
+        {IDS_PANE_GROUP_VIEW, QStringLiteral("リスト表示設定")},
+        {IDS_PANE_IDM, QStringLiteral("IDm")},
+        {IDS_PANE_BALANCE, QStringLiteral("残高")},
+        {IDS_CARD_READING, QStringLiteral("カード読込中…")},
+        {IDS_READER_NOT_CONNECTED, QStringLiteral("カードリーダーが接続されていません。")},
+        {IDS_CARD_DETECTING, QStringLiteral("カード検出中…")},
+        // Window title, document name, new-file name, filter name, filter
+        // extension, file type id, file type name.
+        {IDR_MAINFRAME,
+         QStringLiteral("Voluni  Viewer - 非接触ICカード表示システム\n交通費情報\n\n交通費 (*.ent)\n.ent\n\n")},
+        {ID_CARD_READ, QStringLiteral("カードから交通費情報を読み込みます。\nカード読込")},
+        {ID_INDICATOR_IDM, QStringLiteral("\nカードIDm")},
+        {ID_INDICATOR_BALANCE, QStringLiteral("\nカード残高")},
+        {ID_VIEW_GRID, QStringLiteral("リストの格子表示をします。\nグリッド表示")},
+        {ID_VIEW_ZEBRA, QStringLiteral("リストの交互背景表示をします。\nゼブラ表示")},
+        {AFX_IDS_APP_TITLE, QStringLiteral("Voluni_Viewer")},
+        {ID_APP_EXIT, QStringLiteral("Voluni Viewerを終了します。\n終了")},
+        {AFX_IDP_FAILED_TO_OPEN_DOC, QStringLiteral("ドキュメントを開くことに失敗しました。")},
+        {AFX_IDP_FAILED_TO_SAVE_DOC, QStringLiteral("ドキュメントの保存に失敗しました。")},
+        {AFX_IDP_FAILED_INVALID_FORMAT, QStringLiteral("予期しないファイル形式です。")},
+    };
+    return table;
+}
+
+} // namespace
+
+QString LoadResString(int id)
+{
+    return Table().value(id);
+}
+
+QString ResStringField(int id, int n)
+{
+    const QStringList fields = LoadResString(id).split(QLatin1Char('\n'));
+    return n >= 0 && n < fields.size() ? fields.at(n) : QString();
+}

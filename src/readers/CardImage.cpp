@@ -1,0 +1,96 @@
+#include "CardImage.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+
+#include <algorithm>
+#include <span>
+
+namespace {
+
+constexpr uint16_t kWildcardSystem = 0xFFFF;
+
+bool IsHexDigit(QChar c)
+{
+    return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+}
+
+// Exactly out.size() bytes written as hex digits, nothing else.
+QString ParseHex(const QJsonValue& value, const QString& what, std::span<uint8_t> out)
+{
+    if (!value.isString())
+        return QStringLiteral("%1: expected a string of %2 hex digits").arg(what).arg(out.size() * 2);
+    const QString text = value.toString();
+    const bool hexOnly = std::all_of(text.begin(), text.end(), IsHexDigit);
+    if (!hexOnly || static_cast<size_t>(text.size()) != out.size() * 2)
+        return QStringLiteral("%1: \"%2\" is not %3 hex digits").arg(what, text).arg(out.size() * 2);
+    const QByteArray bytes = QByteArray::fromHex(text.toLatin1());
+    std::copy(bytes.begin(), bytes.end(), out.begin());
+    return {};
+}
+
+} // namespace
+
+QString CCardImage::LoadJson(const QByteArray& json)
+{
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
+    if (parseError.error != QJsonParseError::NoError)
+        return QStringLiteral("not JSON: %1 at offset %2").arg(parseError.errorString()).arg(parseError.offset);
+    if (!document.isObject())
+        return QStringLiteral("not JSON: expected an object");
+    const QJsonObject object = document.object();
+
+    for (const char* name : {"idm", "pmm", "systems", "history"}) {
+        if (!object.contains(QLatin1String(name)))
+            return QStringLiteral("missing field \"%1\"").arg(QLatin1String(name));
+    }
+    QString error;
+    CCardImage image;
+    if (error = ParseHex(object.value(QLatin1String("idm")), QStringLiteral("idm"), image.m_idm); !error.isEmpty())
+        return error;
+    if (error = ParseHex(object.value(QLatin1String("pmm")), QStringLiteral("pmm"), image.m_pmm); !error.isEmpty())
+        return error;
+
+    const QJsonValue systems = object.value(QLatin1String("systems"));
+    if (!systems.isArray())
+        return QStringLiteral("systems: expected an array of 4-digit hex system codes");
+    for (qsizetype i = 0; i < systems.toArray().size(); ++i) {
+        std::array<uint8_t, 2> code{};
+        if (error = ParseHex(systems.toArray().at(i), QStringLiteral("systems[%1]").arg(i), code); !error.isEmpty())
+            return error;
+        image.m_systems.push_back(static_cast<uint16_t>(code[0] << 8 | code[1]));
+    }
+
+    const QJsonValue history = object.value(QLatin1String("history"));
+    if (!history.isArray())
+        return QStringLiteral("history: expected an array of 32-digit hex blocks");
+    for (qsizetype i = 0; i < history.toArray().size(); ++i) {
+        HistoryBlock block{};
+        if (error = ParseHex(history.toArray().at(i), QStringLiteral("history[%1]").arg(i), block); !error.isEmpty())
+            return error;
+        image.m_history.push_back(block);
+    }
+
+    *this = std::move(image);
+    return {};
+}
+
+QString CCardImage::LoadFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("%1: %2").arg(path, file.errorString());
+    const QString error = LoadJson(file.readAll());
+    return error.isEmpty() ? error : QStringLiteral("%1: %2").arg(path, error);
+}
+
+bool CCardImage::AnswersSystem(uint16_t systemCode) const
+{
+    if (systemCode == kWildcardSystem)
+        return !m_systems.empty();
+    return std::find(m_systems.begin(), m_systems.end(), systemCode) != m_systems.end();
+}

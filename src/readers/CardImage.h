@@ -1,0 +1,32 @@
+// A FeliCa transit card described by a JSON file: what the simulated reader and the
+// virtual card answer with. Used by the demo mode and by tests.
+#pragma once
+
+#include "HistoryBlock.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+class CCardImage {
+public:
+    using CardId = std::array<uint8_t, 8>;
+
+    CardId m_idm{};
+    CardId m_pmm{};
+    // System codes the card answers a polling for, in the file's order.
+    std::vector<uint16_t> m_systems;
+    // Block 0 (the newest) first; slots after the last one are empty.
+    HistoryBlockList m_history;
+
+    // Reads {"idm", "pmm", "systems", "history"}; on failure the image is left
+    // untouched and the result names what is wrong. Empty result: success.
+    QString LoadJson(const QByteArray& json);
+    QString LoadFile(const QString& path);
+
+    // FF FF is the wildcard: any card with a system answers it.
+    bool AnswersSystem(uint16_t systemCode) const;
+};

@@ -1,0 +1,246 @@
+#include "SimulatedCard.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace {
+
+constexpr uint8_t kClassPseudo = 0xFF;
+constexpr uint8_t kInsPolling = 0x40;
+constexpr uint8_t kInsRead = 0x46;
+constexpr uint8_t kInsPassThrough = 0xAB;
+constexpr uint8_t kInsCircleCommand = 0x00;
+
+constexpr uint8_t kFelicaPolling = 0x00;
+constexpr uint8_t kFelicaReadWithoutEncryption = 0x06;
+constexpr uint16_t kHistoryService = 0x090F;
+// FeliCa status flag 2 values for a read the card refuses.
+constexpr uint8_t kFlagIllegalService = 0xA6;
+constexpr uint8_t kFlagIllegalBlock = 0xA8;
+
+void Append(std::vector<uint8_t>& out, std::span<const uint8_t> bytes)
+{
+    out.insert(out.end(), bytes.begin(), bytes.end());
+}
+
+void AppendWord(std::vector<uint8_t>& out, uint16_t word)
+{
+    out.push_back(static_cast<uint8_t>(word >> 8));
+    out.push_back(static_cast<uint8_t>(word & 0xFF));
+}
+
+std::vector<uint8_t> StatusWordOnly(uint16_t statusWord)
+{
+    std::vector<uint8_t> out;
+    AppendWord(out, statusWord);
+    return out;
+}
+
+} // namespace
+
+CSimulatedCard::CSimulatedCard(CCardImage image)
+    : m_image(std::move(image))
+{
+}
+
+void CSimulatedCard::SetFirmwareVersion(uint8_t major, uint8_t minor)
+{
+    m_nFirmwareMajor = major;
+    m_nFirmwareMinor = minor;
+}
+
+void CSimulatedCard::FailBlockWithStatusWord(uint8_t block, uint16_t statusWord)
+{
+    m_blockStatusWords[block] = statusWord;
+}
+
+void CSimulatedCard::ShortenBlockAnswer(uint8_t block, size_t length)
+{
+    m_blockAnswerLengths[block] = std::max<size_t>(length, 2);
+}
+
+void CSimulatedCard::SetBlockStatusFlags(uint8_t block, uint8_t flag1, uint8_t flag2)
+{
+    m_blockStatusFlags[block] = {flag1, flag2};
+}
+
+std::vector<uint8_t> CSimulatedCard::Transmit(std::span<const uint8_t> apdu) const
+{
+    if (apdu.size() < 5)
+        return StatusWordOnly(kSwWrongLength);
+    if (apdu[0] != kClassPseudo)
+        return StatusWordOnly(kSwBadClass);
+    // Every frame here is a case-3 APDU: header, Lc, exactly Lc data bytes.
+    if (apdu.size() != 5u + apdu[4])
+        return StatusWordOnly(kSwWrongLength);
+
+    switch (apdu[1]) {
+    case kInsPolling: {
+        std::vector<uint8_t> answer = AnswerPolling(apdu.subspan(5));
+        if (answer.empty())
+            return StatusWordOnly(apdu[4] == 4 ? kSwNoAnswer : kSwWrongLength);
+        AppendWord(answer, kSwOk);
+        return answer;
+    }
+    case kInsRead:
+        return AnswerDirectRead(apdu);
+    case kInsPassThrough:
+        return AnswerPassThrough(apdu);
+    case kInsCircleCommand: {
+        // The Circle reader's preparation for pass-through reads: FF 00 41 81 01 0C.
+        static constexpr uint8_t kPreparation[] = {0xFF, 0x00, 0x41, 0x81, 0x01, 0x0C};
+        if (std::equal(apdu.begin(), apdu.end(), std::begin(kPreparation), std::end(kPreparation)))
+            return StatusWordOnly(kSwOk);
+        return StatusWordOnly(kSwBadInstruction);
+    }
+    default:
+        return StatusWordOnly(kSwBadInstruction);
+    }
+}
+
+// request: system code (high byte first), request code, time slot. The FeliCa polling
+// answer without length and response code; empty when the card stays silent.
+std::vector<uint8_t> CSimulatedCard::AnswerPolling(std::span<const uint8_t> request) const
+{
+    if (request.size() != 4)
+        return {};
+    const uint16_t systemCode = static_cast<uint16_t>(request[0] << 8 | request[1]);
+    if (!m_image.AnswersSystem(systemCode))
+        return {};
+    std::vector<uint8_t> answer;
+    Append(answer, m_image.m_idm);
+    Append(answer, m_image.m_pmm);
+    // Request code 01 asks for the system code of the system that answered.
+    if (request[2] == 0x01)
+        AppendWord(answer, systemCode == 0xFFFF ? m_image.m_systems.front() : systemCode);
+    return answer;
+}
+
+// FF 46 01 01 04 VL VH 80 n: IDm, status flags, block count and block, then 90 00.
+std::vector<uint8_t> CSimulatedCard::AnswerDirectRead(std::span<const uint8_t> apdu) const
+{
+    if (apdu[4] != 4 || apdu[7] != 0x80)
+        return StatusWordOnly(kSwWrongLength);
+    const uint16_t serviceCode = static_cast<uint16_t>(apdu[6] << 8 | apdu[5]);
+    const uint8_t blockNumber = apdu[8];
+    const SBlockAnswer block = ReadBlock(serviceCode, blockNumber);
+
+    std::vector<uint8_t> answer;
+    Append(answer, m_image.m_idm);
+    answer.push_back(block.flag1);
+    answer.push_back(block.flag2);
+    if (!block.data.empty()) {
+        answer.push_back(1);
+        Append(answer, block.data);
+    }
+    AppendWord(answer, kSwOk);
+    return ApplyBlockFault(blockNumber, std::move(answer));
+}
+
+// FF AB 00 00 Lc, then a FeliCa command without its length byte. The answer is the
+// card's response frame, length byte first, then 90 00.
+std::vector<uint8_t> CSimulatedCard::AnswerPassThrough(std::span<const uint8_t> apdu) const
+{
+    const std::span<const uint8_t> command = apdu.subspan(5);
+    if (command.empty())
+        return StatusWordOnly(kSwWrongLength);
+
+    std::vector<uint8_t> frame{0x00, static_cast<uint8_t>(command[0] + 1)};
+    std::optional<uint8_t> faultBlock;
+    if (command[0] == kFelicaPolling) {
+        const std::vector<uint8_t> polling = AnswerPolling(command.subspan(1));
+        if (polling.empty())
+            return StatusWordOnly(kSwNoAnswer);
+        Append(frame, polling);
+    } else if (command[0] == kFelicaReadWithoutEncryption) {
+        // 06, IDm, service count, services (low byte first), block count, two-byte elements.
+        const size_t services = command.size() > 9 ? command[9] : 0;
+        const size_t blockCountAt = 10 + 2 * services;
+        if (services == 0 || command.size() <= blockCountAt)
+            return StatusWordOnly(kSwWrongLength);
+        const size_t blocks = command[blockCountAt];
+        if (command.size() != blockCountAt + 1 + 2 * blocks)
+            return StatusWordOnly(kSwWrongLength);
+        if (!std::equal(m_image.m_idm.begin(), m_image.m_idm.end(), command.begin() + 1))
+            return StatusWordOnly(kSwNoAnswer); // addressed to another card
+        Append(frame, m_image.m_idm);
+        std::vector<uint8_t> data;
+        uint8_t flag1 = 0;
+        uint8_t flag2 = 0;
+        for (size_t i = 0; i < blocks && flag1 == 0; ++i) {
+            const uint8_t element = command[blockCountAt + 1 + 2 * i];
+            const uint8_t blockNumber = command[blockCountAt + 2 + 2 * i];
+            const size_t serviceIndex = element & 0x0F;
+            if ((element & 0x80) == 0 || serviceIndex >= services) {
+                flag1 = 0x01;
+                flag2 = kFlagIllegalService;
+                break;
+            }
+            const uint16_t serviceCode =
+                static_cast<uint16_t>(command[11 + 2 * serviceIndex] << 8 | command[10 + 2 * serviceIndex]);
+            const SBlockAnswer block = ReadBlock(serviceCode, blockNumber);
+            flag1 = block.flag1;
+            flag2 = block.flag2;
+            Append(data, block.data);
+            if (!faultBlock)
+                faultBlock = blockNumber;
+        }
+        frame.push_back(flag1);
+        frame.push_back(flag2);
+        if (flag1 == 0) {
+            frame.push_back(static_cast<uint8_t>(blocks));
+            Append(frame, data);
+        }
+    } else {
+        return StatusWordOnly(kSwNoAnswer); // a command this card does not answer
+    }
+    frame[0] = static_cast<uint8_t>(frame.size());
+    AppendWord(frame, kSwOk);
+    return faultBlock ? ApplyBlockFault(*faultBlock, std::move(frame)) : frame;
+}
+
+CSimulatedCard::SBlockAnswer CSimulatedCard::ReadBlock(uint16_t serviceCode, uint8_t block) const
+{
+    if (const auto flags = m_blockStatusFlags.find(block); flags != m_blockStatusFlags.end())
+        return {flags->second.first, flags->second.second, {}};
+    if (serviceCode != kHistoryService)
+        return {0x01, kFlagIllegalService, {}};
+    if (block >= std::max(kHistorySlots, m_image.m_history.size()))
+        return {0x01, kFlagIllegalBlock, {}};
+    SBlockAnswer answer;
+    answer.data.assign(16, 0);
+    if (block < m_image.m_history.size())
+        std::copy(m_image.m_history[block].begin(), m_image.m_history[block].end(), answer.data.begin());
+    return answer;
+}
+
+std::vector<uint8_t> CSimulatedCard::ApplyBlockFault(uint8_t block, std::vector<uint8_t> answer) const
+{
+    if (const auto word = m_blockStatusWords.find(block); word != m_blockStatusWords.end())
+        return StatusWordOnly(word->second);
+    if (const auto length = m_blockAnswerLengths.find(block);
+        length != m_blockAnswerLengths.end() && length->second < answer.size()) {
+        answer.resize(length->second - 2);
+        AppendWord(answer, kSwOk);
+    }
+    return answer;
+}
+
+bool CSimulatedCard::Control(std::span<const uint8_t> command, std::vector<uint8_t>& answer)
+{
+    answer.clear();
+    const auto is = [&command](std::initializer_list<uint8_t> prefix, size_t size) {
+        return command.size() == size && std::equal(prefix.begin(), prefix.end(), command.begin());
+    };
+    // The three escape dialects: ACS (CPcscMod), Identiv (CPcscCloud), Circle (CPcscMrica).
+    if (is({0x1E}, 1)) {
+        answer = {m_nFirmwareMajor, m_nFirmwareMinor};
+    } else if (is({0x95}, 2) || is({0x95, 0xFF}, 3) || is({0xFF, 0x00, 0x41, 0x01, 0x01}, 6)) {
+        m_nReaderMode = command.back();
+    } else if (is({0x94}, 1) || is({0x94, 0xFF}, 2) || is({0xFF, 0x00, 0x41, 0x01, 0x00}, 5)) {
+        answer = {m_nReaderMode};
+    } else {
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,66 @@
+// A contactless reader with a FeliCa card on it, answering from a card image the frames
+// the PC/SC modules send: FF 40 polling, FF 46 read, the Circle pass-through FF AB and its
+// preparation FF 00 41 81 01 0C, and the escape commands. The one place that turns an
+// image into answers: the simulated service and the virtual card both use it.
+#pragma once
+
+#include "CardImage.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <span>
+#include <vector>
+
+class CSimulatedCard {
+public:
+    // The card keeps this many history slots; blocks past the image are empty
+    // up to here, and beyond it the card reports an illegal block number.
+    static constexpr size_t kHistorySlots = 20;
+    // Status words the reader gives when the card stays silent or the frame is bad.
+    static constexpr uint16_t kSwOk = 0x9000;
+    static constexpr uint16_t kSwNoAnswer = 0x6A82;
+    static constexpr uint16_t kSwWrongLength = 0x6700;
+    static constexpr uint16_t kSwBadInstruction = 0x6D00;
+    static constexpr uint16_t kSwBadClass = 0x6E00;
+
+    explicit CSimulatedCard(CCardImage image);
+
+    const CCardImage& Image() const { return m_image; }
+
+    // One SCardTransmit: the answer bytes, status word last.
+    std::vector<uint8_t> Transmit(std::span<const uint8_t> apdu) const;
+    // One escape command; false for a command the reader does not know.
+    bool Control(std::span<const uint8_t> command, std::vector<uint8_t>& answer);
+
+    uint8_t ReaderMode() const { return m_nReaderMode; }
+    void SetFirmwareVersion(uint8_t major, uint8_t minor);
+
+    // Faults, keyed by block number, for both read frames (FF 46 and FF AB 06):
+    // the answer is only this status word.
+    void FailBlockWithStatusWord(uint8_t block, uint16_t statusWord);
+    // The answer is cut to this many bytes, 90 00 still last.
+    void ShortenBlockAnswer(uint8_t block, size_t length);
+    // The card reports these status flags for the block and sends no data.
+    void SetBlockStatusFlags(uint8_t block, uint8_t flag1, uint8_t flag2);
+
+private:
+    struct SBlockAnswer {
+        uint8_t flag1 = 0;
+        uint8_t flag2 = 0;
+        std::vector<uint8_t> data; // 16 bytes unless a status flag is set
+    };
+    std::vector<uint8_t> AnswerPolling(std::span<const uint8_t> request) const;
+    std::vector<uint8_t> AnswerDirectRead(std::span<const uint8_t> apdu) const;
+    std::vector<uint8_t> AnswerPassThrough(std::span<const uint8_t> apdu) const;
+    SBlockAnswer ReadBlock(uint16_t serviceCode, uint8_t block) const;
+    std::vector<uint8_t> ApplyBlockFault(uint8_t block, std::vector<uint8_t> answer) const;
+
+    CCardImage m_image;
+    uint8_t m_nReaderMode = 0xFF;
+    uint8_t m_nFirmwareMajor = 1;
+    uint8_t m_nFirmwareMinor = 5;
+    std::map<uint8_t, uint16_t> m_blockStatusWords;
+    std::map<uint8_t, size_t> m_blockAnswerLengths;
+    std::map<uint8_t, std::pair<uint8_t, uint8_t>> m_blockStatusFlags;
+};

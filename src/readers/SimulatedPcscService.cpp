@@ -1,0 +1,185 @@
+#include "SimulatedPcscService.h"
+
+#include <PCSC/reader.h>
+
+#include <algorithm>
+#include <utility>
+
+CSimulatedPcscService::CSimulatedPcscService(std::optional<CCardImage> card, std::string readerName)
+    : m_strReaderName(std::move(readerName))
+    , m_card(card ? std::move(*card) : CCardImage{})
+    , m_bCardPresent(card.has_value())
+{
+}
+
+void CSimulatedPcscService::SetServiceRunning(bool running)
+{
+    const std::lock_guard lock(m_mutex);
+    m_bServiceRunning = running;
+}
+
+void CSimulatedPcscService::SetReaderAttached(bool attached)
+{
+    const std::lock_guard lock(m_mutex);
+    m_bReaderAttached = attached;
+}
+
+void CSimulatedPcscService::SetCardAfterAttempts(int attempts)
+{
+    const std::lock_guard lock(m_mutex);
+    m_nRefusedConnects = attempts;
+}
+
+std::vector<CSimulatedPcscService::SFrame> CSimulatedPcscService::Frames() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_frames;
+}
+
+void CSimulatedPcscService::ClearFrames()
+{
+    const std::lock_guard lock(m_mutex);
+    m_frames.clear();
+}
+
+size_t CSimulatedPcscService::OpenContexts() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_contexts.size();
+}
+
+size_t CSimulatedPcscService::OpenHandles() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_handles.size();
+}
+
+LONG CSimulatedPcscService::EstablishContext(DWORD /*scope*/, SCARDCONTEXT* context)
+{
+    const std::lock_guard lock(m_mutex);
+    if (!m_bServiceRunning)
+        return SCARD_E_NO_SERVICE;
+    *context = m_hNextContext++;
+    m_contexts[*context] = true;
+    return SCARD_S_SUCCESS;
+}
+
+LONG CSimulatedPcscService::ReleaseContext(SCARDCONTEXT context)
+{
+    const std::lock_guard lock(m_mutex);
+    return m_contexts.erase(context) ? SCARD_S_SUCCESS : SCARD_E_INVALID_HANDLE;
+}
+
+LONG CSimulatedPcscService::ListReaders(SCARDCONTEXT context, const char* /*group*/,
+                                        std::vector<std::string>& readers)
+{
+    const std::lock_guard lock(m_mutex);
+    readers.clear();
+    if (!m_contexts.contains(context))
+        return SCARD_E_INVALID_HANDLE;
+    if (!m_bReaderAttached)
+        return SCARD_E_NO_READERS_AVAILABLE;
+    readers.push_back(m_strReaderName);
+    return SCARD_S_SUCCESS;
+}
+
+LONG CSimulatedPcscService::Connect(SCARDCONTEXT context, const std::string& reader, DWORD shareMode,
+                                    DWORD preferredProtocols, SCARDHANDLE* card, DWORD* activeProtocol)
+{
+    const std::lock_guard lock(m_mutex);
+    if (!m_contexts.contains(context))
+        return SCARD_E_INVALID_HANDLE;
+    if (!m_bReaderAttached || reader != m_strReaderName)
+        return SCARD_E_UNKNOWN_READER;
+    DWORD protocol = 0;
+    if (shareMode != SCARD_SHARE_DIRECT) {
+        if (!m_bCardPresent)
+            return SCARD_E_NO_SMARTCARD;
+        if (m_nRefusedConnects > 0) {
+            --m_nRefusedConnects;
+            return SCARD_E_NO_SMARTCARD;
+        }
+        // A FeliCa card behind a contactless reader speaks T=1 only.
+        if (!(preferredProtocols & SCARD_PROTOCOL_T1))
+            return SCARD_E_PROTO_MISMATCH;
+        protocol = SCARD_PROTOCOL_T1;
+    }
+    *card = m_hNextCard++;
+    m_handles[*card] = SHandle{shareMode == SCARD_SHARE_DIRECT, false};
+    if (activeProtocol)
+        *activeProtocol = protocol;
+    return SCARD_S_SUCCESS;
+}
+
+LONG CSimulatedPcscService::Disconnect(SCARDHANDLE card, DWORD /*disposition*/)
+{
+    const std::lock_guard lock(m_mutex);
+    return m_handles.erase(card) ? SCARD_S_SUCCESS : SCARD_E_INVALID_HANDLE;
+}
+
+LONG CSimulatedPcscService::BeginTransaction(SCARDHANDLE card)
+{
+    const std::lock_guard lock(m_mutex);
+    const auto handle = m_handles.find(card);
+    if (handle == m_handles.end())
+        return SCARD_E_INVALID_HANDLE;
+    handle->second.inTransaction = true;
+    return SCARD_S_SUCCESS;
+}
+
+LONG CSimulatedPcscService::EndTransaction(SCARDHANDLE card, DWORD /*disposition*/)
+{
+    const std::lock_guard lock(m_mutex);
+    const auto handle = m_handles.find(card);
+    if (handle == m_handles.end())
+        return SCARD_E_INVALID_HANDLE;
+    if (!std::exchange(handle->second.inTransaction, false))
+        return SCARD_E_NOT_TRANSACTED;
+    return SCARD_S_SUCCESS;
+}
+
+LONG CSimulatedPcscService::Transmit(SCARDHANDLE card, const SCARD_IO_REQUEST* sendPci, const uint8_t* send,
+                                     DWORD sendLength, uint8_t* receive, DWORD* receiveLength)
+{
+    const std::lock_guard lock(m_mutex);
+    const auto handle = m_handles.find(card);
+    if (handle == m_handles.end())
+        return SCARD_E_INVALID_HANDLE;
+    if (!send || !receive || !receiveLength)
+        return SCARD_E_INVALID_PARAMETER;
+    m_frames.push_back({SFrame::EChannel::Transmit, {send, send + sendLength}, *receiveLength});
+    if (handle->second.direct || !m_bCardPresent)
+        return SCARD_E_NO_SMARTCARD;
+    if (!sendPci || sendPci->dwProtocol != SCARD_PROTOCOL_T1)
+        return SCARD_E_PROTO_MISMATCH;
+    const std::vector<uint8_t> answer = m_card.Transmit({send, sendLength});
+    if (answer.size() > *receiveLength) {
+        *receiveLength = static_cast<DWORD>(answer.size());
+        return SCARD_E_INSUFFICIENT_BUFFER;
+    }
+    std::copy(answer.begin(), answer.end(), receive);
+    *receiveLength = static_cast<DWORD>(answer.size());
+    return SCARD_S_SUCCESS;
+}
+
+LONG CSimulatedPcscService::Control(SCARDHANDLE card, DWORD controlCode, const uint8_t* send, DWORD sendLength,
+                                    uint8_t* receive, DWORD receiveSize, DWORD* bytesReturned)
+{
+    const std::lock_guard lock(m_mutex);
+    if (!m_handles.contains(card))
+        return SCARD_E_INVALID_HANDLE;
+    if (!send || !bytesReturned)
+        return SCARD_E_INVALID_PARAMETER;
+    m_frames.push_back({SFrame::EChannel::Control, {send, send + sendLength}, receiveSize});
+    *bytesReturned = 0;
+    if (controlCode != SCARD_CTL_CODE(3500))
+        return SCARD_E_UNSUPPORTED_FEATURE;
+    std::vector<uint8_t> answer;
+    if (!m_card.Control({send, sendLength}, answer))
+        return SCARD_E_NOT_TRANSACTED; // what pcsc-lite makes of a reader refusing the escape
+    if (answer.size() > receiveSize || (!answer.empty() && !receive))
+        return SCARD_E_INSUFFICIENT_BUFFER;
+    std::copy(answer.begin(), answer.end(), receive);
+    *bytesReturned = static_cast<DWORD>(answer.size());
+    return SCARD_S_SUCCESS;
+}

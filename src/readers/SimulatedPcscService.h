@@ -1,0 +1,80 @@
+// A PC/SC service with one contactless reader and, optionally, a card from a card image,
+// for the demo mode and for tests: SetPcscService(std::make_shared<CSimulatedPcscService>(...)).
+// It answers every frame of the PC/SC reader modules, can be told to fail the ways a
+// real stack fails, and records the frames it received.
+#pragma once
+
+#include "CardImage.h"
+#include "PcscService.h"
+#include "SimulatedCard.h"
+
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+class CSimulatedPcscService final : public IPcscService {
+public:
+    static constexpr const char* kDefaultReaderName = "ACS ACR1251 CL Reader PICC 0";
+
+    struct SFrame {
+        enum class EChannel { Transmit, Control };
+        EChannel channel = EChannel::Transmit;
+        std::vector<uint8_t> bytes;
+        DWORD receiveSize = 0; // the caller's buffer
+    };
+
+    // No image: the reader is attached but empty.
+    explicit CSimulatedPcscService(std::optional<CCardImage> card, std::string readerName = kDefaultReaderName);
+
+    // The reader and its card, for faults and reader state (mode byte, firmware).
+    CSimulatedCard& Card() { return m_card; }
+    const std::string& ReaderName() const { return m_strReaderName; }
+
+    // Stopped: EstablishContext answers SCARD_E_NO_SERVICE.
+    void SetServiceRunning(bool running);
+    // Detached: ListReaders answers SCARD_E_NO_READERS_AVAILABLE.
+    void SetReaderAttached(bool attached);
+    // The card is laid on the reader only after this many shared connections were
+    // refused with SCARD_E_NO_SMARTCARD (a module's polling reconnects until one works).
+    void SetCardAfterAttempts(int attempts);
+
+    std::vector<SFrame> Frames() const;
+    void ClearFrames();
+    // Contexts and card handles not yet released, to check that callers pair them.
+    size_t OpenContexts() const;
+    size_t OpenHandles() const;
+
+    LONG EstablishContext(DWORD scope, SCARDCONTEXT* context) override;
+    LONG ReleaseContext(SCARDCONTEXT context) override;
+    LONG ListReaders(SCARDCONTEXT context, const char* group, std::vector<std::string>& readers) override;
+    LONG Connect(SCARDCONTEXT context, const std::string& reader, DWORD shareMode, DWORD preferredProtocols,
+                 SCARDHANDLE* card, DWORD* activeProtocol) override;
+    LONG Disconnect(SCARDHANDLE card, DWORD disposition) override;
+    LONG BeginTransaction(SCARDHANDLE card) override;
+    LONG EndTransaction(SCARDHANDLE card, DWORD disposition) override;
+    LONG Transmit(SCARDHANDLE card, const SCARD_IO_REQUEST* sendPci, const uint8_t* send, DWORD sendLength,
+                  uint8_t* receive, DWORD* receiveLength) override;
+    LONG Control(SCARDHANDLE card, DWORD controlCode, const uint8_t* send, DWORD sendLength, uint8_t* receive,
+                 DWORD receiveSize, DWORD* bytesReturned) override;
+
+private:
+    struct SHandle {
+        bool direct = false;
+        bool inTransaction = false;
+    };
+
+    mutable std::mutex m_mutex;
+    std::string m_strReaderName;
+    CSimulatedCard m_card;
+    bool m_bCardPresent;
+    bool m_bServiceRunning = true;
+    bool m_bReaderAttached = true;
+    int m_nRefusedConnects = 0;
+    SCARDCONTEXT m_hNextContext = 0x1000;
+    SCARDHANDLE m_hNextCard = 0x2000;
+    std::map<SCARDCONTEXT, bool> m_contexts;
+    std::map<SCARDHANDLE, SHandle> m_handles;
+    std::vector<SFrame> m_frames;
+};

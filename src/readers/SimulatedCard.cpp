@@ -201,17 +201,25 @@ std::vector<uint8_t> CSimulatedCard::AnswerPassThrough(std::span<const uint8_t> 
 
 CSimulatedCard::SBlockAnswer CSimulatedCard::ReadBlock(uint16_t serviceCode, uint8_t block) const
 {
-    if (const auto flags = m_blockStatusFlags.find(block); flags != m_blockStatusFlags.end())
-        return {flags->second.first, flags->second.second, {}};
+    if (const auto flags = m_blockStatusFlags.find(block); flags != m_blockStatusFlags.end()) {
+        SBlockAnswer answer{flags->second.first, flags->second.second, {}};
+        // Only status flag 1 withholds the data; flag 2 alone comes with the block.
+        if (answer.flag1 == 0 && serviceCode == kHistoryService)
+            answer.data = ReadBlockData(block);
+        return answer;
+    }
     if (serviceCode != kHistoryService)
         return {0x01, kFlagIllegalService, {}};
     if (block >= std::max(kHistorySlots, m_image.m_history.size()))
         return {0x01, kFlagIllegalBlock, {}};
-    SBlockAnswer answer;
-    answer.data.assign(16, 0);
+    return {0, 0, ReadBlockData(block)};
+}
+
+std::vector<uint8_t> CSimulatedCard::ReadBlockData(uint8_t block) const
+{
     if (block < m_image.m_history.size())
-        std::copy(m_image.m_history[block].begin(), m_image.m_history[block].end(), answer.data.begin());
-    return answer;
+        return {m_image.m_history[block].begin(), m_image.m_history[block].end()};
+    return std::vector<uint8_t>(16, 0);
 }
 
 std::vector<uint8_t> CSimulatedCard::ApplyBlockFault(uint8_t block, std::vector<uint8_t> answer) const

@@ -41,7 +41,7 @@ public:
     void FailBlockWithStatusWord(uint8_t block, uint16_t statusWord);
     // The answer is cut to this many bytes, 90 00 still last.
     void ShortenBlockAnswer(uint8_t block, size_t length);
-    // The card reports these status flags for the block and sends no data.
+    // The card reports these status flags for the block; a non-zero flag 1 withholds the data.
     void SetBlockStatusFlags(uint8_t block, uint8_t flag1, uint8_t flag2);
 
 private:
@@ -54,6 +54,7 @@ private:
     std::vector<uint8_t> AnswerDirectRead(std::span<const uint8_t> apdu) const;
     std::vector<uint8_t> AnswerPassThrough(std::span<const uint8_t> apdu) const;
     SBlockAnswer ReadBlock(uint16_t serviceCode, uint8_t block) const;
+    std::vector<uint8_t> ReadBlockData(uint8_t block) const;
     std::vector<uint8_t> ApplyBlockFault(uint8_t block, std::vector<uint8_t> answer) const;
 
     CCardImage m_image;

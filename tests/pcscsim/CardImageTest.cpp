@@ -1,0 +1,108 @@
+#include "CardImage.h"
+
+#include "HexBytes.h"
+
+#include <gtest/gtest.h>
+
+#include <QString>
+
+namespace {
+
+TEST(CardImage, LoadsAllFields)
+{
+    CCardImage image;
+    const QString error = image.LoadJson(R"({"idm": "0101031234567890", "pmm": "100b4b428485d0ff",
+        "systems": ["0003", "FE00"],
+        "history": ["160100003466030D03018A0B00015C00", "C7460000346364400000E40300015600"]})");
+    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+    EXPECT_EQ(image.m_idm, HexArray<8>("0101031234567890"));
+    EXPECT_EQ(image.m_pmm, HexArray<8>("100B4B428485D0FF"));
+    EXPECT_EQ(image.m_systems, (std::vector<uint16_t>{0x0003, 0xFE00}));
+    ASSERT_EQ(image.m_history.size(), 2u);
+    EXPECT_EQ(image.m_history[1], HexArray<16>("C7460000346364400000E40300015600"));
+}
+
+TEST(CardImage, AcceptsMoreBlocksThanACardReads)
+{
+    QByteArray history;
+    for (int i = 0; i < 25; ++i)
+        history += QByteArray(i ? "," : "") + "\"16010000346603010301000000000100\"";
+    CCardImage image;
+    const QString error =
+        image.LoadJson(R"({"idm": "0000000000000000", "pmm": "0000000000000000", "systems": [], "history": [)" +
+                       history + "]}");
+    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+    EXPECT_EQ(image.m_history.size(), 25u);
+}
+
+TEST(CardImage, SampleImageLoads)
+{
+    CCardImage image;
+    const QString error = image.LoadFile(QStringLiteral(VOLUNI_SOURCE_DIR "/data/samples/commute.json"));
+    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+    EXPECT_TRUE(image.AnswersSystem(0x0003));
+    EXPECT_FALSE(image.m_history.empty());
+}
+
+TEST(CardImage, MissingFileNamesThePath)
+{
+    CCardImage image;
+    const QString error = image.LoadFile(QStringLiteral("/nonexistent/card.json"));
+    EXPECT_TRUE(error.startsWith(QStringLiteral("/nonexistent/card.json: "))) << error.toStdString();
+}
+
+TEST(CardImage, WildcardMatchesAnySystemOfACardWithSystems)
+{
+    CCardImage image;
+    image.m_systems = {0x0003};
+    EXPECT_TRUE(image.AnswersSystem(0xFFFF));
+    EXPECT_FALSE(image.AnswersSystem(0x865E));
+    image.m_systems.clear();
+    EXPECT_FALSE(image.AnswersSystem(0xFFFF));
+}
+
+struct SBadImage {
+    const char* name;
+    const char* json;
+    const char* message; // a part of the error text that points at the fault
+};
+
+class CardImageRejects : public testing::TestWithParam<SBadImage> {};
+
+TEST_P(CardImageRejects, WithAClearMessageAndLeavesTheImageAlone)
+{
+    CCardImage image;
+    image.m_systems = {0x1234};
+    const QString error = image.LoadJson(GetParam().json);
+    EXPECT_TRUE(error.contains(QLatin1String(GetParam().message))) << error.toStdString();
+    EXPECT_EQ(image.m_systems, std::vector<uint16_t>{0x1234});
+}
+
+#define IMAGE(idm, pmm, systems, history) \
+    "{\"idm\": " idm ", \"pmm\": " pmm ", \"systems\": " systems ", \"history\": " history "}"
+#define IDM "\"0101031234567890\""
+#define PMM "\"100B4B428485D0FF\""
+#define BLOCK "\"160100003466030D03018A0B00015C00\""
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CardImageRejects,
+    testing::Values(
+        SBadImage{"NotJson", "{\"idm\": ", "not JSON"},
+        SBadImage{"NotAnObject", "[1, 2]", "expected an object"},
+        SBadImage{"MissingIdm", "{\"pmm\": " PMM ", \"systems\": [], \"history\": []}", "missing field \"idm\""},
+        SBadImage{"MissingHistory", "{\"idm\": " IDM ", \"pmm\": " PMM ", \"systems\": []}",
+                  "missing field \"history\""},
+        SBadImage{"ShortIdm", IMAGE("\"01010312345678\"", PMM, "[]", "[]"), "idm: \"01010312345678\" is not 16"},
+        SBadImage{"IdmNotHex", IMAGE("\"01010312345678XY\"", PMM, "[]", "[]"), "idm:"},
+        SBadImage{"IdmWithBlanks", IMAGE("\"01 01 03 12 34 56\"", PMM, "[]", "[]"), "idm:"},
+        SBadImage{"PmmANumber", IMAGE(IDM, "12", "[]", "[]"), "pmm: expected a string"},
+        SBadImage{"SystemsNotArray", IMAGE(IDM, PMM, "\"0003\"", "[]"), "systems: expected an array"},
+        SBadImage{"SystemTooLong", IMAGE(IDM, PMM, "[\"0003\", \"00003\"]", "[]"), "systems[1]"},
+        SBadImage{"HistoryNotArray", IMAGE(IDM, PMM, "[]", "{}"), "history: expected an array"},
+        SBadImage{"BlockTooShort", IMAGE(IDM, PMM, "[]", "[" BLOCK ", \"1601\"]"), "history[1]"},
+        SBadImage{"BlockTooLong", IMAGE(IDM, PMM, "[]", "[\"160100003466030D03018A0B00015C0000\"]"),
+                  "history[0]"},
+        SBadImage{"BlockNull", IMAGE(IDM, PMM, "[]", "[null]"), "history[0]: expected a string"}),
+    [](const testing::TestParamInfo<SBadImage>& info) { return std::string(info.param.name); });
+
+} // namespace

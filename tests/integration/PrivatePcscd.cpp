@@ -1,0 +1,199 @@
+#include "PrivatePcscd.h"
+
+#include <PCSC/winscard.h>
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHostAddress>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <sys/prctl.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <functional>
+#include <cstdlib>
+
+namespace {
+
+constexpr const char* kVpcdDriver = "/usr/lib/pcsc/drivers/serial/libifdvpcd.so";
+constexpr int kStartTimeoutMs = 10000;
+
+// Children die with the test process, even when it is killed mid-test.
+void DieWithParent()
+{
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+}
+
+// vpcd serves two slots, on its port and the next one: both must be free.
+quint16 FreePortPair()
+{
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        QTcpServer first;
+        if (!first.listen(QHostAddress::Any, 0) || first.serverPort() == 65535)
+            continue;
+        QTcpServer second;
+        if (second.listen(QHostAddress::Any, static_cast<quint16>(first.serverPort() + 1)))
+            return first.serverPort();
+    }
+    return 0;
+}
+
+bool WaitFor(const std::function<bool()>& ready, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!ready()) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(50);
+    }
+    return true;
+}
+
+// A card connection to the reader works: pcscd has seen the card.
+bool CardPresent(const QString& readerName)
+{
+    SCARDCONTEXT context = 0;
+    if (SCardEstablishContext(SCARD_SCOPE_USER, nullptr, nullptr, &context) != SCARD_S_SUCCESS)
+        return false;
+    SCARDHANDLE card = 0;
+    DWORD protocol = 0;
+    const LONG rc = SCardConnect(context, readerName.toUtf8().constData(), SCARD_SHARE_SHARED,
+                                 SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, &card, &protocol);
+    if (rc == SCARD_S_SUCCESS)
+        SCardDisconnect(card, SCARD_LEAVE_CARD);
+    SCardReleaseContext(context);
+    return rc == SCARD_S_SUCCESS;
+}
+
+} // namespace
+
+CPrivatePcscd::CPrivatePcscd()
+{
+    for (QProcess* process : {&m_pcscd, &m_card}) {
+        process->setChildProcessModifier(DieWithParent);
+        process->setProcessChannelMode(QProcess::MergedChannels);
+    }
+}
+
+CPrivatePcscd::~CPrivatePcscd()
+{
+    Stop();
+}
+
+QString CPrivatePcscd::SocketFolder()
+{
+    static QTemporaryDir folder;
+    return folder.path();
+}
+
+QString CPrivatePcscd::WhyUnavailable()
+{
+    static const QString reason = [] {
+        if (geteuid() != 0)
+            return QStringLiteral("needs root: pcscd must get a private /run/pcscd by a bind mount");
+        for (const char* program : {"pcscd", "unshare", "mount"}) {
+            if (QStandardPaths::findExecutable(QLatin1String(program)).isEmpty() &&
+                QStandardPaths::findExecutable(QLatin1String(program), {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")}).isEmpty())
+                return QStringLiteral("%1 is not installed").arg(QLatin1String(program));
+        }
+        if (!QFileInfo::exists(QLatin1String(kVpcdDriver)))
+            return QStringLiteral("the vpcd driver (package vsmartcard-vpcd) is not installed");
+        QProcess probe;
+        probe.setProcessChannelMode(QProcess::MergedChannels);
+        probe.start(QStringLiteral("unshare"), {QStringLiteral("-m"), QStringLiteral("--propagation"),
+                                                QStringLiteral("private"), QStringLiteral("true")});
+        if (!probe.waitForFinished(kStartTimeoutMs) || probe.exitStatus() != QProcess::NormalExit ||
+            probe.exitCode() != 0)
+            return QStringLiteral("unshare refused a private mount namespace: %1")
+                .arg(QString::fromLocal8Bit(probe.readAll()).trimmed());
+        return QString();
+    }();
+    return reason;
+}
+
+void CPrivatePcscd::UsePrivateSocket()
+{
+    setenv("PCSCLITE_CSOCK_NAME", QDir(SocketFolder()).filePath(QStringLiteral("pcscd.comm")).toLocal8Bit().constData(), 1);
+}
+
+QString CPrivatePcscd::Start(const QString& friendlyName)
+{
+    Stop();
+    m_strLog.clear();
+    m_strFriendlyName = friendlyName;
+    m_nPort = FreePortPair();
+    if (m_nPort == 0)
+        return QStringLiteral("no two free neighbouring TCP ports");
+
+    const QDir folder(SocketFolder());
+    QFile::remove(folder.filePath(QStringLiteral("pcscd.comm")));
+    m_strConfigPath = folder.filePath(QStringLiteral("reader.conf"));
+    QFile config(m_strConfigPath);
+    if (!config.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return QStringLiteral("%1: %2").arg(m_strConfigPath, config.errorString());
+    config.write(QStringLiteral("FRIENDLYNAME \"%1\"\nDEVICENAME /dev/null:%2\nLIBPATH %3\n")
+                     .arg(friendlyName)
+                     .arg(m_nPort)
+                     .arg(QLatin1String(kVpcdDriver))
+                     .toUtf8());
+    config.close();
+
+    // The bind mount lives only in pcscd's own namespace and dies with it.
+    m_pcscd.start(QStringLiteral("unshare"),
+                  {QStringLiteral("-m"), QStringLiteral("--propagation"), QStringLiteral("private"),
+                   QStringLiteral("sh"), QStringLiteral("-c"),
+                   QStringLiteral("mkdir -p /run/pcscd && mount --bind \"$0\" /run/pcscd && exec pcscd -f -c \"$1\""),
+                   folder.path(), m_strConfigPath});
+    if (!m_pcscd.waitForStarted(kStartTimeoutMs))
+        return QStringLiteral("cannot start pcscd: %1").arg(m_pcscd.errorString());
+    const QString socket = folder.filePath(QStringLiteral("pcscd.comm"));
+    if (!WaitFor([&] { return QFileInfo::exists(socket) || m_pcscd.state() == QProcess::NotRunning; },
+                 kStartTimeoutMs) ||
+        m_pcscd.state() == QProcess::NotRunning)
+        return QStringLiteral("pcscd did not come up: %1").arg(Log());
+    return QString();
+}
+
+QString CPrivatePcscd::InsertCard(const QString& imagePath)
+{
+    StopProcess(m_card);
+    m_card.start(QStringLiteral(VOLUNI_VCARD),
+                 {QStringLiteral("--port"), QString::number(m_nPort), imagePath});
+    if (!m_card.waitForStarted(kStartTimeoutMs))
+        return QStringLiteral("cannot start the virtual card: %1").arg(m_card.errorString());
+    const QString reader = ReaderName();
+    if (!WaitFor([&] { return CardPresent(reader) || m_card.state() == QProcess::NotRunning; }, kStartTimeoutMs) ||
+        m_card.state() == QProcess::NotRunning)
+        return QStringLiteral("pcscd did not see the card: %1 %2")
+            .arg(QString::fromLocal8Bit(m_card.readAll()), Log());
+    return QString();
+}
+
+void CPrivatePcscd::Stop()
+{
+    StopProcess(m_card);
+    StopProcess(m_pcscd);
+}
+
+QString CPrivatePcscd::Log()
+{
+    m_strLog += QString::fromLocal8Bit(m_pcscd.readAll());
+    return m_strLog;
+}
+
+void CPrivatePcscd::StopProcess(QProcess& process)
+{
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (!process.waitForFinished(5000)) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+}

@@ -1,0 +1,166 @@
+// voluni-vcard: a FeliCa card from a card image, laid on the virtual reader of pcscd's
+// vpcd driver. The driver listens on the port of its reader configuration
+// (DEVICENAME /dev/null:<port>); this program connects to it and answers. Every message
+// either way is a 2-byte big-endian length and that many bytes; one-byte messages from
+// the driver are control codes, longer ones APDUs.
+#include "CardImage.h"
+#include "SimulatedCard.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QThread>
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <vector>
+
+namespace {
+
+enum EControl : uint8_t { kPowerOff = 0, kPowerOn = 1, kReset = 2, kGetAtr = 4 };
+
+// What contactless readers report for a FeliCa card; pcscd settles on T=1 for it,
+// the protocol the reader modules transmit with.
+const std::vector<uint8_t> kAtr = {0x3B, 0x8F, 0x80, 0x01, 0x80, 0x4F, 0x0C, 0xA0, 0x00, 0x00,
+                                   0x03, 0x06, 0x11, 0x00, 0x3B, 0x00, 0x00, 0x00, 0x00, 0x42};
+
+int Connect(const QString& host, quint16 port)
+{
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* addresses = nullptr;
+    if (getaddrinfo(host.toLocal8Bit().constData(), QByteArray::number(port).constData(), &hints, &addresses) != 0)
+        return -1;
+    int fd = -1;
+    for (addrinfo* address = addresses; address && fd < 0; address = address->ai_next) {
+        fd = socket(address->ai_family, address->ai_socktype, address->ai_protocol);
+        if (fd >= 0 && connect(fd, address->ai_addr, address->ai_addrlen) != 0) {
+            close(fd);
+            fd = -1;
+        }
+    }
+    freeaddrinfo(addresses);
+    return fd;
+}
+
+// Delayed ACKs would hold every answer of the driver's strict request/answer turns
+// for ~40 ms; QUICKACK falls back after a while, so it is set again before each read.
+bool ReadExactly(int fd, uint8_t* buffer, size_t length)
+{
+    size_t done = 0;
+    while (done < length) {
+        const int on = 1;
+        setsockopt(fd, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+        const ssize_t n = recv(fd, buffer + done, length - done, 0);
+        if (n == 0)
+            return false;
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool WriteMessage(int fd, const std::vector<uint8_t>& message)
+{
+    std::vector<uint8_t> frame{static_cast<uint8_t>(message.size() >> 8), static_cast<uint8_t>(message.size() & 0xFF)};
+    frame.insert(frame.end(), message.begin(), message.end());
+    size_t done = 0;
+    while (done < frame.size()) {
+        const ssize_t n = send(fd, frame.data() + done, frame.size() - done, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Serves the driver until it hangs up.
+void Serve(int fd, const CSimulatedCard& card)
+{
+    std::vector<uint8_t> message;
+    for (;;) {
+        uint8_t header[2];
+        if (!ReadExactly(fd, header, sizeof header))
+            return;
+        message.resize(static_cast<size_t>(header[0] << 8 | header[1]));
+        if (!ReadExactly(fd, message.data(), message.size()))
+            return;
+        if (message.size() == 1) {
+            // Power and reset need no answer; the driver only waits for the ATR.
+            if (message[0] == kGetAtr && !WriteMessage(fd, kAtr))
+                return;
+        } else if (!message.empty() && !WriteMessage(fd, card.Transmit(message))) {
+            return;
+        }
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("voluni-vcard"));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Lays a FeliCa card from a card image on the virtual reader of pcscd's vpcd driver."));
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("image"), QStringLiteral("card image (JSON)"));
+    const QCommandLineOption hostOption(QStringLiteral("host"), QStringLiteral("driver host"), QStringLiteral("host"),
+                                       QStringLiteral("127.0.0.1"));
+    const QCommandLineOption portOption(QStringLiteral("port"), QStringLiteral("driver port"), QStringLiteral("port"),
+                                        QStringLiteral("35963"));
+    const QCommandLineOption waitOption(QStringLiteral("wait"),
+                                        QStringLiteral("seconds to keep trying while the driver is not listening yet"),
+                                        QStringLiteral("seconds"), QStringLiteral("10"));
+    parser.addOptions({hostOption, portOption, waitOption});
+    parser.process(app);
+    if (parser.positionalArguments().size() != 1)
+        parser.showHelp(2);
+
+    CCardImage image;
+    if (const QString error = image.LoadFile(parser.positionalArguments().front()); !error.isEmpty()) {
+        std::fprintf(stderr, "voluni-vcard: %s\n", qPrintable(error));
+        return 2;
+    }
+    bool portOk = false;
+    const uint port = parser.value(portOption).toUInt(&portOk);
+    if (!portOk || port == 0 || port > 65535) {
+        std::fprintf(stderr, "voluni-vcard: bad port %s\n", qPrintable(parser.value(portOption)));
+        return 2;
+    }
+
+    const int tries = qMax(1, parser.value(waitOption).toInt() * 10);
+    int fd = -1;
+    for (int i = 0; i < tries && fd < 0; ++i) {
+        fd = Connect(parser.value(hostOption), static_cast<quint16>(port));
+        if (fd < 0)
+            QThread::msleep(100);
+    }
+    if (fd < 0) {
+        std::fprintf(stderr, "voluni-vcard: cannot reach the vpcd driver at %s:%u: %s\n",
+                     qPrintable(parser.value(hostOption)), port, std::strerror(errno));
+        return 1;
+    }
+    const int on = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+
+    Serve(fd, CSimulatedCard(std::move(image)));
+    close(fd);
+    return 0;
+}

@@ -1,0 +1,36 @@
+// The card access coordinator: finds the reader, picks the module for it, prepares the
+// reader and owns the module for one operation.
+#pragma once
+
+#include "ReaderMod.h"
+
+#include <PCSC/wintypes.h>
+
+#include <QString>
+
+#include <memory>
+
+class CFelicaMod {
+public:
+    CFelicaMod() = default;
+    virtual ~CFelicaMod() = default;
+
+    CFelicaMod(const CFelicaMod&) = delete;
+    CFelicaMod& operator=(const CFelicaMod&) = delete;
+
+    // 0 when a known PC/SC reader accepted a connection (m_strReader and m_nReaderType then
+    // name it), else the PC/SC result code.
+    LONG FindReader();
+    // 0 with a module in m_pReader; -1 the reader did not open, -2 no reader, -3 the
+    // smart-card service is stopped.
+    int OpenReader();
+    // Writes the exit mode into the known PC/SC reader attached, if any.
+    void RestoreReaderMode();
+
+    QString m_strReader;
+    int m_nReaderType = 0; // 1-based position in the known-reader table
+    std::unique_ptr<CReaderMod> m_pReader;
+};
+
+// Opens the reader once, so the reader is in its run mode before the first read.
+void ProbeReader();

@@ -5,6 +5,8 @@
 
 #include <QString>
 
+class QIODevice;
+
 #include <vector>
 
 enum UpdateHint : int {
@@ -33,6 +35,8 @@ public:
     void OnOpenDocument(const QString& path);
     void OnSaveDocument(const QString& path);
     bool OnNewDocument();
+    // The file opened or saved last; empty for a new document.
+    const QString& GetPathName() const { return m_strPathName; }
 
     void SetModifiedFlag(bool modified = true);
     bool IsModified() const { return m_bModified; }
@@ -41,5 +45,6 @@ public:
 
 private:
     std::vector<IDocumentView*> m_views;
+    QString m_strPathName;
     bool m_bModified = false;
 };

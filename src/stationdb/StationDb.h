@@ -4,12 +4,16 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 
 struct sqlite3;
 struct sqlite3_stmt;
 
 class CStationDb {
 public:
+    // Receives the text of every statement the engine starts on this connection.
+    using StatementTrace = std::function<void(const QString& sql)>;
+
     CStationDb();
     ~CStationDb();
     CStationDb(const CStationDb&) = delete;
@@ -20,6 +24,10 @@ public:
     bool Connect(const QString& connectString, const QString& password, uint32_t options);
     bool IsOpen() const;
     void Close();
+    // The engine's reason for the last failed Connect, for diagnostics.
+    QString LastError() const { return m_strLastError; }
+    // Takes effect from the next Connect.
+    void SetStatementTrace(StatementTrace trace) { m_trace = std::move(trace); }
 
     bool LookupStation(uint8_t area, uint8_t line, uint8_t station, QString& stationName,
                        QString& lineName, QString& company, double& latitude, double& longitude);
@@ -33,4 +41,6 @@ public:
 
 private:
     sqlite3* m_db = nullptr;
+    QString m_strLastError;
+    StatementTrace m_trace;
 };

@@ -1,0 +1,83 @@
+#include "CorvaneDoc.h"
+
+#include "ArchiveError.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <algorithm>
+
+void CCorvaneDoc::AddView(IDocumentView* view)
+{
+    if (view && std::find(m_views.begin(), m_views.end(), view) == m_views.end())
+        m_views.push_back(view);
+}
+
+void CCorvaneDoc::RemoveView(IDocumentView* view)
+{
+    m_views.erase(std::remove(m_views.begin(), m_views.end(), view), m_views.end());
+}
+
+void CCorvaneDoc::UpdateAllViews(int hint)
+{
+    // A copy, so a view may unsubscribe while it is being told.
+    const std::vector<IDocumentView*> views = m_views;
+    for (IDocumentView* view : views)
+        view->OnUpdate(hint);
+}
+
+void CCorvaneDoc::SerializeLoad(QIODevice& device)
+{
+    UpdateAllViews(HINT_CLEAR);
+    m_data.Load(device);
+    UpdateAllViews(HINT_LOADED);
+}
+
+void CCorvaneDoc::SerializeStore(QIODevice& device)
+{
+    UpdateAllViews(HINT_SYNC_ORDER);
+    m_data.Store(device);
+}
+
+void CCorvaneDoc::OnOpenDocument(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw CFileError(path, file.errorString());
+    // An empty file is never read: it opens as an empty document.
+    if (file.size() == 0) {
+        UpdateAllViews(HINT_CLEAR);
+        m_data.Clear();
+    } else {
+        SerializeLoad(file);
+    }
+    m_strPathName = path;
+    SetModifiedFlag(false);
+}
+
+void CCorvaneDoc::OnSaveDocument(const QString& path)
+{
+    // The target is replaced only once every byte is written and flushed.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw CFileError(path, file.errorString());
+    SerializeStore(file);
+    if (!file.commit())
+        throw CFileError(path, file.errorString());
+    m_strPathName = path;
+    SetModifiedFlag(false);
+}
+
+bool CCorvaneDoc::OnNewDocument()
+{
+    m_strPathName.clear();
+    SetModifiedFlag(false);
+    UpdateAllViews(HINT_CLEAR);
+    return true;
+}
+
+void CCorvaneDoc::SetModifiedFlag(bool)
+{
+    // The document never has unsaved changes, so closing never asks.
+    m_bModified = false;
+}

@@ -1,0 +1,10 @@
+// Entries as CSV: the history list's column titles, then its cell texts a row.
+#pragma once
+
+#include "EntryInfo.h"
+
+#include <QByteArray>
+
+// RFC 4180, UTF-8, CRLF line ends. The first column ("申請") holds 1 for an
+// entry that counts towards the claim, else 0; amounts lose their padding.
+QByteArray EntriesToCsv(const CEntryList& entries);

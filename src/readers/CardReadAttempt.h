@@ -1,0 +1,41 @@
+// One attempt to read a card: poll the transit system codes in turn, then read the
+// history blocks with the code that answered. The card wait dialog runs it on its
+// timer, the command-line tool in a loop.
+#pragma once
+
+#include "HistoryBlock.h"
+
+#include <cstdint>
+#include <functional>
+
+class CFelicaMod;
+
+class CCardReadAttempt {
+public:
+    // Tried in this order: the common transit code first, then the regional ones.
+    static constexpr uint16_t kSystemCodes[] = {0x0003, 0x865E, 0x80DE, 0x8592};
+    static constexpr uint16_t kHistoryService = 0x090F;
+    static constexpr uint8_t kHistoryBlocks = 20;
+
+    // The buffers belong to the caller: 8-byte IDm and PMm, and the block list.
+    CCardReadAttempt(CFelicaMod* pFelica, uint8_t* pIDm, uint8_t* pPMm, HistoryBlockList* pBlocks);
+
+    // True when a card answered and its blocks were read. onReading runs once a
+    // system code answered, before the blocks are read (the dialog shows it).
+    bool TryRead(const std::function<void()>& onReading = {});
+
+    // The system code that answered the last polling; 0 before any answered.
+    uint16_t AnsweredSystemCode() const { return m_wSystemCode; }
+
+private:
+    CFelicaMod* m_pFelica;
+    uint8_t* m_pIDm;
+    uint8_t* m_pPMm;
+    HistoryBlockList* m_pBlocks;
+    uint16_t m_wSystemCode = 0;
+};
+
+// The wait without a window: one attempt at once, then one every 500 ms until
+// 2 x nPollingTime ticks have passed. sleep waits the given milliseconds.
+// True when the card was read; false when the time ran out.
+bool WaitForCard(CCardReadAttempt& attempt, int nPollingTime, const std::function<void(int)>& sleep);

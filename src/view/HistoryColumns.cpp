@@ -1,0 +1,67 @@
+#include "HistoryColumns.h"
+
+#include "FormatAmount.h"
+#include "StringTable.h"
+
+#include <QDateTime>
+
+#include <cstdlib>
+#include <limits>
+
+namespace {
+
+constexpr Qt::Alignment kCentre = Qt::AlignHCenter | Qt::AlignVCenter;
+constexpr Qt::Alignment kLeft = Qt::AlignLeft | Qt::AlignVCenter;
+constexpr Qt::Alignment kRight = Qt::AlignRight | Qt::AlignVCenter;
+
+int32_t Magnitude(int32_t amount)
+{
+    // INT32_MIN has no positive twin; a stored file may still hold it.
+    const int64_t wide = std::llabs(static_cast<int64_t>(amount));
+    return static_cast<int32_t>(std::min<int64_t>(wide, std::numeric_limits<int32_t>::max()));
+}
+
+QString DateText(int64_t dateTime)
+{
+    const QDateTime local = QDateTime::fromSecsSinceEpoch(dateTime, Qt::LocalTime);
+    return local.isValid() ? local.toString(QStringLiteral("yyyy/MM/dd")) : QString();
+}
+
+} // namespace
+
+const std::array<HistoryColumn, kHistoryColumnCount>& HistoryColumns()
+{
+    static const std::array<HistoryColumn, kHistoryColumnCount> columns = {{
+        {IDS_COL_APPLY, kCentre, -1},
+        {IDS_COL_DATE, kCentre, 80},
+        {IDS_COL_ENTRY_COMPANY, kLeft, 120},
+        {IDS_COL_ENTRY_LINE, kLeft, -1},
+        {IDS_COL_ENTRY_STATION, kLeft, 120},
+        {IDS_COL_EXIT_COMPANY, kLeft, 120},
+        {IDS_COL_EXIT_LINE, kLeft, -1},
+        {IDS_COL_EXIT_STATION, kLeft, 120},
+        {IDS_COL_AMOUNT, kRight, 80},
+        {IDS_COL_BALANCE, kRight, 80},
+        {IDS_COL_DESTINATION, kLeft, -1},
+        {IDS_COL_REMARKS, kLeft, 120},
+    }};
+    return columns;
+}
+
+QString HistoryCellText(const CEntryInfo& entry, int column)
+{
+    switch (column) {
+    case 1: return DateText(entry.dateTime);
+    case 2: return entry.entryCompany;
+    case 3: return entry.entryLineName;
+    case 4: return entry.entryStationName;
+    case 5: return entry.exitCompany;
+    case 6: return entry.exitLineName;
+    case 7: return entry.exitStationName;
+    case 8: return FormatAmount(Magnitude(entry.amount));
+    case 9: return FormatAmount(entry.balance);
+    case 10: return entry.destination;
+    case 11: return entry.remarks;
+    default: return QString();
+    }
+}

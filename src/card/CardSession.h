@@ -9,8 +9,15 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 
 class CAppProfile;
+class CCardReadAttempt;
+
+// Runs the wait for a card (the wait dialog, or a loop without a window) with one
+// read attempt and the polling time; true when the card was read, false when the
+// wait ended without it (cancelled, or the failure acknowledged).
+using CardWaitFunction = std::function<bool(CCardReadAttempt& attempt, int nPollingTime)>;
 
 class CCardSession {
 public:
@@ -24,7 +31,11 @@ public:
     // Returns the balance of block 0, or -1 without blocks.
     int32_t ImportHistory(const QString& connectString, const QString& password, const CAppProfile& profile);
 
-    // The reader layer's ReadCard fills card and blocks; it joins this class there.
+    // Opens the reader and reads the card: 0 with card and blocks filled; -1 the
+    // reader could not be opened (or entries/card are missing), -2 no reader (or,
+    // without a wait, the single attempt failed), -3 the smart-card service is
+    // stopped, -5 the wait ended without a card. wait runs when nPollingTime > 0.
+    int ReadCard(int nPollingTime, const CardWaitFunction& wait);
 
     CEntryList* entries;       // the document's entries; not owned
     CCardRecord* card;         // the document's card record; not owned

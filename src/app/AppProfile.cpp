@@ -201,7 +201,7 @@ QStringList ReadList(const QSettings& store, const QString& key)
 void CAppProfile::LoadProfile()
 {
     const QString database = QDir(QCoreApplication::applicationDirPath()).filePath(kDatabaseFileName);
-    m_strConnect = kConnectFormat.arg(QDir::toNativeSeparators(database));
+    m_strConnect = ConnectStringFor(database);
     m_strPassword = kPassword;
     m_strColumnWidths.clear();
     m_nMruMax = 0;
@@ -263,4 +263,9 @@ QString CAppProfile::FindDestination(QString stationName) const
         return {};
     }
     return m_arrVisHistry.at(index);
+}
+
+QString CAppProfile::ConnectStringFor(const QString& databasePath)
+{
+    return kConnectFormat.arg(QDir::toNativeSeparators(databasePath));
 }

@@ -22,6 +22,8 @@ public:
 
     QString GetConnectString() const { return m_strConnect; }
     QString GetPassword() const { return m_strPassword; }
+    // The connection string of the station database file at databasePath.
+    static QString ConnectStringFor(const QString& databasePath);
     // The visit destination remembered for a station name; empty when unknown.
     QString FindDestination(QString stationName) const;
 

@@ -94,10 +94,10 @@ LONG CSimulatedPcscService::Connect(SCARDCONTEXT context, const std::string& rea
     DWORD protocol = 0;
     if (shareMode != SCARD_SHARE_DIRECT) {
         if (!m_bCardPresent)
-            return SCARD_E_NO_SMARTCARD;
+            return kPcscEmptyReader;
         if (m_nRefusedConnects > 0) {
             --m_nRefusedConnects;
-            return SCARD_E_NO_SMARTCARD;
+            return kPcscEmptyReader;
         }
         // A FeliCa card behind a contactless reader speaks T=1 only.
         if (!(preferredProtocols & SCARD_PROTOCOL_T1))

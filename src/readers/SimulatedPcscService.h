@@ -37,7 +37,7 @@ public:
     // Detached: ListReaders answers SCARD_E_NO_READERS_AVAILABLE.
     void SetReaderAttached(bool attached);
     // The card is laid on the reader only after this many shared connections were
-    // refused with SCARD_E_NO_SMARTCARD (a module's polling reconnects until one works).
+    // refused as an empty reader (a module's polling reconnects until one works).
     void SetCardAfterAttempts(int attempts);
 
     std::vector<SFrame> Frames() const;

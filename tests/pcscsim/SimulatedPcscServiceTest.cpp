@@ -188,8 +188,8 @@ TEST_F(SimulatedPcscService, BlockFaults)
 TEST_F(SimulatedPcscService, CardAppearsAfterRefusedConnections)
 {
     m_service.SetCardAfterAttempts(2);
-    EXPECT_EQ(ConnectShared(), SCARD_E_NO_SMARTCARD);
-    EXPECT_EQ(ConnectShared(), SCARD_E_NO_SMARTCARD);
+    EXPECT_EQ(ConnectShared(), kPcscEmptyReader);
+    EXPECT_EQ(ConnectShared(), kPcscEmptyReader);
     EXPECT_EQ(ConnectShared(), SCARD_S_SUCCESS);
     EXPECT_EQ(Send("FF40000004 FFFF 0000"), Cat({kIdm, kPmm, "9000"}));
 }
@@ -234,7 +234,7 @@ protected:
 
 TEST_F(SimulatedPcscServiceWithoutCard, RefusesCardConnectionsButServesTheEscapeChannel)
 {
-    EXPECT_EQ(ConnectShared(), SCARD_E_NO_SMARTCARD);
+    EXPECT_EQ(ConnectShared(), kPcscEmptyReader);
     DWORD protocol = 1;
     ASSERT_EQ(m_service.Connect(m_hContext, m_service.ReaderName(), SCARD_SHARE_DIRECT, 0, &m_hCard, &protocol),
               SCARD_S_SUCCESS);

@@ -67,6 +67,11 @@ struct SBadImage {
     const char* message; // a part of the error text that points at the fault
 };
 
+void PrintTo(const SBadImage& image, std::ostream* out)
+{
+    *out << image.name;
+}
+
 class CardImageRejects : public testing::TestWithParam<SBadImage> {};
 
 TEST_P(CardImageRejects, WithAClearMessageAndLeavesTheImageAlone)

@@ -89,6 +89,11 @@ struct SFrameCase {
     std::string answer;
 };
 
+void PrintTo(const SFrameCase& frameCase, std::ostream* out)
+{
+    *out << frameCase.frame;
+}
+
 class SimulatedPcscServiceFrames : public SimulatedPcscService, public testing::WithParamInterface<SFrameCase> {};
 
 TEST_P(SimulatedPcscServiceFrames, AnswersFromTheImage)

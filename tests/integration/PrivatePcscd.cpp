@@ -97,10 +97,12 @@ QString CPrivatePcscd::WhyUnavailable()
     static const QString reason = [] {
         if (geteuid() != 0)
             return QStringLiteral("needs root: pcscd must get a private /run/pcscd by a bind mount");
+        const QStringList systemFolders = {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")};
         for (const char* program : {"pcscd", "unshare", "mount"}) {
-            if (QStandardPaths::findExecutable(QLatin1String(program)).isEmpty() &&
-                QStandardPaths::findExecutable(QLatin1String(program), {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")}).isEmpty())
-                return QStringLiteral("%1 is not installed").arg(QLatin1String(program));
+            const QString name = QLatin1String(program);
+            if (QStandardPaths::findExecutable(name).isEmpty()
+                && QStandardPaths::findExecutable(name, systemFolders).isEmpty())
+                return QStringLiteral("%1 is not installed").arg(name);
         }
         if (!QFileInfo::exists(QLatin1String(kVpcdDriver)))
             return QStringLiteral("the vpcd driver (package vsmartcard-vpcd) is not installed");
@@ -119,7 +121,8 @@ QString CPrivatePcscd::WhyUnavailable()
 
 void CPrivatePcscd::UsePrivateSocket()
 {
-    setenv("PCSCLITE_CSOCK_NAME", QDir(SocketFolder()).filePath(QStringLiteral("pcscd.comm")).toLocal8Bit().constData(), 1);
+    const QString socket = QDir(SocketFolder()).filePath(QStringLiteral("pcscd.comm"));
+    setenv("PCSCLITE_CSOCK_NAME", socket.toLocal8Bit().constData(), 1);
 }
 
 QString CPrivatePcscd::Start(const QString& friendlyName)

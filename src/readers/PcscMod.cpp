@@ -66,9 +66,8 @@ int CPcscMod::ReadBlocks(const uint8_t*, uint16_t wServiceCode, uint16_t wSystem
         return 0;
 
     // The reader addresses the card that answers this polling; without one there is nothing to read.
-    const Frame prepare = {0xFF, 0x40, 0x00, 0x00, 0x04, High(wSystemCode), Low(wSystemCode), 0x01, 0x00};
     Frame answer;
-    if (Transmit(prepare, kLongAnswer, answer) != SCARD_S_SUCCESS || !IsStatusOk(answer)) {
+    if (Transmit(SystemPollingFrame(wSystemCode), kLongAnswer, answer) != SCARD_S_SUCCESS || !IsStatusOk(answer)) {
         EndTransaction();
         return 1;
     }
@@ -137,9 +136,8 @@ int CPcscMod::PollAnyCard(uint8_t* pIDm, uint8_t* pPMm)
 
 int CPcscMod::PollSystem(uint16_t wSystemCode)
 {
-    const Frame frame = {0xFF, 0x40, 0x00, 0x00, 0x04, High(wSystemCode), Low(wSystemCode), 0x01, 0x00};
     Frame answer;
-    return ExchangeInTransaction(frame, kLongAnswer, answer) ? 1 : 0;
+    return ExchangeInTransaction(SystemPollingFrame(wSystemCode), kLongAnswer, answer) ? 1 : 0;
 }
 
 LONG CPcscMod::Transmit(std::span<const uint8_t> frame, DWORD receiveSize, Frame& answer)
@@ -241,6 +239,12 @@ int CPcscMod::ApplyModeFrom(const ReaderModes& modes, uint8_t nIndex)
     PcscService().Disconnect(m_hCard, SCARD_UNPOWER_CARD);
     m_hCard = 0;
     return 1;
+}
+
+CPcscMod::Frame CPcscMod::SystemPollingFrame(uint16_t wSystemCode)
+{
+    // FeliCa polling for the system code, asking for the system code back, time slot 0.
+    return {0xFF, 0x40, 0x00, 0x00, 0x04, High(wSystemCode), Low(wSystemCode), 0x01, 0x00};
 }
 
 bool CPcscMod::IsStatusOk(const Frame& answer)

@@ -42,6 +42,9 @@ public:
 
     // Modules made from now on find no library.
     void Remove() { setenv("VOLUNI_COMMON_FILES_DIR", m_empty.path().toLocal8Bit().constData(), 1); }
+    // Modules made from now on find a library without read_block_without_encryption,
+    // get_version_information and reader_writer_is_alive.
+    void UsePartial() { setenv("VOLUNI_COMMON_FILES_DIR", VOLUNI_PARTIAL_COMMON_FILES, 1); }
 
     FakeFelicaState& State() { return *m_pState; }
 

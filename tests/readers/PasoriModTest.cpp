@@ -51,6 +51,19 @@ TEST_F(PasoriModTest, WithoutTheLibraryEverythingFailsUntouched)
     EXPECT_EQ(State().calls, "");
 }
 
+TEST_F(PasoriModTest, MissingExportsFailWhatNeedsThem)
+{
+    m_fake.UsePartial();
+    CPasoriMod module;
+    ASSERT_EQ(module.IsAvailable(), 1);
+    EXPECT_EQ(module.Open(), 1);
+    HistoryBlockList blocks;
+    EXPECT_EQ(module.ReadBlocks(kIdm.data(), kServiceCode, 0x0003, &blocks, 20), 0);
+    EXPECT_TRUE(module.GetVersionText().isEmpty());
+    EXPECT_EQ(module.IsReaderAlive(), 0);
+    EXPECT_EQ(module.Close(), 1);
+}
+
 struct OpenCase {
     const char* name;
     int initializeResult;

@@ -1,4 +1,5 @@
 // A stand-in for the vendor FeliCa library with the nine exports, answering as its state says.
+// Built a second time with FAKE_FELICA_PARTIAL, lacking three of them.
 #include "FakeFelica.h"
 #include "FelicaRecords.h"
 
@@ -58,6 +59,7 @@ int polling_and_get_card_information(FelicaPollingRequest* request,
     return 1;
 }
 
+#ifndef FAKE_FELICA_PARTIAL
 int read_block_without_encryption(FelicaReadRequest* request,
                                                                          FelicaReadResult* result)
 {
@@ -78,6 +80,7 @@ int read_block_without_encryption(FelicaReadRequest* request,
     std::copy_n(g_state.blocks[n], 16, result->block_data);
     return 1;
 }
+#endif
 
 int get_last_error_types(int* type1, int* type2)
 {
@@ -87,12 +90,14 @@ int get_last_error_types(int* type1, int* type2)
     return 1;
 }
 
+#ifndef FAKE_FELICA_PARTIAL
 int get_version_information(char* text)
 {
     Record("get_version_information");
     std::memcpy(text, g_state.versionText, sizeof g_state.versionText);
     return g_state.versionResult;
 }
+#endif
 
 int get_version_number(int* number)
 {
@@ -101,12 +106,14 @@ int get_version_number(int* number)
     return 1;
 }
 
+#ifndef FAKE_FELICA_PARTIAL
 int reader_writer_is_alive(int* alive)
 {
     Record("reader_writer_is_alive");
     *alive = g_state.alive;
     return 1;
 }
+#endif
 
 } // extern "C"
 
@@ -115,8 +122,14 @@ static_assert(std::is_same_v<decltype(&initialize_library), FelicaInitializeLibr
 static_assert(std::is_same_v<decltype(&dispose_library), FelicaDisposeLibrary>);
 static_assert(std::is_same_v<decltype(&open_reader_writer_auto), FelicaOpenReaderWriterAuto>);
 static_assert(std::is_same_v<decltype(&polling_and_get_card_information), FelicaPollingAndGetCardInformation>);
+#ifndef FAKE_FELICA_PARTIAL
 static_assert(std::is_same_v<decltype(&read_block_without_encryption), FelicaReadBlockWithoutEncryption>);
+#endif
 static_assert(std::is_same_v<decltype(&get_last_error_types), FelicaGetLastErrorTypes>);
+#ifndef FAKE_FELICA_PARTIAL
 static_assert(std::is_same_v<decltype(&get_version_information), FelicaGetVersionInformation>);
+#endif
 static_assert(std::is_same_v<decltype(&get_version_number), FelicaGetVersionNumber>);
+#ifndef FAKE_FELICA_PARTIAL
 static_assert(std::is_same_v<decltype(&reader_writer_is_alive), FelicaReaderWriterIsAlive>);
+#endif

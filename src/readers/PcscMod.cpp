@@ -96,7 +96,10 @@ QString CPcscMod::GetVersionText()
     const int v = GetVersionNumber();
     if (v == 0)
         return m_strReaderName;
-    return QStringLiteral("%1 %2.%3").arg(m_strReaderName.left(blank)).arg(v / 100).arg(v % 100, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1 %2.%3")
+        .arg(m_strReaderName.left(blank))
+        .arg(v / 100)
+        .arg(v % 100, 2, 10, QLatin1Char('0'));
 }
 
 int CPcscMod::GetVersionNumber()
@@ -198,23 +201,23 @@ bool CPcscMod::ConnectCard()
 
 int CPcscMod::ReadEachBlock(Frame frame, const BlockAnswerLayout& layout, HistoryBlockList* pBlocks, uint8_t nBlocks)
 {
+    const auto fail = [&] {
+        EndTransaction();
+        pBlocks->clear();
+        return 0;
+    };
     const size_t flagsEnd = std::max(layout.statusFlag1, layout.statusFlag2.value_or(0)) + 1;
     Frame answer;
     for (unsigned n = 0; n < nBlocks; ++n) {
         frame.back() = static_cast<uint8_t>(n);
-        if (Transmit(frame, kLongAnswer, answer) != SCARD_S_SUCCESS || !IsStatusOk(answer)
-            || !HasData(answer, flagsEnd)) {
-            EndTransaction();
-            pBlocks->clear();
-            return 0;
-        }
+        const bool answered = Transmit(frame, kLongAnswer, answer) == SCARD_S_SUCCESS && IsStatusOk(answer);
+        if (!answered || !HasData(answer, flagsEnd))
+            return fail();
+        // An error answer need not carry a block, so the flags are looked at first.
         if (answer[layout.statusFlag1] != 0 || (layout.statusFlag2 && answer[*layout.statusFlag2] != 0))
             break;
-        if (!HasData(answer, layout.blockData + sizeof(HistoryBlock))) {
-            EndTransaction();
-            pBlocks->clear();
-            return 0;
-        }
+        if (!HasData(answer, layout.blockData + sizeof(HistoryBlock)))
+            return fail();
         HistoryBlock block;
         std::copy_n(answer.begin() + static_cast<std::ptrdiff_t>(layout.blockData), block.size(), block.begin());
         if (IsEmptyBlock(block))

@@ -162,8 +162,9 @@ LONG CSimulatedPcscService::Transmit(SCARDHANDLE card, const SCARD_IO_REQUEST* s
     return SCARD_S_SUCCESS;
 }
 
-LONG CSimulatedPcscService::Control(SCARDHANDLE card, DWORD controlCode, const uint8_t* send, DWORD sendLength,
-                                    uint8_t* receive, DWORD receiveSize, DWORD* bytesReturned)
+LONG CSimulatedPcscService::Control(SCARDHANDLE card, DWORD controlCode, const uint8_t* send,
+                                    DWORD sendLength, uint8_t* receive, DWORD receiveSize,
+                                    DWORD* bytesReturned)
 {
     const std::lock_guard lock(m_mutex);
     if (!m_handles.contains(card))

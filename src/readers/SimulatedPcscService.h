@@ -26,7 +26,8 @@ public:
     };
 
     // No image: the reader is attached but empty.
-    explicit CSimulatedPcscService(std::optional<CCardImage> card, std::string readerName = kDefaultReaderName);
+    explicit CSimulatedPcscService(std::optional<CCardImage> card,
+                                   std::string readerName = kDefaultReaderName);
 
     // The reader and its card, for faults and reader state (mode byte, firmware).
     CSimulatedCard& Card() { return m_card; }

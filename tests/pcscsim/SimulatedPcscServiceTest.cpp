@@ -27,7 +27,8 @@ CCardImage TwoBlockImage()
 
 std::string Hex(const uint8_t* bytes, DWORD length)
 {
-    return QByteArray(reinterpret_cast<const char*>(bytes), static_cast<qsizetype>(length)).toHex().toUpper().toStdString();
+    const QByteArray raw(reinterpret_cast<const char*>(bytes), static_cast<qsizetype>(length));
+    return raw.toHex().toUpper().toStdString();
 }
 
 std::string Cat(std::initializer_list<std::string> parts)
@@ -88,6 +89,11 @@ struct SFrameCase {
     std::string frame;
     std::string answer;
 };
+
+void PrintTo(const SFrameCase& frameCase, std::ostream* out)
+{
+    *out << frameCase.frame;
+}
 
 class SimulatedPcscServiceFrames : public SimulatedPcscService, public testing::WithParamInterface<SFrameCase> {};
 

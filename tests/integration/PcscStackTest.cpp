@@ -7,6 +7,10 @@
 #include <PCSC/pcsclite.h>
 #include <gtest/gtest.h>
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -122,6 +126,30 @@ TEST_F(PcscStack, CoordinatorReportsTheStoppedService)
     EXPECT_EQ(felica.FindReader(), SCARD_E_NO_SERVICE);
     CFelicaMod opening;
     EXPECT_EQ(opening.OpenReader(), -3);
+}
+
+} // namespace
+
+namespace {
+
+// The command-line tool reads the card on the real stack, names resolved from the
+// station database built beside it.
+TEST_F(PcscStack, CommandLineToolReadsTheCard)
+{
+    ASSERT_NO_FATAL_FAILURE(StartWithCard(kAcsReader));
+    QProcess voluni;
+    voluni.start(QStringLiteral(VOLUNI_BINARY_DIR "/bin/voluni"),
+                 {QStringLiteral("read"), QStringLiteral("--polling-time"), QStringLiteral("2")});
+    ASSERT_TRUE(voluni.waitForFinished(30000));
+    ASSERT_EQ(voluni.exitCode(), 0) << voluni.readAllStandardError().toStdString() << m_pcscd.Log().toStdString();
+    const QJsonObject root = QJsonDocument::fromJson(voluni.readAllStandardOutput()).object();
+    const QJsonObject card = root.value(QStringLiteral("card")).toObject();
+    EXPECT_EQ(card.value(QStringLiteral("idm")).toString().toStdString(),
+              QByteArray(reinterpret_cast<const char*>(m_image.m_idm.data()), 8).toHex().toUpper().toStdString());
+    const QJsonArray entries = root.value(QStringLiteral("entries")).toArray();
+    ASSERT_EQ(entries.size(), static_cast<qsizetype>(m_image.m_history.size()));
+    // Oldest first: the last block of the image is the first entry.
+    EXPECT_EQ(entries.first().toObject().value(QStringLiteral("entryStationName")).toString(), QStringLiteral("新宿"));
 }
 
 } // namespace

@@ -166,6 +166,9 @@ QString CArchiveReader::ReadText()
         return QString();
     if (!m_ansi)
         m_ansi.emplace("Shift_JIS");
+    // Without ICU, Qt knows no Shift_JIS; the local 8-bit encoding is the nearest guess.
+    if (!m_ansi->isValid())
+        return QString::fromLocal8Bit(bytes);
     m_ansi->resetState();
     return m_ansi->decode(bytes);
 }

@@ -7,6 +7,9 @@
 
 #include <QBuffer>
 
+#include <algorithm>
+#include <climits>
+#include <cstring>
 #include <ctime>
 #include <ostream>
 #include <string>

@@ -67,7 +67,8 @@ int CPcscMod::ReadBlocks(const uint8_t*, uint16_t wServiceCode, uint16_t wSystem
 
     // The reader addresses the card that answers this polling; without one there is nothing to read.
     Frame answer;
-    if (Transmit(SystemPollingFrame(wSystemCode), kLongAnswer, answer) != SCARD_S_SUCCESS || !IsStatusOk(answer)) {
+    if (Transmit(SystemPollingFrame(wSystemCode), kLongAnswer, answer) != SCARD_S_SUCCESS
+        || !IsStatusOk(answer)) {
         EndTransaction();
         return 1;
     }
@@ -147,8 +148,8 @@ LONG CPcscMod::Transmit(std::span<const uint8_t> frame, DWORD receiveSize, Frame
 {
     answer.assign(receiveSize, 0);
     DWORD received = receiveSize;
-    const LONG rc = PcscService().Transmit(m_hCard, SCARD_PCI_T1, frame.data(), static_cast<DWORD>(frame.size()),
-                                           answer.data(), &received);
+    const LONG rc = PcscService().Transmit(
+        m_hCard, SCARD_PCI_T1, frame.data(), static_cast<DWORD>(frame.size()), answer.data(), &received);
     answer.resize(rc == SCARD_S_SUCCESS ? std::min(received, receiveSize) : 0);
     return rc;
 }
@@ -199,7 +200,8 @@ bool CPcscMod::ConnectCard()
     return true;
 }
 
-int CPcscMod::ReadEachBlock(Frame frame, const BlockAnswerLayout& layout, HistoryBlockList* pBlocks, uint8_t nBlocks)
+int CPcscMod::ReadEachBlock(
+    Frame frame, const BlockAnswerLayout& layout, HistoryBlockList* pBlocks, uint8_t nBlocks)
 {
     const auto fail = [&] {
         EndTransaction();
@@ -219,7 +221,8 @@ int CPcscMod::ReadEachBlock(Frame frame, const BlockAnswerLayout& layout, Histor
         if (!HasData(answer, layout.blockData + sizeof(HistoryBlock)))
             return fail();
         HistoryBlock block;
-        std::copy_n(answer.begin() + static_cast<std::ptrdiff_t>(layout.blockData), block.size(), block.begin());
+        std::copy_n(
+            answer.begin() + static_cast<std::ptrdiff_t>(layout.blockData), block.size(), block.begin());
         if (IsEmptyBlock(block))
             break;
         pBlocks->push_back(block);
@@ -234,7 +237,8 @@ int CPcscMod::ApplyModeFrom(const ReaderModes& modes, uint8_t nIndex)
         return 0;
     SCARDHANDLE hCard = 0;
     DWORD protocol = 0;
-    if (PcscService().Connect(m_hContext, m_strReaderName.toStdString(), SCARD_SHARE_DIRECT, 0, &hCard, &protocol)
+    if (PcscService().Connect(
+            m_hContext, m_strReaderName.toStdString(), SCARD_SHARE_DIRECT, 0, &hCard, &protocol)
         != SCARD_S_SUCCESS)
         return 0;
     m_hCard = hCard;

@@ -129,7 +129,7 @@ TEST_F(SimulatedRead, OpenReaderCodesFollowTheFailureSwitches)
     } cases[] = {
         {"service stopped", false, true, true, -3},
         {"no reader", true, false, true, -2},
-        {"no card", true, true, false, -1},
+        {"empty reader: taken, the wait finds no card", true, true, false, 0},
         {"card on the reader", true, true, true, 0},
     };
     for (const auto& c : cases) {

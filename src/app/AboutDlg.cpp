@@ -4,8 +4,12 @@
 
 #include <QDesktopServices>
 #include <QLabel>
+#include <QPainter>
+#include <QPaintEvent>
 #include <QPushButton>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace {
 
@@ -23,10 +27,6 @@ CAboutDlg::CAboutDlg(const QString& stationDbVersion, QWidget* parent)
 {
     setWindowTitle(LoadResString(IDS_ABOUT_CAPTION));
     setModal(true);
-    QPalette boxPalette = palette();
-    boxPalette.setColor(QPalette::Window, boxPalette.color(QPalette::Midlight));
-    setPalette(boxPalette);
-    setAutoFillBackground(true);
 
     auto* icon = new QLabel(this);
     icon->setGeometry(DialogRect(11, 13, 20, 20));
@@ -54,6 +54,13 @@ CAboutDlg::CAboutDlg(const QString& stationDbVersion, QWidget* parent)
     ok->setFocus();
 }
 
+void CAboutDlg::paintEvent(QPaintEvent* event)
+{
+    // The same light 3-D colour as the history form.
+    QPainter painter(this);
+    painter.fillRect(event->rect(), palette().color(QPalette::Midlight));
+}
+
 QRect CAboutDlg::DialogRect(int x, int y, int w, int h) const
 {
     const QFontMetrics metrics = fontMetrics();
@@ -68,7 +75,9 @@ QLabel* CAboutDlg::AddText(int controlId, const QString& text, int x, int y, int
     if (controlId != 0) {
         label->setObjectName(QStringLiteral("control%1").arg(controlId));
     }
-    label->setGeometry(DialogRect(x, y, w, h));
+    // Japanese glyphs are wider than the Latin average the units are built on.
+    const QRect rect = DialogRect(x, y, w, h);
+    label->setGeometry(rect.x(), rect.y(), std::max(rect.width(), label->sizeHint().width()), rect.height());
     return label;
 }
 

@@ -20,6 +20,9 @@ public:
     const QString& StationDbVersion() const { return m_strStationDbVersion; }
     QLabel* Control(int controlId) const;
 
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
 private:
     QRect DialogRect(int x, int y, int w, int h) const;
     QLabel* AddText(int controlId, const QString& text, int x, int y, int w, int h);

@@ -11,6 +11,8 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPainter>
+#include <QPaintEvent>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QTableWidget>
@@ -79,12 +81,6 @@ CCorvaneForm::CCorvaneForm(CCorvaneDoc& document, CAppProfile& profile, ICardSta
     , m_pReadButton(new QPushButton(this))
     , m_pShowAll(new QCheckBox(LoadResString(IDS_FORM_SHOW_ALL), this))
 {
-    // The form, its static texts and buttons stand on the light 3-D colour.
-    QPalette formPalette = palette();
-    formPalette.setColor(QPalette::Window, formPalette.color(QPalette::Midlight));
-    setPalette(formPalette);
-    setAutoFillBackground(true);
-
     m_pList->setGeometry(DialogRect(7, 31, 396, 182));
     m_pList->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_pList->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -403,6 +399,14 @@ void CCorvaneForm::ApplyGridSetting()
 void CCorvaneForm::RepaintList()
 {
     m_pList->viewport()->repaint();
+}
+
+void CCorvaneForm::paintEvent(QPaintEvent* event)
+{
+    // The form, its static texts and buttons stand on the light 3-D colour,
+    // taken at paint time so a new look is followed.
+    QPainter painter(this);
+    painter.fillRect(event->rect(), palette().color(QPalette::Midlight));
 }
 
 void CCorvaneForm::resizeEvent(QResizeEvent* event)

@@ -63,6 +63,7 @@ signals:
     void CommandPosted(int commandId);
 
 protected:
+    void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:

@@ -3,14 +3,15 @@
 #pragma once
 
 #include "AppProfile.h"
+#include "MainFrame.h"
 #include "RecentFileList.h"
 
 #include <QStringList>
 
 #include <memory>
+#include <utility>
 
 class CCorvaneDoc;
-class CMainFrame;
 class QLockFile;
 
 class CCorvaneApp {
@@ -32,6 +33,9 @@ public:
     // Start-up, message loop, exit.
     int Run();
 
+    // What the main frame does to the card reader; set before InitInstance.
+    void SetReaderHooks(CMainFrame::ReaderHooks hooks) { m_readerHooks = std::move(hooks); }
+
     void OnAppAbout();
     // The station database's version text, or "(mdb未接続)" when it cannot be read.
     QString StationDbVersionText() const;
@@ -48,6 +52,7 @@ private:
     QString m_strLockPath;
     bool m_bStarted = false;
     CRecentFileList m_recentFiles;
+    CMainFrame::ReaderHooks m_readerHooks = CMainFrame::DefaultReaderHooks();
     std::unique_ptr<CCorvaneDoc> m_pDocument;
     std::unique_ptr<CMainFrame> m_pMainFrame;
 };

@@ -39,7 +39,7 @@ CAboutDlg::CAboutDlg(const QString& stationDbVersion, QWidget* parent)
     AddText(kTextB, QString(), 115, 65, 113, 8)->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     AddText(kTextC, QString(), 40, 65, 60, 8);
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    auto* ok = new QPushButton(LoadResString(IDS_ABOUT_OK), this);
     ok->setGeometry(DialogRect(178, 7, 50, 16));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);

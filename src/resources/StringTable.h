@@ -61,6 +61,7 @@ enum StringId : int {
     IDS_ABOUT_VERSION = 20023,
     IDS_ABOUT_LINK = 20024,
     IDS_STATIONDB_NOT_CONNECTED = 20025,
+    IDS_ABOUT_OK = 20026,
 };
 
 // The text of string id, or an empty text for an id the table does not hold.

@@ -67,7 +67,8 @@ QString CheckStationTables(sqlite3* db)
 int TraceStatement(unsigned, void* context, void*, void* sql)
 {
     const auto* trace = static_cast<const CStationDb::StatementTrace*>(context);
-    (*trace)(QString::fromUtf8(static_cast<const char*>(sql)));
+    if (*trace)
+        (*trace)(QString::fromUtf8(static_cast<const char*>(sql)));
     return 0;
 }
 
@@ -100,6 +101,14 @@ QString DateText(sqlite3_stmt* statement, int column, int storage)
         date = QDateTime::fromSecsSinceEpoch(sqlite3_column_int64(statement, column), QTimeZone::utc()).date();
     }
     return QString::asprintf("%04d%02d%02d", date.year(), date.month(), date.day());
+}
+
+// SQLite runs a statement at its first step, and only then finds a table that went
+// away since preparing: an error there means the statement could not run, while
+// SQLITE_DONE is a result without rows.
+int FirstStep(sqlite3_stmt* statement)
+{
+    return statement ? sqlite3_step(statement) : SQLITE_ERROR;
 }
 
 // Leading spaces and a sign allowed, stops at the first non-digit, no digits give 0.
@@ -172,9 +181,10 @@ bool CStationDb::LookupStation(uint8_t area, uint8_t line, uint8_t station, QStr
         "((StationCode.LineCode)=%d) AND ((StationCode.StationCode)=%d));",
         int{area}, int{line}, int{station}).toUtf8();
     const SqliteStatementPtr statement = PrepareSqlite(m_db, sql.constData());
-    if (!statement)
+    const int step = FirstStep(statement.get());
+    if (step != SQLITE_ROW && step != SQLITE_DONE)
         return false;
-    if (sqlite3_step(statement.get()) != SQLITE_ROW) {
+    if (step == SQLITE_DONE) {
         stationName = kUnregistered;
         lineName.clear();
         company.clear();
@@ -197,9 +207,10 @@ bool CStationDb::LookupBusStop(int busLine, int busStop, QString& stopName, QStr
         "BusCode WHERE (((BusCode.BusLineCode)=%d) AND ((BusCode.BusStationCode)=%d));",
         busLine, busStop).toUtf8();
     const SqliteStatementPtr statement = PrepareSqlite(m_db, sql.constData());
-    if (!statement)
+    const int step = FirstStep(statement.get());
+    if (step != SQLITE_ROW && step != SQLITE_DONE)
         return false;
-    if (sqlite3_step(statement.get()) != SQLITE_ROW) {
+    if (step == SQLITE_DONE) {
         stopName = kUnregistered;
         lineName.clear();
         company.clear();
@@ -216,7 +227,7 @@ bool CStationDb::ReadVersion(int& version, QString& date)
     if (!m_db)
         return false;
     const SqliteStatementPtr statement = PrepareSqlite(m_db, "SELECT Version.Version, Version.Date FROM Version;");
-    if (!statement || sqlite3_step(statement.get()) != SQLITE_ROW)
+    if (FirstStep(statement.get()) != SQLITE_ROW)
         return false;
     version = LeadingInteger(ValueText(statement.get(), 0));
     date = ValueText(statement.get(), 1);

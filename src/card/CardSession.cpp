@@ -1,0 +1,92 @@
+#include "CardSession.h"
+
+#include "AppMessage.h"
+#include "AppProfile.h"
+#include "HistoryDecoder.h"
+#include "MeasureDistance.h"
+#include "ProcessKindName.h"
+#include "StationDb.h"
+#include "StringTable.h"
+
+#include <iterator>
+
+namespace {
+
+constexpr uint8_t kFarePayment = 0x01;
+constexpr uint8_t kCharge = 0x02;
+constexpr uint8_t kCreditPayment = 2;
+
+// The decoder reads 0x48 blocks as rail, but the pass treats them as sales: they
+// carry no stations worth looking up.
+bool IsSalesEntry(const CEntryInfo& e)
+{
+    return IsShopBlock(e.terminalKind, e.processKind) || e.processKind == 0x48;
+}
+
+void CompleteBusEntry(CEntryInfo& e, CStationDb& db, const CAppProfile& profile)
+{
+    if (db.IsOpen()) {
+        // The station table is asked first with the codes cut to bytes; its names are
+        // then replaced by the bus stop's, while any coordinates it found stay.
+        db.LookupStation(e.exitArea, static_cast<uint8_t>(e.exitLine), static_cast<uint8_t>(e.exitStation),
+                         e.exitStationName, e.exitLineName, e.exitCompany, e.exitLatitude, e.exitLongitude);
+        db.LookupBusStop(e.exitLine, e.exitStation, e.exitStationName, e.exitLineName, e.exitCompany);
+    }
+    e.remarks = ProcessKindName(e.processKind);
+    // "共通" rows stand for a whole company, not a place anyone visits.
+    if (e.exitStationName != QStringLiteral("共通"))
+        e.destination = profile.FindDestination(e.exitStationName);
+}
+
+void CompleteRailEntry(CEntryInfo& e, CStationDb& db, const CAppProfile& profile)
+{
+    if (e.entryLine != 0 && db.IsOpen())
+        db.LookupStation(e.entryArea, static_cast<uint8_t>(e.entryLine), static_cast<uint8_t>(e.entryStation),
+                         e.entryStationName, e.entryLineName, e.entryCompany, e.entryLatitude, e.entryLongitude);
+    if (e.exitLine != 0) {
+        if (db.IsOpen())
+            db.LookupStation(e.exitArea, static_cast<uint8_t>(e.exitLine), static_cast<uint8_t>(e.exitStation),
+                             e.exitStationName, e.exitLineName, e.exitCompany, e.exitLatitude, e.exitLongitude);
+        e.destination = profile.FindDestination(e.exitStationName);
+    }
+    if (e.processKind != kFarePayment) {
+        e.remarks = ProcessKindName(e.processKind);
+        if (e.processKind == kCharge)
+            e.remarks.prepend(e.paymentKind == kCreditPayment ? QStringLiteral("クレジット") : QStringLiteral("現金"));
+    }
+    // 0.0 marks a coordinate the database did not have.
+    if (e.entryLatitude != 0.0 && e.entryLongitude != 0.0 && e.exitLatitude != 0.0 && e.exitLongitude != 0.0)
+        MeasureDistance(e.entryLatitude, e.entryLongitude, e.exitLatitude, e.exitLongitude, e.distance, e.bearing);
+}
+
+} // namespace
+
+int32_t CCardSession::ImportHistory(const QString& connectString, const QString& password,
+                                    const CAppProfile& profile)
+{
+    // One connection for the whole pass; its destructor also closes it when a bad
+    // date ends the pass early.
+    CStationDb db;
+    if (!db.Connect(connectString, password, 10))
+        ShowAppMessage(LoadResString(IDS_STATIONDB_CONNECT_FAILED), MessageIcon::Exclamation);
+
+    // Oldest first, so that each amount follows from the balance before it.
+    int32_t previousBalance = -1;
+    CEntryList newEntries;
+    newEntries.reserve(blocks.size());
+    for (auto block = blocks.rbegin(); block != blocks.rend(); ++block) {
+        newEntries.push_back(DecodeHistoryBlock(*block, card->idm, previousBalance));
+        CEntryInfo& e = *newEntries.back();
+        if (IsBusBlock(e.terminalKind, e.processKind))
+            CompleteBusEntry(e, db, profile);
+        else if (IsSalesEntry(e))
+            e.remarks = ProcessKindName(e.processKind);
+        else
+            CompleteRailEntry(e, db, profile);
+    }
+    db.Close();
+
+    entries->insert(entries->end(), std::make_move_iterator(newEntries.begin()),
+                    std::make_move_iterator(newEntries.end()));
+    return previousBalance;
+}

@@ -1,11 +1,13 @@
 #include "AppProfile.h"
 
+#include "ArchiveError.h"
+#include "ArchiveReader.h"
+#include "ArchiveWriter.h"
+
+#include <QBuffer>
 #include <QCoreApplication>
-#include <QDataStream>
 #include <QDir>
 #include <QSettings>
-
-#include <optional>
 
 namespace {
 
@@ -39,161 +41,48 @@ QString ReadText(const QSettings& store, const QString& key, const QString& fall
 }
 
 // The lists are kept in the byte form the entry file uses for its texts, so a
-// value copied from the Windows registry reads the same.
-class CListReader {
-public:
-    explicit CListReader(const QByteArray& bytes) : m_stream(bytes)
-    {
-        m_stream.setByteOrder(QDataStream::LittleEndian);
-    }
-
-    std::optional<QStringList> ReadList()
-    {
-        quint16 count16 = 0;
-        m_stream >> count16;
-        quint64 count = count16;
-        if (count16 == 0xFFFF) {
-            quint32 count32 = 0;
-            m_stream >> count32;
-            count = count32;
-        }
-        if (!Ok()) {
-            return std::nullopt;
-        }
-        QStringList list;
-        for (quint64 i = 0; i < count; ++i) {
-            std::optional<QString> text = ReadText();
-            if (!text) {
-                return std::nullopt;
-            }
-            list.append(*text);
-        }
-        return list;
-    }
-
-private:
-    bool Ok() const { return m_stream.status() == QDataStream::Ok; }
-
-    std::optional<QString> ReadText()
-    {
-        bool unicode = false;
-        std::optional<quint64> length = ReadLength(unicode);
-        // A length beyond what is left is a cut-short value, not a reason to allocate.
-        const quint64 unitSize = unicode ? 2 : 1;
-        if (!length || *length > static_cast<quint64>(Remaining()) / unitSize) {
-            return std::nullopt;
-        }
-        const auto n = static_cast<qsizetype>(*length);
-        QByteArray raw(n * static_cast<qsizetype>(unitSize), Qt::Uninitialized);
-        if (m_stream.readRawData(raw.data(), static_cast<int>(raw.size())) != raw.size()) {
-            return std::nullopt;
-        }
-        if (!unicode) {
-            return QString::fromLocal8Bit(raw);
-        }
-        QString text(n, Qt::Uninitialized);
-        for (qsizetype i = 0; i < n; ++i) {
-            const auto lo = static_cast<uint8_t>(raw[2 * i]);
-            const auto hi = static_cast<uint8_t>(raw[2 * i + 1]);
-            text[i] = QChar(static_cast<char16_t>(lo | (hi << 8)));
-        }
-        return text;
-    }
-
-    std::optional<quint64> ReadLength(bool& unicode)
-    {
-        unicode = false;
-        quint8 b = 0;
-        m_stream >> b;
-        if (!Ok()) {
-            return std::nullopt;
-        }
-        if (b < 0xFF) {
-            return b;
-        }
-        quint16 w = 0;
-        m_stream >> w;
-        if (w == 0xFFFE) {
-            unicode = true;
-            m_stream >> b;
-            if (!Ok()) {
-                return std::nullopt;
-            }
-            if (b < 0xFF) {
-                return b;
-            }
-            m_stream >> w;
-        }
-        if (!Ok()) {
-            return std::nullopt;
-        }
-        if (w < 0xFFFF) {
-            return w;
-        }
-        quint32 d = 0;
-        m_stream >> d;
-        if (!Ok()) {
-            return std::nullopt;
-        }
-        if (d < 0xFFFFFFFFu) {
-            return d;
-        }
-        quint64 q = 0;
-        m_stream >> q;
-        if (!Ok() || q > 2147483647u) {
-            return std::nullopt;
-        }
-        return q;
-    }
-
-    qint64 Remaining() const
-    {
-        const QIODevice* device = m_stream.device();
-        return device->size() - device->pos();
-    }
-
-    QDataStream m_stream;
-};
-
+// value copied from the Windows registry reads the same: a 16-bit count (FFFF
+// then a 32-bit count from 65535 on), then each text.
 QByteArray EncodeList(const QStringList& list)
 {
     QByteArray bytes;
-    QDataStream out(&bytes, QIODevice::WriteOnly);
-    out.setByteOrder(QDataStream::LittleEndian);
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    CArchiveWriter out(buffer);
     const auto count = static_cast<quint64>(list.size());
     if (count < 0xFFFF) {
-        out << static_cast<quint16>(count);
+        out.WriteUInt16(static_cast<uint16_t>(count));
     } else {
-        out << static_cast<quint16>(0xFFFF) << static_cast<quint32>(count);
+        out.WriteUInt16(0xFFFF);
+        out.WriteUInt32(static_cast<uint32_t>(count));
     }
-    for (const QString& text : list) {
-        out << static_cast<quint8>(0xFF) << static_cast<quint16>(0xFFFE);
-        const auto n = static_cast<quint64>(text.size());
-        if (n < 0xFF) {
-            out << static_cast<quint8>(n);
-        } else if (n < 0xFFFE) {
-            out << static_cast<quint8>(0xFF) << static_cast<quint16>(n);
-        } else if (n < 0xFFFFFFFFu) {
-            out << static_cast<quint8>(0xFF) << static_cast<quint16>(0xFFFF) << static_cast<quint32>(n);
-        } else {
-            out << static_cast<quint8>(0xFF) << static_cast<quint16>(0xFFFF)
-                << static_cast<quint32>(0xFFFFFFFFu) << n;
-        }
-        for (const QChar unit : text) {
-            out << static_cast<quint16>(unit.unicode());
-        }
-    }
+    for (const QString& text : list)
+        out.WriteText(text);
+    out.Flush();
     return bytes;
 }
 
+// An absent, cut short or malformed list reads as an empty one.
 QStringList ReadList(const QSettings& store, const QString& key)
 {
     const QVariant value = store.value(key);
-    if (!value.isValid()) {
+    if (!value.isValid())
+        return {};
+    QByteArray bytes = value.toByteArray();
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    CArchiveReader in(buffer);
+    try {
+        uint64_t count = in.ReadUInt16();
+        if (count == 0xFFFF)
+            count = in.ReadUInt32();
+        QStringList list;
+        for (uint64_t i = 0; i < count; ++i)
+            list << in.ReadText(); // each text needs bytes, so a false count ends in CArchiveError
+        return list;
+    } catch (const CArchiveError&) {
         return {};
     }
-    CListReader reader(value.toByteArray());
-    return reader.ReadList().value_or(QStringList());
 }
 
 } // namespace

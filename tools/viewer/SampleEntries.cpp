@@ -16,10 +16,10 @@ struct Place {
     double longitude;
 };
 
-const Place kTokyo{"東日本旅客鉄道", "東海道本線", "東京", 35.681236, 139.767125};
-const Place kShinjuku{"東日本旅客鉄道", "中央本線", "新宿", 35.690921, 139.700258};
-const Place kShibuya{"東急電鉄", "東横線", "渋谷", 35.658034, 139.701636};
-const Place kYokohama{"東急電鉄", "東横線", "横浜", 35.465798, 139.622314};
+const Place kTokyo{"JR東日本", "東海道本線", "東京", 35.681236, 139.767125};
+const Place kShinjuku{"JR東日本", "中央本線", "新宿", 35.690921, 139.700258};
+const Place kShibuya{"東急", "東横線", "渋谷", 35.658034, 139.701636};
+const Place kYokohama{"東急", "東横線", "横浜", 35.465798, 139.622314};
 const Place kNone{"", "", "", 0.0, 0.0};
 
 int64_t Tokyo(int month, int day, int hour, int minute)
@@ -48,7 +48,11 @@ std::unique_ptr<CEntryInfo> MakeEntry(int64_t when, uint8_t terminal, uint8_t pr
     entry->exitStationName = QString::fromUtf8(to.station);
     entry->exitLatitude = to.latitude;
     entry->exitLongitude = to.longitude;
-    entry->remarks = ProcessKindName(process);
+    // As a card read leaves them: fares without remarks, charges with the means of payment.
+    if (process == 0x02)
+        entry->remarks = QStringLiteral("現金") + ProcessKindName(process);
+    else if (process != 0x01)
+        entry->remarks = ProcessKindName(process);
     return entry;
 }
 
@@ -63,6 +67,7 @@ CEntryList MakeSampleEntries()
     entries.back()->destination = QStringLiteral("新宿支店");
     entries.push_back(MakeEntry(Tokyo(12, 1, 18, 2), 0x16, 0x01, 210, 3080, kShinjuku, kTokyo));
     entries.push_back(MakeEntry(Tokyo(12, 2, 9, 15), 0xC7, 0x46, 480, 2600, kNone, kNone));
+    entries.back()->apply = 0; // purchases never count towards the claim
     entries.push_back(MakeEntry(Tokyo(12, 3, 10, 20), 0x16, 0x01, 280, 2320, kShibuya, kYokohama));
     entries.back()->destination = QStringLiteral("横浜営業所");
     entries.push_back(MakeEntry(Tokyo(12, 3, 17, 45), 0x16, 0x01, 280, 2040, kYokohama, kShibuya));
@@ -72,7 +77,7 @@ CEntryList MakeSampleEntries()
     entries.back()->exitCompany = QStringLiteral("都営バス");
     entries.back()->exitStationName = QStringLiteral("新橋駅前");
     entries.push_back(MakeEntry(Tokyo(12, 5, 7, 58), 0x16, 0x01, 1234, 586, kTokyo, kYokohama));
-    entries.back()->exitCompany = QStringLiteral("東日本旅客鉄道");
+    entries.back()->exitCompany = QStringLiteral("JR東日本");
     entries.back()->exitLineName = QStringLiteral("東海道本線");
     return entries;
 }

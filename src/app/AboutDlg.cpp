@@ -1,0 +1,111 @@
+#include "AboutDlg.h"
+
+#include "StringTable.h"
+
+#include <QDesktopServices>
+#include <QLabel>
+#include <QPainter>
+#include <QPaintEvent>
+#include <QPushButton>
+#include <QUrl>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kVersionLine = 1015;
+constexpr int kTextA = 1016;
+constexpr int kTextB = 1017;
+constexpr int kTextC = 1243;
+constexpr int kLink = 1019;
+
+} // namespace
+
+CAboutDlg::CAboutDlg(const QString& stationDbVersion, QWidget* parent)
+    : QDialog(parent)
+    , m_strStationDbVersion(stationDbVersion)
+{
+    setWindowTitle(LoadResString(IDS_ABOUT_CAPTION));
+    setModal(true);
+
+    auto* icon = new QLabel(this);
+    icon->setGeometry(DialogRect(11, 13, 20, 20));
+    icon->setPixmap(QPixmap(QStringLiteral(":/images/card.png")));
+    icon->setAlignment(Qt::AlignCenter);
+
+    AddText(0, LoadResString(IDS_ABOUT_SYSTEM_NAME), 40, 10, 100, 8);
+    AddText(kVersionLine, VersionLine(), 40, 22, 188, 8)->setTextFormat(Qt::PlainText);
+    AddText(kTextA, QString(), 40, 34, 100, 8);
+    AddText(kTextB, QString(), 115, 65, 113, 8)->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    AddText(kTextC, QString(), 40, 65, 60, 8);
+
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setGeometry(DialogRect(178, 7, 50, 16));
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+
+    QLabel* link = AddText(kLink, LoadResString(IDS_ABOUT_LINK), 114, 59, 114, 10);
+    link->setTextFormat(Qt::RichText);
+    link->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    // A target the desktop cannot open is ignored.
+    connect(link, &QLabel::linkActivated, this, [](const QString& target) { QDesktopServices::openUrl(QUrl(target)); });
+
+    setFixedSize(DialogRect(0, 0, 235, 76).size());
+    ok->setFocus();
+}
+
+void CAboutDlg::paintEvent(QPaintEvent* event)
+{
+    // The same light 3-D colour as the history form.
+    QPainter painter(this);
+    painter.fillRect(event->rect(), palette().color(QPalette::Midlight));
+}
+
+QRect CAboutDlg::DialogRect(int x, int y, int w, int h) const
+{
+    const QFontMetrics metrics = fontMetrics();
+    const int cx = metrics.averageCharWidth();
+    const int cy = metrics.height();
+    return QRect(x * cx / 4, y * cy / 8, w * cx / 4, h * cy / 8);
+}
+
+QLabel* CAboutDlg::AddText(int controlId, const QString& text, int x, int y, int w, int h)
+{
+    auto* label = new QLabel(text, this);
+    if (controlId != 0) {
+        label->setObjectName(QStringLiteral("control%1").arg(controlId));
+    }
+    // Japanese glyphs are wider than the Latin average the units are built on.
+    const QRect rect = DialogRect(x, y, w, h);
+    label->setGeometry(rect.x(), rect.y(), std::max(rect.width(), label->sizeHint().width()), rect.height());
+    return label;
+}
+
+QLabel* CAboutDlg::Control(int controlId) const
+{
+    return findChild<QLabel*>(QStringLiteral("control%1").arg(controlId));
+}
+
+QString CAboutDlg::FormatProductVersion(const QString& version)
+{
+    const QStringList parts = version.split(QLatin1Char('.'));
+    if (version.isEmpty() || parts.size() > 4) {
+        return {};
+    }
+    QStringList numbers;
+    for (int i = 0; i < 4; ++i) {
+        bool ok = true;
+        const uint part = i < parts.size() ? parts.at(i).toUInt(&ok) : 0;
+        if (!ok || part > 0xFFFF) {
+            return {};
+        }
+        numbers.append(QString::number(part));
+    }
+    return numbers.join(QLatin1Char('.'));
+}
+
+QString CAboutDlg::VersionLine()
+{
+    return LoadResString(IDS_ABOUT_PRODUCT)
+        + LoadResString(IDS_ABOUT_VERSION).arg(FormatProductVersion(QStringLiteral(VOLUNI_VERSION)));
+}

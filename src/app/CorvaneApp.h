@@ -1,0 +1,58 @@
+// The application object: single instance, settings, document, frame and view,
+// the command line, and the About command.
+#pragma once
+
+#include "AppProfile.h"
+#include "MainFrame.h"
+#include "RecentFileList.h"
+
+#include <QStringList>
+
+#include <memory>
+#include <utility>
+
+class CCorvaneDoc;
+class QLockFile;
+
+class CCorvaneApp {
+public:
+    // arguments as QCoreApplication::arguments() gives them; lockPath names the
+    // single-instance lock (default: "Voluni_Viewer.lock" in the runtime folder).
+    explicit CCorvaneApp(QStringList arguments, QString lockPath = DefaultLockPath());
+    ~CCorvaneApp();
+    CCorvaneApp(const CCorvaneApp&) = delete;
+    CCorvaneApp& operator=(const CCorvaneApp&) = delete;
+
+    static QString DefaultLockPath();
+
+    // Start-up: false ends the program at once (ExitInstance still runs).
+    bool InitInstance();
+    // Exit: closes the window, writes the settings and the recent-file list,
+    // releases the lock. Returns the process exit code.
+    int ExitInstance();
+    // Start-up, message loop, exit.
+    int Run();
+
+    // What the main frame does to the card reader; set before InitInstance.
+    void SetReaderHooks(CMainFrame::ReaderHooks hooks) { m_readerHooks = std::move(hooks); }
+
+    void OnAppAbout();
+    // The station database's version text, or "(mdb未接続)" when it cannot be read.
+    QString StationDbVersionText() const;
+
+    CMainFrame* MainFrame() const { return m_pMainFrame.get(); }
+    CCorvaneDoc* Document() const { return m_pDocument.get(); }
+    const CRecentFileList& RecentFiles() const { return m_recentFiles; }
+
+    std::unique_ptr<QLockFile> m_hMutex;
+    std::unique_ptr<CAppProfile> m_pProfile;
+
+private:
+    QStringList m_arguments;
+    QString m_strLockPath;
+    bool m_bStarted = false;
+    CRecentFileList m_recentFiles;
+    CMainFrame::ReaderHooks m_readerHooks = CMainFrame::DefaultReaderHooks();
+    std::unique_ptr<CCorvaneDoc> m_pDocument;
+    std::unique_ptr<CMainFrame> m_pMainFrame;
+};

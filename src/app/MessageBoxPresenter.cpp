@@ -1,0 +1,33 @@
+#include "MessageBoxPresenter.h"
+
+#include "AppMessage.h"
+#include "StringTable.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace {
+
+QMessageBox::Icon BoxIcon(MessageIcon icon)
+{
+    switch (icon) {
+    case MessageIcon::Stop:
+        return QMessageBox::Critical;
+    case MessageIcon::Information:
+        return QMessageBox::Information;
+    case MessageIcon::Exclamation:
+        break;
+    }
+    return QMessageBox::Warning;
+}
+
+} // namespace
+
+void InstallMessageBoxPresenter()
+{
+    SetMessagePresenter([](const QString& text, MessageIcon icon) {
+        QMessageBox box(BoxIcon(icon), LoadResString(AFX_IDS_APP_TITLE), text, QMessageBox::Ok,
+                        QApplication::activeWindow());
+        box.exec();
+    });
+}

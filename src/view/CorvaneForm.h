@@ -1,0 +1,91 @@
+// The history form: the list of the document's entries with the fare filter,
+// the total of ticked fares and the card read button.
+#pragma once
+
+#include "CorvaneDoc.h"
+
+#include <QWidget>
+
+#include <array>
+
+class CAppProfile;
+class ICardStatusBar;
+class QCheckBox;
+class QLabel;
+class QPushButton;
+class QTableWidget;
+
+class CCorvaneForm : public QWidget, public IDocumentView {
+    Q_OBJECT
+
+public:
+    static constexpr int kColumnCount = 12;
+    using ColumnWidths = std::array<int, kColumnCount>;
+
+    CCorvaneForm(CCorvaneDoc& document, CAppProfile& profile, ICardStatusBar* statusBar,
+                 QWidget* parent = nullptr);
+    ~CCorvaneForm() override;
+
+    // Runs the first-time set-up once; later calls do nothing.
+    void OnInitialUpdate();
+    void OnUpdate(int hint) override;
+
+    bool InitColumns(const QString& widthText);
+    int FillList(const CEntryList& entries);
+    void UpdateTotal();
+    void SyncEntryOrder();
+    void ClearAll();
+    QString BuildColumnWidthText() const;
+    // Left to the card read command; the form alone reads nothing.
+    virtual int OnCardRead();
+
+    // Grid lines follow "ListGridView"; the zebra rows repaint at once.
+    void ApplyGridSetting();
+    void RepaintList();
+
+    // The widths a width text gives: surplus tokens ignored, a missing or zero
+    // width falling back to the column's default when it has one.
+    static ColumnWidths ParseColumnWidths(const QString& widthText);
+    // Whether the fare filter keeps an entry when "全て表示" is not ticked.
+    static bool IsClaimableFare(const CEntryInfo& entry);
+
+    CCorvaneDoc* GetDocument() const { return m_pDocument; }
+    CAppProfile& Profile() const { return m_profile; }
+    QTableWidget* List() const { return m_pList; }
+    QCheckBox* ShowAllBox() const { return m_pShowAll; }
+    QLabel* TotalLabel() const { return m_pTotalLabel; }
+    QLabel* TotalValue() const { return m_pTotalValue; }
+    QPushButton* ReadButton() const { return m_pReadButton; }
+    bool IsInitialized() const { return m_bInitialized; }
+
+signals:
+    // A command for the frame, delivered after the event that caused it is done.
+    void CommandPosted(int commandId);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    QRect DialogRect(int x, int y, int w, int h) const;
+    void SetColumnWidth(int column, int width);
+    CEntryInfo* EntryAt(int row) const;
+    void AddRow(CEntryInfo* entry);
+    void DeleteAllRows();
+    void OnShowAllClicked();
+    void OnReadClicked();
+
+    CCorvaneDoc* m_pDocument;
+    CAppProfile& m_profile;
+    ICardStatusBar* m_pStatusBar;
+    CEntryList* m_pEntries = nullptr;
+    bool m_bInitialized = false;
+    // Widths as last set, so a hidden column still reports the width it was given.
+    ColumnWidths m_nColumnWidths{};
+
+    QTableWidget* m_pList;
+    QLabel* m_pTotalLabel;
+    QLabel* m_pTotalValue;
+    QPushButton* m_pReadButton;
+    QCheckBox* m_pShowAll;
+};

@@ -1,0 +1,11 @@
+// The view class the application creates: the history form as it stands.
+#pragma once
+
+#include "CorvaneForm.h"
+
+class CCorvaneView : public CCorvaneForm {
+    Q_OBJECT
+
+public:
+    using CCorvaneForm::CCorvaneForm;
+};

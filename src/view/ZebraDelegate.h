@@ -1,0 +1,18 @@
+// Paints every second row of the history list in the light 3-D colour while
+// the zebra setting is on; the setting is asked at every paint.
+#pragma once
+
+#include <QStyledItemDelegate>
+
+#include <functional>
+
+class CZebraDelegate : public QStyledItemDelegate {
+public:
+    CZebraDelegate(std::function<bool()> zebraOn, QObject* parent);
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
+
+private:
+    std::function<bool()> m_zebraOn;
+};

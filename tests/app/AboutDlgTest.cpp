@@ -1,0 +1,52 @@
+#include "AboutDlg.h"
+
+#include <gtest/gtest.h>
+
+#include <QLabel>
+
+#include <ostream>
+#include <string>
+
+namespace {
+
+struct VersionCase {
+    const char* name;
+    const char* version;
+    const char* shown;
+    friend std::ostream& operator<<(std::ostream& os, const VersionCase& c) { return os << c.name; }
+};
+
+class ProductVersionTest : public testing::TestWithParam<VersionCase> {};
+
+TEST_P(ProductVersionTest, Formats)
+{
+    EXPECT_EQ(CAboutDlg::FormatProductVersion(QString::fromLatin1(GetParam().version)),
+              QString::fromLatin1(GetParam().shown));
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, ProductVersionTest, testing::Values(
+    VersionCase{"FourParts", "1.2.3.4", "1.2.3.4"},
+    VersionCase{"TwoParts", "1.0", "1.0.0.0"},
+    VersionCase{"Missing", "", ""},
+    VersionCase{"NotANumber", "1.x", ""},
+    VersionCase{"PartTooLarge", "1.65536", ""},
+    VersionCase{"FiveParts", "1.2.3.4.5", ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(AboutDlgTest, ShowsTheVersionLineAndLeavesTheSpareTextsEmpty)
+{
+    CAboutDlg about(QStringLiteral("(mdb未接続)"));
+    EXPECT_EQ(about.windowTitle(), QStringLiteral("Voluni Viewerのバージョン情報"));
+    ASSERT_NE(about.Control(1015), nullptr);
+    EXPECT_EQ(about.Control(1015)->text(),
+              QStringLiteral("Voluni Viewer Version ") + CAboutDlg::FormatProductVersion(QStringLiteral(VOLUNI_VERSION)));
+    EXPECT_FALSE(CAboutDlg::FormatProductVersion(QStringLiteral(VOLUNI_VERSION)).isEmpty());
+    for (const int id : {1016, 1017, 1243}) {
+        ASSERT_NE(about.Control(id), nullptr) << id;
+        EXPECT_TRUE(about.Control(id)->text().isEmpty()) << id;
+    }
+    EXPECT_TRUE(about.Control(1019)->text().contains(QStringLiteral("href=")));
+    EXPECT_EQ(about.StationDbVersion(), QStringLiteral("(mdb未接続)"));
+}
+
+} // namespace

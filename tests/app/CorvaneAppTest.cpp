@@ -1,0 +1,169 @@
+#include "AppMessage.h"
+#include "CorvaneApp.h"
+#include "CorvaneDoc.h"
+#include "CorvaneForm.h"
+#include "SampleEntries.h"
+
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QTableWidget>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+class CorvaneAppTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(folder.isValid());
+        QSettings(QStringLiteral("Ombrel"), QStringLiteral("Voluni_Viewer")).clear();
+        m_previous = SetMessagePresenter([this](const QString& text, MessageIcon) { messages << text; });
+    }
+
+    void TearDown() override { SetMessagePresenter(m_previous); }
+
+    std::unique_ptr<CCorvaneApp> MakeApp(const QStringList& files)
+    {
+        auto app = std::make_unique<CCorvaneApp>(QStringList{QStringLiteral("voluni-viewer")} + files,
+                                                 folder.filePath(QStringLiteral("Voluni_Viewer.lock")));
+        // No reader is touched by these tests.
+        app->SetReaderHooks({});
+        return app;
+    }
+
+    QString WriteFile(const QString& name, const QByteArray& bytes)
+    {
+        const QString path = folder.filePath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return path;
+    }
+
+    static QByteArray SampleBytes()
+    {
+        CEntryInfoData data;
+        data.m_entries = MakeSampleEntries();
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        data.Store(buffer);
+        return bytes;
+    }
+
+    static int ShownRows(const CCorvaneApp& app)
+    {
+        return app.MainFrame()->GetActiveView()->List()->rowCount();
+    }
+
+    static QStringList StoredKeys(const QString& group)
+    {
+        QSettings store(QStringLiteral("Ombrel"), QStringLiteral("Voluni_Viewer"));
+        store.beginGroup(group);
+        return store.childKeys();
+    }
+
+    QTemporaryDir folder;
+    QStringList messages;
+
+private:
+    MessagePresenter m_previous;
+};
+
+TEST_F(CorvaneAppTest, ValidFileShowsItsEntriesAndJoinsTheRecentFiles)
+{
+    const QString path = WriteFile(QStringLiteral("week.ent"), SampleBytes());
+    auto app = MakeApp({path});
+    ASSERT_TRUE(app->InitInstance());
+    EXPECT_EQ(ShownRows(*app), static_cast<int>(MakeSampleEntries().size()));
+    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_EQ(app->RecentFiles().Files(), QStringList{path});
+
+    EXPECT_EQ(app->ExitInstance(), 0);
+    EXPECT_EQ(app->m_pProfile, nullptr);
+    EXPECT_EQ(StoredKeys(QStringLiteral("Settings/Profile")).size(), 14);
+    QSettings store(QStringLiteral("Ombrel"), QStringLiteral("Voluni_Viewer"));
+    EXPECT_EQ(store.value(QStringLiteral("Recent File List/File1")).toString(), path);
+    // The view's widths reached the settings before they were written.
+    EXPECT_EQ(store.value(QStringLiteral("Settings/Profile/ListControlWidth")).toString(),
+              QStringLiteral("-1,80,120,-1,120,120,-1,120,80,80,-1,120"));
+}
+
+TEST_F(CorvaneAppTest, NoFileGivesAnEmptyList)
+{
+    auto app = MakeApp({});
+    ASSERT_TRUE(app->InitInstance());
+    EXPECT_EQ(ShownRows(*app), 0);
+    EXPECT_TRUE(app->Document()->m_data.m_entries.empty());
+    app->ExitInstance();
+}
+
+TEST_F(CorvaneAppTest, ZeroLengthFileOpensEmptyWithoutAMessage)
+{
+    auto app = MakeApp({WriteFile(QStringLiteral("empty.ent"), QByteArray())});
+    ASSERT_TRUE(app->InitInstance());
+    EXPECT_EQ(ShownRows(*app), 0);
+    EXPECT_TRUE(messages.isEmpty());
+    app->ExitInstance();
+}
+
+TEST_F(CorvaneAppTest, TruncatedFileShowsTheFormatMessageAndEndsAfterWritingTheSettings)
+{
+    const QByteArray whole = SampleBytes();
+    auto app = MakeApp({WriteFile(QStringLiteral("cut.ent"), whole.left(whole.size() - 7))});
+    EXPECT_FALSE(app->InitInstance());
+    EXPECT_EQ(messages, QStringList{QStringLiteral("予期しないファイル形式です。")});
+    EXPECT_EQ(app->MainFrame(), nullptr);
+    EXPECT_TRUE(app->Document()->m_data.m_entries.empty());
+    EXPECT_NE(app->ExitInstance(), 0);
+    EXPECT_EQ(StoredKeys(QStringLiteral("Settings/Profile")).size(), 14);
+    EXPECT_TRUE(StoredKeys(QStringLiteral("Recent File List")).isEmpty());
+}
+
+TEST_F(CorvaneAppTest, MissingFileIsReportedAndEnds)
+{
+    auto app = MakeApp({folder.filePath(QStringLiteral("absent.ent"))});
+    EXPECT_FALSE(app->InitInstance());
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("ドキュメントを開くことに失敗しました。")));
+    app->ExitInstance();
+}
+
+TEST_F(CorvaneAppTest, SecondInstanceIsRefusedAndTouchesNoSettings)
+{
+    auto first = MakeApp({});
+    ASSERT_TRUE(first->InitInstance());
+    auto second = MakeApp({});
+    EXPECT_FALSE(second->InitInstance());
+    EXPECT_EQ(messages, QStringList{QStringLiteral("すでに起動されています。")});
+    EXPECT_EQ(second->m_pProfile, nullptr);
+    second->ExitInstance();
+    EXPECT_TRUE(StoredKeys(QStringLiteral("Settings/Profile")).isEmpty());
+
+    // The refused start released nothing of the first one's.
+    auto third = MakeApp({});
+    EXPECT_FALSE(third->InitInstance());
+    third->ExitInstance();
+    first->ExitInstance();
+    auto fourth = MakeApp({});
+    EXPECT_TRUE(fourth->InitInstance());
+    fourth->ExitInstance();
+}
+
+TEST_F(CorvaneAppTest, AboutWithoutDatabaseSaysNotConnected)
+{
+    auto app = MakeApp({});
+    ASSERT_TRUE(app->InitInstance());
+    // Test programs have no station database beside them.
+    EXPECT_EQ(app->StationDbVersionText(), QStringLiteral("(mdb未接続)"));
+    app->ExitInstance();
+}
+
+} // namespace

@@ -1,0 +1,72 @@
+// Saves PNG pictures of the main window with the sample entry file loaded, in
+// the "all" and "fares" states with zebra rows, and of the About box.
+// voluni-screenshots [sample.ent] [output folder]
+#include "AboutDlg.h"
+#include "AppProfile.h"
+#include "CorvaneDoc.h"
+#include "CorvaneForm.h"
+#include "MainFrame.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+
+namespace {
+
+bool Save(QWidget& widget, const QString& path)
+{
+    QApplication::processEvents();
+    if (!widget.grab().save(path)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // The user's own settings stay untouched.
+    QTemporaryDir configHome;
+    setenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit().constData(), 1);
+    QApplication app(argc, argv);
+
+    const QStringList args = QCoreApplication::arguments();
+    const QString sample = args.size() > 1 ? args.at(1) : QStringLiteral(VOLUNI_SOURCE_DIR "/data/samples/sample.ent");
+    const QString folder = args.size() > 2 ? args.at(2) : QStringLiteral(VOLUNI_BINARY_DIR "/screens");
+    QDir().mkpath(folder);
+
+    CAppProfile profile;
+    profile.LoadProfile();
+    profile.m_bZebraView = 1;
+    CCorvaneDoc document;
+    // No reader is touched for a picture.
+    CMainFrame frame(document, profile, CMainFrame::ReaderHooks{});
+    frame.GetActiveView()->OnInitialUpdate();
+    try {
+        document.OnOpenDocument(sample);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(sample), e.what());
+        return 1;
+    }
+    frame.SetCardStatus(QStringLiteral("012E4CD18A136705"), 586);
+    frame.resize(1000, 460);
+    frame.show();
+
+    bool ok = Save(frame, folder + QStringLiteral("/main-all.png"));
+    frame.GetActiveView()->ShowAllBox()->click();
+    ok = Save(frame, folder + QStringLiteral("/main-fares.png")) && ok;
+
+    CAboutDlg about(QStringLiteral("(mdb未接続)"), &frame);
+    about.show();
+    ok = Save(about, folder + QStringLiteral("/about.png")) && ok;
+    return ok ? 0 : 1;
+}

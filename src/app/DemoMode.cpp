@@ -19,7 +19,7 @@ bool ApplyDemoOptions(QStringList& arguments)
                 imagePath = kDemoCardImage;
         } else if (i > 0 && argument == QLatin1String("--card-image")) {
             if (i + 1 >= arguments.size()) {
-                ShowAppMessage(LoadResString(IDS_CARD_IMAGE_FAILED).arg(argument, QStringLiteral("FILE?")));
+                ShowAppMessage(LoadResString(IDS_CARD_IMAGE_FAILED).arg(argument + QStringLiteral(": ファイル名がありません")));
                 return false;
             }
             imagePath = arguments.at(++i);
@@ -33,7 +33,7 @@ bool ApplyDemoOptions(QStringList& arguments)
 
     CCardImage image;
     if (const QString error = image.LoadFile(imagePath); !error.isEmpty()) {
-        ShowAppMessage(LoadResString(IDS_CARD_IMAGE_FAILED).arg(imagePath, error));
+        ShowAppMessage(LoadResString(IDS_CARD_IMAGE_FAILED).arg(error));
         return false;
     }
     SetPcscService(std::make_shared<CSimulatedPcscService>(image));

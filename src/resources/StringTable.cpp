@@ -71,7 +71,7 @@ const QHash<int, QString>& Table()
         {IDS_CARDREAD_OK, QStringLiteral("OK")},
         {IDS_CARD_INVALID_DATE,
          QStringLiteral("カードの履歴に正しくない日付（%1）があるため、読み込みを中止しました。")},
-        {IDS_CARD_IMAGE_FAILED, QStringLiteral("カードイメージを読み込めません: %1\n%2")},
+        {IDS_CARD_IMAGE_FAILED, QStringLiteral("カードイメージを読み込めません。\n%1")},
     };
     return table;
 }

@@ -191,13 +191,14 @@ TEST_F(CardReadDlgTest, Screenshots)
     const QString folder = QStringLiteral(VOLUNI_BINARY_DIR "/screenshots");
     ASSERT_TRUE(QDir().mkpath(folder));
     Open(CommuteImageAnswering({0xFE00}));
-    CCardReadDlg dialog(m_attempt, 1);
+    CCardReadDlg dialog(m_attempt, 5);
     dialog.OnInitDialog();
     dialog.show();
     QTRY_COMPARE_WITH_TIMEOUT(dialog.Animation()->CurrentFrame(), 7, 3000);
+    ASSERT_TRUE(dialog.IsTimerRunning());
     EXPECT_TRUE(dialog.grab().save(folder + QStringLiteral("/card-wait.png")));
-    dialog.OnTimer();
-    dialog.OnTimer();
+    while (dialog.IsTimerRunning())
+        dialog.OnTimer();
     QCoreApplication::processEvents();
     EXPECT_TRUE(dialog.grab().save(folder + QStringLiteral("/card-wait-failure.png")));
 }

@@ -9,7 +9,11 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QStyle>
+#include <QTextLayout>
 #include <QTimerEvent>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -75,10 +79,18 @@ int CCardReadDlg::DoModal()
 
 QRect CCardReadDlg::DialogRect(int x, int y, int w, int h) const
 {
-    // Dialog units: a quarter of the average character width, an eighth of the height.
+    // Dialog units: a quarter of the average character width, an eighth of the
+    // height, measured as a Japanese dialog font would be: a full-width character
+    // two averages wide, and the line as tall as Japanese text lays it out (a
+    // fallback font can be taller than the Latin one), so the texts fit.
     const QFontMetrics metrics = fontMetrics();
-    const int cx = metrics.averageCharWidth();
-    const int cy = metrics.height();
+    const QString sample = QStringLiteral("カ");
+    QTextLayout layout(sample, font());
+    layout.beginLayout();
+    const QTextLine line = layout.createLine();
+    layout.endLayout();
+    const int cx = std::max(metrics.averageCharWidth(), (metrics.horizontalAdvance(sample) + 1) / 2);
+    const int cy = std::max(metrics.height(), static_cast<int>(std::ceil(line.height())));
     return QRect(x * cx / 4, y * cy / 8, w * cx / 4, h * cy / 8);
 }
 

@@ -34,12 +34,15 @@ CAboutDlg::CAboutDlg(const QString& stationDbVersion, QWidget* parent)
     icon->setAlignment(Qt::AlignCenter);
 
     AddText(0, LoadResString(IDS_ABOUT_SYSTEM_NAME), 40, 10, 100, 8);
-    AddText(kVersionLine, VersionLine(), 40, 22, 188, 8)->setTextFormat(Qt::PlainText);
+    QLabel* versionLine = AddText(kVersionLine, VersionLine(), 40, 22, 188, 8);
+    versionLine->setTextFormat(Qt::PlainText);
+    // The station data's version stays out of the box's own texts.
+    versionLine->setToolTip(m_strStationDbVersion);
     AddText(kTextA, QString(), 40, 34, 100, 8);
     AddText(kTextB, QString(), 115, 65, 113, 8)->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     AddText(kTextC, QString(), 40, 65, 60, 8);
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    auto* ok = new QPushButton(LoadResString(IDS_ABOUT_OK), this);
     ok->setGeometry(DialogRect(178, 7, 50, 16));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);

@@ -56,6 +56,7 @@ bool CCorvaneApp::InitInstance()
     m_pProfile->LoadProfile();
     m_recentFiles = CRecentFileList(m_pProfile->m_nMruMax);
     m_recentFiles.ReadList();
+    m_bRecentFilesRead = true;
 
     m_pDocument = std::make_unique<CCorvaneDoc>();
     m_pMainFrame = std::make_unique<CMainFrame>(*m_pDocument, *m_pProfile, m_readerHooks);
@@ -96,7 +97,7 @@ int CCorvaneApp::ExitInstance()
         m_hMutex->unlock();
         m_hMutex.reset();
     }
-    if (m_bStarted || !m_recentFiles.Files().isEmpty()) {
+    if (m_bRecentFilesRead) {
         m_recentFiles.WriteList();
     }
     return m_bStarted ? 0 : 1;

@@ -51,6 +51,7 @@ private:
     QStringList m_arguments;
     QString m_strLockPath;
     bool m_bStarted = false;
+    bool m_bRecentFilesRead = false;
     CRecentFileList m_recentFiles;
     CMainFrame::ReaderHooks m_readerHooks = CMainFrame::DefaultReaderHooks();
     std::unique_ptr<CCorvaneDoc> m_pDocument;

@@ -29,21 +29,35 @@ constexpr int kWaitMs = 30000;
 
 CArchiveReader::CArchiveReader(QIODevice& device)
     : m_device(device)
+    , m_buffer(static_cast<qsizetype>(kChunkSize), Qt::Uninitialized)
 {
+}
+
+void CArchiveReader::Refill()
+{
+    for (;;) {
+        const qint64 got = m_device.read(m_buffer.data(), m_buffer.size());
+        if (got > 0) {
+            m_pos = 0;
+            m_end = static_cast<qsizetype>(got);
+            return;
+        }
+        // A sequential device may deliver its data in pieces.
+        if (got < 0 || !m_device.isSequential() || !m_device.waitForReadyRead(kWaitMs))
+            ThrowEndOfFile();
+    }
 }
 
 void CArchiveReader::ReadBytes(uint8_t* out, qsizetype count)
 {
-    qsizetype done = 0;
-    while (done < count) {
-        const qint64 got = m_device.read(reinterpret_cast<char*>(out) + done, count - done);
-        if (got <= 0) {
-            // A sequential device may deliver its data in pieces.
-            if (got == 0 && m_device.isSequential() && m_device.waitForReadyRead(kWaitMs))
-                continue;
-            ThrowEndOfFile();
-        }
-        done += got;
+    while (count > 0) {
+        if (m_pos == m_end)
+            Refill();
+        const qsizetype n = std::min(count, m_end - m_pos);
+        std::memcpy(out, m_buffer.constData() + m_pos, static_cast<size_t>(n));
+        m_pos += n;
+        out += n;
+        count -= n;
     }
 }
 
@@ -105,6 +119,21 @@ QByteArray CArchiveReader::ReadChunked(uint64_t size)
     return bytes;
 }
 
+QString CArchiveReader::ReadUnicodeChunked(uint64_t length)
+{
+    QString text;
+    uint64_t have = 0;
+    while (have < length) {
+        const uint64_t chunk = std::min(length - have, kChunkSize / 2);
+        text.resize(static_cast<qsizetype>(have + chunk));
+        char16_t* units = reinterpret_cast<char16_t*>(text.data()) + have;
+        ReadBytes(reinterpret_cast<uint8_t*>(units), static_cast<qsizetype>(chunk * 2));
+        qFromLittleEndian<char16_t>(units, static_cast<qsizetype>(chunk), units);
+        have += chunk;
+    }
+    return text;
+}
+
 QString CArchiveReader::ReadText()
 {
     bool bUnicode = false;
@@ -130,17 +159,16 @@ QString CArchiveReader::ReadText()
         }
     }
 
-    if (bUnicode) {
-        const QByteArray units = ReadChunked(length * 2);
-        QString text(static_cast<qsizetype>(length), Qt::Uninitialized);
-        qFromLittleEndian<char16_t>(units.constData(), static_cast<qsizetype>(length), text.data());
-        return text;
-    }
+    if (bUnicode)
+        return ReadUnicodeChunked(length);
     const QByteArray bytes = ReadChunked(length);
     if (bytes.isEmpty())
         return QString();
     if (!m_ansi)
         m_ansi.emplace("Shift_JIS");
+    // Without ICU, Qt knows no Shift_JIS; the local 8-bit encoding is the nearest guess.
+    if (!m_ansi->isValid())
+        return QString::fromLocal8Bit(bytes);
     m_ansi->resetState();
     return m_ansi->decode(bytes);
 }

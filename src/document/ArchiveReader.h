@@ -11,6 +11,7 @@ class QIODevice;
 
 // Every read throws CArchiveError of the end-of-file kind when the data ends
 // inside the value, and nothing is ever allocated for bytes that are not there.
+// Reads ahead from the device in blocks, so bytes after the last field may be consumed.
 class CArchiveReader {
 public:
     explicit CArchiveReader(QIODevice& device);
@@ -32,8 +33,13 @@ public:
 private:
     template <typename T>
     T ReadLittleEndian();
+    void Refill();
     QByteArray ReadChunked(uint64_t size);
+    QString ReadUnicodeChunked(uint64_t length);
 
     QIODevice& m_device;
+    QByteArray m_buffer;
+    qsizetype m_pos = 0;
+    qsizetype m_end = 0;
     std::optional<QStringDecoder> m_ansi;
 };

@@ -5,9 +5,9 @@
 
 #include <QString>
 
-class QIODevice;
-
 #include <vector>
+
+class QIODevice;
 
 enum UpdateHint : int {
     HINT_LOADED = 1,       // after a successful load: refill

@@ -1,6 +1,7 @@
 // The document's data set: time stamp, card record and the owning entry list.
 #pragma once
 
+#include "ArchiveError.h"
 #include "CardRecord.h"
 #include "EntryInfo.h"
 
@@ -17,10 +18,12 @@ public:
 
     // Deletes every entry, zeroes the card record, stamps the current time.
     void Clear();
-    // Replaces the data set with an entry file's content; throws CArchiveError
-    // (and leaves the data set cleared) on failure.
+    // Replaces the data set with an entry file's content, from any byte source.
+    // On failure it leaves the data set cleared and throws CArchiveError, or
+    // std::bad_alloc when memory runs out.
     void Load(QIODevice& device);
-    // Writes the data set as a version 3 entry file; throws CArchiveError.
+    // Writes the data set as a version 3 entry file; throws CArchiveError, of
+    // the no-cause kind, before writing anything, when there are no entries.
     void Store(QIODevice& device) const;
 
     int64_t m_time = 0;

@@ -48,8 +48,9 @@ int MatchKnownReader(const std::string& name)
 // Unknown types get the generic module.
 std::unique_ptr<CReaderMod> CreatePcscModule(int nReaderType, const QString& strReader)
 {
-    const ModuleKind kind =
-        nReaderType >= 1 && nReaderType <= kKnownReaderCount ? kKnownReaders[nReaderType - 1].kind : ModuleKind::Pcsc;
+    const ModuleKind kind = nReaderType >= 1 && nReaderType <= kKnownReaderCount
+        ? kKnownReaders[nReaderType - 1].kind
+        : ModuleKind::Pcsc;
     switch (kind) {
     case ModuleKind::Cloud:
         return std::make_unique<CPcscCloud>(strReader);

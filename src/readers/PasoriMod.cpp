@@ -75,7 +75,7 @@ int CPasoriMod::Polling(uint8_t* pIDm, uint8_t* pPMm, uint16_t wSystemCode, uint
 int CPasoriMod::ReadBlocks(const uint8_t* pIDm, uint16_t wServiceCode, uint16_t, HistoryBlockList* pBlocks,
                            uint8_t nBlocks)
 {
-    if (!IsAvailable() || !m_entries.CanReadBlocks() || !pBlocks)
+    if (!IsAvailable() || !m_entries.CanReadBlocks() || !pIDm || !pBlocks)
         return 0;
 
     const std::array<uint8_t, 2> serviceCode = {static_cast<uint8_t>(wServiceCode & 0xFF),
@@ -94,7 +94,7 @@ int CPasoriMod::ReadBlocks(const uint8_t* pIDm, uint16_t wServiceCode, uint16_t,
         blockList[1] = static_cast<uint8_t>(n);
         block.fill(0);
         if (!m_entries.read_block_without_encryption(&request, &result) || statusFlag1 != 0
-            || (block[0] == 0 && block[1] == 0))
+            || IsEmptyBlock(block))
             break;
         pBlocks->push_back(block);
     }

@@ -66,9 +66,9 @@ int CPcscMod::ReadBlocks(const uint8_t*, uint16_t wServiceCode, uint16_t wSystem
         return 0;
 
     // The reader addresses the card that answers this polling; without one there is nothing to read.
-    const Frame prepare = {0xFF, 0x40, 0x00, 0x00, 0x04, High(wSystemCode), Low(wSystemCode), 0x01, 0x00};
     Frame answer;
-    if (Transmit(prepare, kLongAnswer, answer) != SCARD_S_SUCCESS || !IsStatusOk(answer)) {
+    if (Transmit(SystemPollingFrame(wSystemCode), kLongAnswer, answer) != SCARD_S_SUCCESS
+        || !IsStatusOk(answer)) {
         EndTransaction();
         return 1;
     }
@@ -97,7 +97,10 @@ QString CPcscMod::GetVersionText()
     const int v = GetVersionNumber();
     if (v == 0)
         return m_strReaderName;
-    return QStringLiteral("%1 %2.%3").arg(m_strReaderName.left(blank)).arg(v / 100).arg(v % 100, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1 %2.%3")
+        .arg(m_strReaderName.left(blank))
+        .arg(v / 100)
+        .arg(v % 100, 2, 10, QLatin1Char('0'));
 }
 
 int CPcscMod::GetVersionNumber()
@@ -137,17 +140,16 @@ int CPcscMod::PollAnyCard(uint8_t* pIDm, uint8_t* pPMm)
 
 int CPcscMod::PollSystem(uint16_t wSystemCode)
 {
-    const Frame frame = {0xFF, 0x40, 0x00, 0x00, 0x04, High(wSystemCode), Low(wSystemCode), 0x01, 0x00};
     Frame answer;
-    return ExchangeInTransaction(frame, kLongAnswer, answer) ? 1 : 0;
+    return ExchangeInTransaction(SystemPollingFrame(wSystemCode), kLongAnswer, answer) ? 1 : 0;
 }
 
 LONG CPcscMod::Transmit(std::span<const uint8_t> frame, DWORD receiveSize, Frame& answer)
 {
     answer.assign(receiveSize, 0);
     DWORD received = receiveSize;
-    const LONG rc = PcscService().Transmit(m_hCard, SCARD_PCI_T1, frame.data(), static_cast<DWORD>(frame.size()),
-                                           answer.data(), &received);
+    const LONG rc = PcscService().Transmit(
+        m_hCard, SCARD_PCI_T1, frame.data(), static_cast<DWORD>(frame.size()), answer.data(), &received);
     answer.resize(rc == SCARD_S_SUCCESS ? std::min(received, receiveSize) : 0);
     return rc;
 }
@@ -198,27 +200,29 @@ bool CPcscMod::ConnectCard()
     return true;
 }
 
-int CPcscMod::ReadEachBlock(Frame frame, const BlockAnswerLayout& layout, HistoryBlockList* pBlocks, uint8_t nBlocks)
+int CPcscMod::ReadEachBlock(
+    Frame frame, const BlockAnswerLayout& layout, HistoryBlockList* pBlocks, uint8_t nBlocks)
 {
+    const auto fail = [&] {
+        EndTransaction();
+        pBlocks->clear();
+        return 0;
+    };
     const size_t flagsEnd = std::max(layout.statusFlag1, layout.statusFlag2.value_or(0)) + 1;
     Frame answer;
     for (unsigned n = 0; n < nBlocks; ++n) {
         frame.back() = static_cast<uint8_t>(n);
-        if (Transmit(frame, kLongAnswer, answer) != SCARD_S_SUCCESS || !IsStatusOk(answer)
-            || !HasData(answer, flagsEnd)) {
-            EndTransaction();
-            pBlocks->clear();
-            return 0;
-        }
+        const bool answered = Transmit(frame, kLongAnswer, answer) == SCARD_S_SUCCESS && IsStatusOk(answer);
+        if (!answered || !HasData(answer, flagsEnd))
+            return fail();
+        // An error answer need not carry a block, so the flags are looked at first.
         if (answer[layout.statusFlag1] != 0 || (layout.statusFlag2 && answer[*layout.statusFlag2] != 0))
             break;
-        if (!HasData(answer, layout.blockData + sizeof(HistoryBlock))) {
-            EndTransaction();
-            pBlocks->clear();
-            return 0;
-        }
+        if (!HasData(answer, layout.blockData + sizeof(HistoryBlock)))
+            return fail();
         HistoryBlock block;
-        std::copy_n(answer.begin() + static_cast<std::ptrdiff_t>(layout.blockData), block.size(), block.begin());
+        std::copy_n(
+            answer.begin() + static_cast<std::ptrdiff_t>(layout.blockData), block.size(), block.begin());
         if (IsEmptyBlock(block))
             break;
         pBlocks->push_back(block);
@@ -233,7 +237,8 @@ int CPcscMod::ApplyModeFrom(const ReaderModes& modes, uint8_t nIndex)
         return 0;
     SCARDHANDLE hCard = 0;
     DWORD protocol = 0;
-    if (PcscService().Connect(m_hContext, m_strReaderName.toStdString(), SCARD_SHARE_DIRECT, 0, &hCard, &protocol)
+    if (PcscService().Connect(
+            m_hContext, m_strReaderName.toStdString(), SCARD_SHARE_DIRECT, 0, &hCard, &protocol)
         != SCARD_S_SUCCESS)
         return 0;
     m_hCard = hCard;
@@ -241,6 +246,12 @@ int CPcscMod::ApplyModeFrom(const ReaderModes& modes, uint8_t nIndex)
     PcscService().Disconnect(m_hCard, SCARD_UNPOWER_CARD);
     m_hCard = 0;
     return 1;
+}
+
+CPcscMod::Frame CPcscMod::SystemPollingFrame(uint16_t wSystemCode)
+{
+    // FeliCa polling for the system code, asking for the system code back, time slot 0.
+    return {0xFF, 0x40, 0x00, 0x00, 0x04, High(wSystemCode), Low(wSystemCode), 0x01, 0x00};
 }
 
 bool CPcscMod::IsStatusOk(const Frame& answer)

@@ -82,7 +82,9 @@ protected:
     static bool HasData(const Frame& answer, size_t dataLength) { return answer.size() >= dataLength + 2; }
     // Copies 8 IDm bytes from idmAt and the 8 PMm bytes after them; HasData checked first.
     static void CopyCardIds(const Frame& answer, size_t idmAt, uint8_t* pIDm, uint8_t* pPMm);
-    static bool IsEmptyBlock(const HistoryBlock& block) { return block[0] == 0 && block[1] == 0; }
     static uint8_t High(uint16_t w) { return static_cast<uint8_t>(w >> 8); }
     static uint8_t Low(uint16_t w) { return static_cast<uint8_t>(w & 0xFF); }
+
+private:
+    static Frame SystemPollingFrame(uint16_t wSystemCode);
 };

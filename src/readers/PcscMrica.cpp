@@ -29,7 +29,8 @@ int CPcscMrica::ReadBlocks(const uint8_t* pIDm, uint16_t wServiceCode, uint16_t,
     if (!pIDm || !pBlocks || PcscService().BeginTransaction(m_hCard) != SCARD_S_SUCCESS)
         return 0;
 
-    // Readies the reader for pass-through reads; what it answers tells nothing.
+    // Readies the reader for the pass-through reads; only a failed call stops here, the answer
+    // itself is not examined.
     const Frame prepare = {0xFF, 0x00, 0x41, 0x81, 0x01, 0x0C};
     Frame answer;
     if (Transmit(prepare, kLongAnswer, answer) != SCARD_S_SUCCESS) {

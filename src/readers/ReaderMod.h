@@ -35,4 +35,7 @@ public:
 
 protected:
     CReaderMod() = default;
+
+    // An unused history slot: bytes 0 and 1 both zero.
+    static bool IsEmptyBlock(const HistoryBlock& block) { return block[0] == 0 && block[1] == 0; }
 };

@@ -67,6 +67,7 @@ const QHash<int, QString>& Table()
         {IDS_ABOUT_VERSION, QStringLiteral(" Version %1")},
         {IDS_ABOUT_LINK, QStringLiteral("<a href=\"https://www.ombrel.example/voluni/\">Voluni Viewer ホームページ</a>")},
         {IDS_STATIONDB_NOT_CONNECTED, QStringLiteral("(mdb未接続)")},
+        {IDS_ABOUT_OK, QStringLiteral("OK")},
         {IDS_CARDREAD_CANCEL, QStringLiteral("キャンセル")},
         {IDS_CARDREAD_OK, QStringLiteral("OK")},
         {IDS_CARD_INVALID_DATE,

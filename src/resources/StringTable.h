@@ -61,6 +61,7 @@ enum StringId : int {
     IDS_ABOUT_VERSION = 20023,
     IDS_ABOUT_LINK = 20024,
     IDS_STATIONDB_NOT_CONNECTED = 20025,
+    IDS_ABOUT_OK = 20026,
     // Texts of the card wait dialog and the card read command.
     IDS_CARDREAD_CANCEL = 20030,
     IDS_CARDREAD_OK = 20031,

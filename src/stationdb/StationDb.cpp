@@ -67,7 +67,8 @@ QString CheckStationTables(sqlite3* db)
 int TraceStatement(unsigned, void* context, void*, void* sql)
 {
     const auto* trace = static_cast<const CStationDb::StatementTrace*>(context);
-    (*trace)(QString::fromUtf8(static_cast<const char*>(sql)));
+    if (*trace)
+        (*trace)(QString::fromUtf8(static_cast<const char*>(sql)));
     return 0;
 }
 

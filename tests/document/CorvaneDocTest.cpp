@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 
 #include <new>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -187,6 +188,12 @@ struct MessageCase {
     bool bSaving;
     int textId;
 };
+
+void PrintTo(const MessageCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 
 class DocumentErrorMessage : public testing::TestWithParam<MessageCase> {};
 

@@ -7,7 +7,11 @@
 
 #include <QBuffer>
 
+#include <algorithm>
+#include <climits>
+#include <cstring>
 #include <ctime>
+#include <ostream>
 #include <string>
 
 namespace {
@@ -198,6 +202,12 @@ struct TimeCase {
     int64_t seconds;
 };
 
+void PrintTo(const TimeCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+
 class EntryFileTime : public testing::TestWithParam<TimeCase> {};
 
 TEST_P(EntryFileTime, ReadsBothForms)
@@ -240,6 +250,12 @@ struct BadFileCase {
     QByteArray bytes;
     CArchiveError::Kind kind;
 };
+
+void PrintTo(const BadFileCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 
 class EntryFileRejects : public testing::TestWithParam<BadFileCase> {};
 

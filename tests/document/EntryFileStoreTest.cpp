@@ -7,6 +7,7 @@
 
 #include <QBuffer>
 
+#include <ostream>
 #include <string>
 
 namespace {
@@ -160,6 +161,12 @@ struct LengthCase {
     qsizetype length;
     const char* prefix;
 };
+
+void PrintTo(const LengthCase& c, std::ostream* os)
+{
+    *os << c.length;
+}
+
 
 class EntryFileTextLength : public testing::TestWithParam<LengthCase> {};
 

@@ -1,0 +1,233 @@
+#include "ScriptedPcsc.h"
+
+#include "HexBytes.h"
+
+#include <PCSC/reader.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <sstream>
+
+namespace {
+
+std::string Hex(const uint8_t* bytes, size_t length)
+{
+    std::string text;
+    char digits[4];
+    for (size_t i = 0; i < length; ++i) {
+        std::snprintf(digits, sizeof digits, i ? " %02X" : "%02X", bytes[i]);
+        text += digits;
+    }
+    return text;
+}
+
+std::string Hex(const std::vector<uint8_t>& bytes)
+{
+    return Hex(bytes.data(), bytes.size());
+}
+
+std::string Handle(uint64_t handle)
+{
+    std::ostringstream text;
+    text << "0x" << std::hex << handle;
+    return text.str();
+}
+
+std::string DescribeConnect(SCARDCONTEXT context, const std::string& reader, DWORD share, DWORD protocols)
+{
+    return "Connect(" + Handle(context) + ", \"" + reader + "\", share " + std::to_string(share) + ", protocols "
+        + std::to_string(protocols) + ")";
+}
+
+std::string DescribeTransmit(SCARDHANDLE card, bool t1, const std::string& frame, DWORD receiveSize)
+{
+    return "Transmit(" + Handle(card) + (t1 ? ", T1, " : ", not T1, ") + frame + ", receive "
+        + std::to_string(receiveSize) + ")";
+}
+
+std::string DescribeControl(SCARDHANDLE card, DWORD code, const std::string& frame, DWORD receiveSize, bool zeroed)
+{
+    return "Control(" + Handle(card) + ", code " + Handle(code) + ", " + frame + ", receive "
+        + std::to_string(receiveSize) + (zeroed ? ", zeroed)" : ", not zeroed)");
+}
+
+} // namespace
+
+CScriptedPcsc& CScriptedPcsc::Establish(LONG rc, SCARDCONTEXT context)
+{
+    return Expect({"EstablishContext(scope " + std::to_string(SCARD_SCOPE_USER) + ")", rc, context, {}, {}});
+}
+
+CScriptedPcsc& CScriptedPcsc::Release(SCARDCONTEXT context)
+{
+    return Expect({"ReleaseContext(" + Handle(context) + ")", SCARD_S_SUCCESS, 0, {}, {}});
+}
+
+CScriptedPcsc& CScriptedPcsc::List(std::vector<std::string> readers, LONG rc)
+{
+    return Expect({"ListReaders(" + Handle(kContext) + ", \"SCard$AllReaders\")", rc, 0, std::move(readers), {}});
+}
+
+CScriptedPcsc& CScriptedPcsc::ConnectShared(const std::string& reader, LONG rc, SCARDCONTEXT context)
+{
+    return Expect({DescribeConnect(context, reader, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1), rc,
+                   kCard, {}, {}});
+}
+
+CScriptedPcsc& CScriptedPcsc::ConnectDirect(const std::string& reader, LONG rc)
+{
+    return Expect({DescribeConnect(kContext, reader, SCARD_SHARE_DIRECT, 0), rc, kCard, {}, {}});
+}
+
+CScriptedPcsc& CScriptedPcsc::Disconnect(DWORD disposition)
+{
+    return Expect({"Disconnect(" + Handle(kCard) + ", " + std::to_string(disposition) + ")", SCARD_S_SUCCESS, 0,
+                   {}, {}});
+}
+
+CScriptedPcsc& CScriptedPcsc::Begin(LONG rc)
+{
+    return Expect({"BeginTransaction(" + Handle(kCard) + ")", rc, 0, {}, {}});
+}
+
+CScriptedPcsc& CScriptedPcsc::End()
+{
+    return Expect({"EndTransaction(" + Handle(kCard) + ", " + std::to_string(SCARD_LEAVE_CARD) + ")",
+                   SCARD_S_SUCCESS, 0, {}, {}});
+}
+
+CScriptedPcsc& CScriptedPcsc::Transmit(const std::string& frame, DWORD receiveSize, const std::string& answer,
+                                       LONG rc)
+{
+    std::vector<uint8_t> bytes = HexBytes(answer);
+    EXPECT_LE(bytes.size(), receiveSize) << "scripted answer does not fit: " << answer;
+    return Expect({DescribeTransmit(kCard, true, Hex(HexBytes(frame)), receiveSize), rc, 0, {}, std::move(bytes)});
+}
+
+CScriptedPcsc& CScriptedPcsc::Exchange(const std::string& frame, DWORD receiveSize, const std::string& answer)
+{
+    return Begin().Transmit(frame, receiveSize, answer).End();
+}
+
+CScriptedPcsc& CScriptedPcsc::Control(const std::string& frame, DWORD receiveSize, const std::string& answer,
+                                      LONG rc)
+{
+    std::vector<uint8_t> bytes = HexBytes(answer);
+    EXPECT_LE(bytes.size(), receiveSize) << "scripted answer does not fit: " << answer;
+    return Expect({DescribeControl(kCard, SCARD_CTL_CODE(3500), Hex(HexBytes(frame)), receiveSize, true), rc, 0,
+                   {}, std::move(bytes)});
+}
+
+void CScriptedPcsc::ExpectAllCalled()
+{
+    for (const Call& call : m_script)
+        ADD_FAILURE() << "expected PC/SC call never came: " << call.description;
+    m_script.clear();
+}
+
+CScriptedPcsc& CScriptedPcsc::Expect(Call call)
+{
+    m_script.push_back(std::move(call));
+    return *this;
+}
+
+const CScriptedPcsc::Call* CScriptedPcsc::Take(const std::string& description)
+{
+    ++m_nCalls;
+    if (m_script.empty()) {
+        ADD_FAILURE() << "PC/SC call " << m_nCalls << " not expected: " << description;
+        return nullptr;
+    }
+    if (m_script.front().description != description) {
+        ADD_FAILURE() << "PC/SC call " << m_nCalls << "\n  expected: " << m_script.front().description
+                      << "\n  actual:   " << description;
+        return nullptr;
+    }
+    m_current = std::move(m_script.front());
+    m_script.pop_front();
+    return &m_current;
+}
+
+LONG CScriptedPcsc::EstablishContext(DWORD scope, SCARDCONTEXT* context)
+{
+    const Call* call = Take("EstablishContext(scope " + std::to_string(scope) + ")");
+    if (!call)
+        return SCARD_F_INTERNAL_ERROR;
+    if (call->rc == SCARD_S_SUCCESS)
+        *context = static_cast<SCARDCONTEXT>(call->handle);
+    return call->rc;
+}
+
+LONG CScriptedPcsc::ReleaseContext(SCARDCONTEXT context)
+{
+    const Call* call = Take("ReleaseContext(" + Handle(context) + ")");
+    return call ? call->rc : SCARD_F_INTERNAL_ERROR;
+}
+
+LONG CScriptedPcsc::ListReaders(SCARDCONTEXT context, const char* group, std::vector<std::string>& readers)
+{
+    const Call* call = Take("ListReaders(" + Handle(context) + ", \"" + (group ? group : "(null)") + "\")");
+    if (!call)
+        return SCARD_F_INTERNAL_ERROR;
+    readers = call->rc == SCARD_S_SUCCESS ? call->readers : std::vector<std::string>();
+    return call->rc;
+}
+
+LONG CScriptedPcsc::Connect(SCARDCONTEXT context, const std::string& reader, DWORD shareMode,
+                            DWORD preferredProtocols, SCARDHANDLE* card, DWORD* activeProtocol)
+{
+    const Call* call = Take(DescribeConnect(context, reader, shareMode, preferredProtocols));
+    if (!call)
+        return SCARD_F_INTERNAL_ERROR;
+    if (call->rc == SCARD_S_SUCCESS) {
+        *card = static_cast<SCARDHANDLE>(call->handle);
+        if (activeProtocol)
+            *activeProtocol = preferredProtocols ? SCARD_PROTOCOL_T1 : 0;
+    }
+    return call->rc;
+}
+
+LONG CScriptedPcsc::Disconnect(SCARDHANDLE card, DWORD disposition)
+{
+    const Call* call = Take("Disconnect(" + Handle(card) + ", " + std::to_string(disposition) + ")");
+    return call ? call->rc : SCARD_F_INTERNAL_ERROR;
+}
+
+LONG CScriptedPcsc::BeginTransaction(SCARDHANDLE card)
+{
+    const Call* call = Take("BeginTransaction(" + Handle(card) + ")");
+    return call ? call->rc : SCARD_F_INTERNAL_ERROR;
+}
+
+LONG CScriptedPcsc::EndTransaction(SCARDHANDLE card, DWORD disposition)
+{
+    const Call* call = Take("EndTransaction(" + Handle(card) + ", " + std::to_string(disposition) + ")");
+    return call ? call->rc : SCARD_F_INTERNAL_ERROR;
+}
+
+LONG CScriptedPcsc::Transmit(SCARDHANDLE card, const SCARD_IO_REQUEST* sendPci, const uint8_t* send,
+                             DWORD sendLength, uint8_t* receive, DWORD* receiveLength)
+{
+    const Call* call = Take(DescribeTransmit(card, sendPci == SCARD_PCI_T1, Hex(send, sendLength), *receiveLength));
+    if (!call)
+        return SCARD_F_INTERNAL_ERROR;
+    if (call->rc != SCARD_S_SUCCESS)
+        return call->rc;
+    std::copy(call->answer.begin(), call->answer.end(), receive);
+    *receiveLength = static_cast<DWORD>(call->answer.size());
+    return SCARD_S_SUCCESS;
+}
+
+LONG CScriptedPcsc::Control(SCARDHANDLE card, DWORD controlCode, const uint8_t* send, DWORD sendLength,
+                            uint8_t* receive, DWORD receiveSize, DWORD* bytesReturned)
+{
+    const bool zeroed = std::all_of(receive, receive + receiveSize, [](uint8_t b) { return b == 0; });
+    const Call* call = Take(DescribeControl(card, controlCode, Hex(send, sendLength), receiveSize, zeroed));
+    if (!call)
+        return SCARD_F_INTERNAL_ERROR;
+    if (call->rc != SCARD_S_SUCCESS)
+        return call->rc;
+    std::copy(call->answer.begin(), call->answer.end(), receive);
+    *bytesReturned = static_cast<DWORD>(call->answer.size());
+    return SCARD_S_SUCCESS;
+}

@@ -48,19 +48,21 @@ QString CCardImage::LoadJson(const QByteArray& json)
         if (!object.contains(QLatin1String(name)))
             return QStringLiteral("missing field \"%1\"").arg(QLatin1String(name));
     }
-    QString error;
     CCardImage image;
-    if (error = ParseHex(object.value(QLatin1String("idm")), QStringLiteral("idm"), image.m_idm); !error.isEmpty())
-        return error;
-    if (error = ParseHex(object.value(QLatin1String("pmm")), QStringLiteral("pmm"), image.m_pmm); !error.isEmpty())
+    QString error = ParseHex(object.value(QLatin1String("idm")), QStringLiteral("idm"), image.m_idm);
+    if (error.isEmpty())
+        error = ParseHex(object.value(QLatin1String("pmm")), QStringLiteral("pmm"), image.m_pmm);
+    if (!error.isEmpty())
         return error;
 
     const QJsonValue systems = object.value(QLatin1String("systems"));
     if (!systems.isArray())
         return QStringLiteral("systems: expected an array of 4-digit hex system codes");
-    for (qsizetype i = 0; i < systems.toArray().size(); ++i) {
+    const QJsonArray systemList = systems.toArray();
+    for (qsizetype i = 0; i < systemList.size(); ++i) {
         std::array<uint8_t, 2> code{};
-        if (error = ParseHex(systems.toArray().at(i), QStringLiteral("systems[%1]").arg(i), code); !error.isEmpty())
+        error = ParseHex(systemList.at(i), QStringLiteral("systems[%1]").arg(i), code);
+        if (!error.isEmpty())
             return error;
         image.m_systems.push_back(static_cast<uint16_t>(code[0] << 8 | code[1]));
     }
@@ -68,9 +70,11 @@ QString CCardImage::LoadJson(const QByteArray& json)
     const QJsonValue history = object.value(QLatin1String("history"));
     if (!history.isArray())
         return QStringLiteral("history: expected an array of 32-digit hex blocks");
-    for (qsizetype i = 0; i < history.toArray().size(); ++i) {
+    const QJsonArray blockList = history.toArray();
+    for (qsizetype i = 0; i < blockList.size(); ++i) {
         HistoryBlock block{};
-        if (error = ParseHex(history.toArray().at(i), QStringLiteral("history[%1]").arg(i), block); !error.isEmpty())
+        error = ParseHex(blockList.at(i), QStringLiteral("history[%1]").arg(i), block);
+        if (!error.isEmpty())
             return error;
         image.m_history.push_back(block);
     }

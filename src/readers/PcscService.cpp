@@ -37,7 +37,7 @@ public:
         const LONG rc = SCardConnect(context, reader.c_str(), shareMode, preferredProtocols, card, &protocol);
         if (activeProtocol)
             *activeProtocol = protocol;
-        return rc;
+        return rc == SCARD_E_NO_SMARTCARD ? kPcscEmptyReader : rc;
     }
 
     LONG Disconnect(SCARDHANDLE card, DWORD disposition) override { return SCardDisconnect(card, disposition); }

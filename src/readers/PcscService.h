@@ -11,6 +11,13 @@
 #include <string>
 #include <vector>
 
+// SCardConnect's answer for a reader that is there without a card, as the
+// coordinator expects it (WinSCard's word for that state): the reader is taken
+// and the wait for the card begins. pcsc-lite answers SCARD_E_NO_SMARTCARD
+// instead, which would make an attached, empty reader look like no reader at
+// all, so its adaptor translates.
+constexpr LONG kPcscEmptyReader = SCARD_W_REMOVED_CARD;
+
 class IPcscService {
 public:
     virtual ~IPcscService() = default;

@@ -94,10 +94,10 @@ LONG CSimulatedPcscService::Connect(SCARDCONTEXT context, const std::string& rea
     DWORD protocol = 0;
     if (shareMode != SCARD_SHARE_DIRECT) {
         if (!m_bCardPresent)
-            return SCARD_E_NO_SMARTCARD;
+            return kPcscEmptyReader;
         if (m_nRefusedConnects > 0) {
             --m_nRefusedConnects;
-            return SCARD_E_NO_SMARTCARD;
+            return kPcscEmptyReader;
         }
         // A FeliCa card behind a contactless reader speaks T=1 only.
         if (!(preferredProtocols & SCARD_PROTOCOL_T1))
@@ -162,8 +162,9 @@ LONG CSimulatedPcscService::Transmit(SCARDHANDLE card, const SCARD_IO_REQUEST* s
     return SCARD_S_SUCCESS;
 }
 
-LONG CSimulatedPcscService::Control(SCARDHANDLE card, DWORD controlCode, const uint8_t* send, DWORD sendLength,
-                                    uint8_t* receive, DWORD receiveSize, DWORD* bytesReturned)
+LONG CSimulatedPcscService::Control(SCARDHANDLE card, DWORD controlCode, const uint8_t* send,
+                                    DWORD sendLength, uint8_t* receive, DWORD receiveSize,
+                                    DWORD* bytesReturned)
 {
     const std::lock_guard lock(m_mutex);
     if (!m_handles.contains(card))

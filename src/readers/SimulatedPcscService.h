@@ -26,7 +26,8 @@ public:
     };
 
     // No image: the reader is attached but empty.
-    explicit CSimulatedPcscService(std::optional<CCardImage> card, std::string readerName = kDefaultReaderName);
+    explicit CSimulatedPcscService(std::optional<CCardImage> card,
+                                   std::string readerName = kDefaultReaderName);
 
     // The reader and its card, for faults and reader state (mode byte, firmware).
     CSimulatedCard& Card() { return m_card; }
@@ -37,7 +38,7 @@ public:
     // Detached: ListReaders answers SCARD_E_NO_READERS_AVAILABLE.
     void SetReaderAttached(bool attached);
     // The card is laid on the reader only after this many shared connections were
-    // refused with SCARD_E_NO_SMARTCARD (a module's polling reconnects until one works).
+    // refused as an empty reader (a module's polling reconnects until one works).
     void SetCardAfterAttempts(int attempts);
 
     std::vector<SFrame> Frames() const;

@@ -1,13 +1,20 @@
 // The reader layer end to end through the real pcsc-lite: our own pcscd, the vpcd
 // virtual reader named as a known reader, and the virtual card answering from an image.
 #include "CardImage.h"
-#include "PcscService.h"
+#include "FelicaMod.h"
 #include "PrivatePcscd.h"
 
+#include <PCSC/pcsclite.h>
 #include <gtest/gtest.h>
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 #include <QString>
+#include <QTemporaryDir>
 
+#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -23,6 +30,9 @@ protected:
         if (const QString reason = CPrivatePcscd::WhyUnavailable(); !reason.isEmpty())
             GTEST_SKIP() << reason.toStdString();
         CPrivatePcscd::UsePrivateSocket();
+        // No vendor library either: the coordinator's fallback finds nothing.
+        ASSERT_TRUE(m_noLibrary.isValid());
+        setenv("VOLUNI_COMMON_FILES_DIR", m_noLibrary.path().toLocal8Bit().constData(), 1);
         const QString error = m_image.LoadFile(kImagePath);
         ASSERT_TRUE(error.isEmpty()) << error.toStdString();
     }
@@ -37,133 +47,109 @@ protected:
         ASSERT_TRUE(error.isEmpty()) << error.toStdString();
     }
 
+    std::vector<uint8_t> Idm() const { return {m_image.m_idm.begin(), m_image.m_idm.end()}; }
+    std::vector<uint8_t> Pmm() const { return {m_image.m_pmm.begin(), m_image.m_pmm.end()}; }
+
+    QTemporaryDir m_noLibrary;
     CPrivatePcscd m_pcscd;
     CCardImage m_image;
 };
 
-// One card connection through the seam, closed again at the end.
-class CCardConnection {
-public:
-    explicit CCardConnection(const std::string& reader)
-    {
-        m_rc = PcscService().EstablishContext(SCARD_SCOPE_USER, &m_hContext);
-        if (m_rc == SCARD_S_SUCCESS)
-            m_rc = PcscService().Connect(m_hContext, reader, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1,
-                                         &m_hCard, &m_dwProtocol);
-    }
-    ~CCardConnection()
-    {
-        if (m_hCard)
-            PcscService().Disconnect(m_hCard, SCARD_LEAVE_CARD);
-        if (m_hContext)
-            PcscService().ReleaseContext(m_hContext);
-    }
-    LONG Result() const { return m_rc; }
-    DWORD Protocol() const { return m_dwProtocol; }
-
-    // The answer, status word last; empty when the exchange failed.
-    std::vector<uint8_t> Exchange(const std::vector<uint8_t>& frame)
-    {
-        std::vector<uint8_t> answer(256);
-        DWORD length = static_cast<DWORD>(answer.size());
-        if (PcscService().Transmit(m_hCard, SCARD_PCI_T1, frame.data(), static_cast<DWORD>(frame.size()),
-                                   answer.data(), &length) != SCARD_S_SUCCESS)
-            return {};
-        answer.resize(length);
-        return answer;
-    }
-
-private:
-    LONG m_rc = SCARD_S_SUCCESS;
-    SCARDCONTEXT m_hContext = 0;
-    SCARDHANDLE m_hCard = 0;
-    DWORD m_dwProtocol = 0;
+struct SKnownReader {
+    const char* name;
+    const char* friendlyName;
+    int readerType;
 };
 
-std::vector<uint8_t> Slice(const std::vector<uint8_t>& bytes, size_t from, size_t count)
+void PrintTo(const SKnownReader& reader, std::ostream* out)
 {
-    if (bytes.size() < from + count)
-        return {};
-    return {bytes.begin() + static_cast<std::ptrdiff_t>(from), bytes.begin() + static_cast<std::ptrdiff_t>(from + count)};
+    *out << reader.friendlyName;
 }
 
-std::vector<uint8_t> StatusWord(const std::vector<uint8_t>& answer)
+class PcscStackModules : public PcscStack, public testing::WithParamInterface<SKnownReader> {};
+
+// What the card wait dialog does: the coordinator opens the reader, then poll and read.
+TEST_P(PcscStackModules, CoordinatorFindsTheReaderAndTheModuleReadsTheImage)
 {
-    return answer.size() < 2 ? std::vector<uint8_t>{} : Slice(answer, answer.size() - 2, 2);
+    ASSERT_NO_FATAL_FAILURE(StartWithCard(GetParam().friendlyName));
+    CFelicaMod felica;
+    ASSERT_EQ(felica.FindReader(), SCARD_S_SUCCESS);
+    EXPECT_EQ(felica.m_strReader, m_pcscd.ReaderName());
+    EXPECT_EQ(felica.m_nReaderType, GetParam().readerType);
+    ASSERT_EQ(felica.OpenReader(), 0);
+    ASSERT_TRUE(felica.m_pReader);
+    CReaderMod& reader = *felica.m_pReader;
+    ASSERT_EQ(reader.IsAvailable(), 1);
+    ASSERT_EQ(reader.Open(), 1);
+
+    std::vector<uint8_t> idm(8, 0);
+    std::vector<uint8_t> pmm(8, 0);
+    EXPECT_EQ(reader.Polling(idm.data(), pmm.data(), 0x865E, 0, 0), 0) << "a system the card lacks";
+    ASSERT_EQ(reader.Polling(idm.data(), pmm.data(), 0x0003, 0, 0), 1);
+    EXPECT_EQ(idm, Idm());
+    EXPECT_EQ(pmm, Pmm());
+
+    HistoryBlockList blocks;
+    ASSERT_EQ(reader.ReadBlocks(idm.data(), 0x090F, 0x0003, &blocks, 20), 1);
+    EXPECT_EQ(blocks, m_image.m_history);
+    EXPECT_EQ(reader.Close(), 1);
 }
 
-const std::vector<uint8_t> kOk = {0x90, 0x00};
+INSTANTIATE_TEST_SUITE_P(Readers, PcscStackModules,
+                         testing::Values(SKnownReader{"Acs", kAcsReader, 6}, SKnownReader{"Circle", kCircleReader, 8}),
+                         [](const testing::TestParamInfo<SKnownReader>& info) { return std::string(info.param.name); });
 
-TEST_F(PcscStack, ReaderIsListedUnderItsKnownName)
+// pcsc-lite refuses the connection to an empty reader with SCARD_E_NO_SMARTCARD;
+// the adaptor hands it on as an empty reader, so the reader is taken and the
+// wait for the card can begin, while polling finds no card.
+TEST_F(PcscStack, CoordinatorTakesTheEmptyReaderAndPollingFindsNoCard)
 {
-    QString error = m_pcscd.Start(QLatin1String(kAcsReader));
+    const QString error = m_pcscd.Start(QLatin1String(kAcsReader));
     ASSERT_TRUE(error.isEmpty()) << error.toStdString();
-    SCARDCONTEXT context = 0;
-    ASSERT_EQ(PcscService().EstablishContext(SCARD_SCOPE_USER, &context), SCARD_S_SUCCESS);
-    std::vector<std::string> readers;
-    EXPECT_EQ(PcscService().ListReaders(context, "SCard$AllReaders", readers), SCARD_S_SUCCESS);
-    PcscService().ReleaseContext(context);
-    ASSERT_FALSE(readers.empty());
-    EXPECT_EQ(readers.front(), m_pcscd.ReaderName().toStdString());
+    CFelicaMod felica;
+    EXPECT_EQ(felica.FindReader(), 0);
+    CFelicaMod opening;
+    ASSERT_EQ(opening.OpenReader(), 0);
+    CReaderMod& reader = *opening.m_pReader;
+    ASSERT_EQ(reader.Open(), 1);
+    uint8_t idm[8] = {};
+    uint8_t pmm[8] = {};
+    EXPECT_EQ(reader.Polling(idm, pmm, 0x0003, 0, 0), 0);
+    EXPECT_EQ(reader.Close(), 1);
 }
 
-TEST_F(PcscStack, AcsFramesReadTheImage)
+TEST_F(PcscStack, CoordinatorReportsTheStoppedService)
 {
-    StartWithCard(kAcsReader);
-    CCardConnection card(m_pcscd.ReaderName().toStdString());
-    ASSERT_EQ(card.Result(), SCARD_S_SUCCESS);
-    // The modules transmit with the T=1 header only.
-    EXPECT_EQ(card.Protocol(), static_cast<DWORD>(SCARD_PROTOCOL_T1));
-
-    EXPECT_EQ(StatusWord(card.Exchange({0xFF, 0x40, 0x00, 0x00, 0x04, 0x00, 0x03, 0x01, 0x00})), kOk);
-    const std::vector<uint8_t> any = card.Exchange({0xFF, 0x40, 0x00, 0x00, 0x04, 0xFF, 0xFF, 0x00, 0x00});
-    EXPECT_EQ(Slice(any, 0, 8), std::vector<uint8_t>(m_image.m_idm.begin(), m_image.m_idm.end()));
-    EXPECT_EQ(Slice(any, 8, 8), std::vector<uint8_t>(m_image.m_pmm.begin(), m_image.m_pmm.end()));
-    for (size_t n = 0; n < m_image.m_history.size(); ++n) {
-        const std::vector<uint8_t> answer =
-            card.Exchange({0xFF, 0x46, 0x01, 0x01, 0x04, 0x0F, 0x09, 0x80, static_cast<uint8_t>(n)});
-        EXPECT_EQ(StatusWord(answer), kOk) << "block " << n;
-        EXPECT_EQ(Slice(answer, 11, 16), std::vector<uint8_t>(m_image.m_history[n].begin(), m_image.m_history[n].end()))
-            << "block " << n;
-    }
-}
-
-TEST_F(PcscStack, CircleFramesReadTheImage)
-{
-    StartWithCard(kCircleReader);
-    CCardConnection card(m_pcscd.ReaderName().toStdString());
-    ASSERT_EQ(card.Result(), SCARD_S_SUCCESS);
-
-    const std::vector<uint8_t> polling = card.Exchange({0xFF, 0xAB, 0x00, 0x00, 0x05, 0x00, 0x00, 0x03, 0x01, 0x00});
-    EXPECT_EQ(StatusWord(polling), kOk);
-    EXPECT_EQ(Slice(polling, 2, 8), std::vector<uint8_t>(m_image.m_idm.begin(), m_image.m_idm.end()));
-    EXPECT_EQ(Slice(polling, 10, 8), std::vector<uint8_t>(m_image.m_pmm.begin(), m_image.m_pmm.end()));
-    EXPECT_EQ(card.Exchange({0xFF, 0x00, 0x41, 0x81, 0x01, 0x0C}), kOk);
-    for (size_t n = 0; n < m_image.m_history.size(); ++n) {
-        std::vector<uint8_t> frame{0xFF, 0xAB, 0x00, 0x00, 0x0F, 0x06};
-        frame.insert(frame.end(), m_image.m_idm.begin(), m_image.m_idm.end());
-        frame.insert(frame.end(), {0x01, 0x0F, 0x09, 0x01, 0x80, static_cast<uint8_t>(n)});
-        const std::vector<uint8_t> answer = card.Exchange(frame);
-        EXPECT_EQ(StatusWord(answer), kOk) << "block " << n;
-        EXPECT_EQ(Slice(answer, 13, 16), std::vector<uint8_t>(m_image.m_history[n].begin(), m_image.m_history[n].end()))
-            << "block " << n;
-    }
-}
-
-TEST_F(PcscStack, NoCardOnTheReader)
-{
-    QString error = m_pcscd.Start(QLatin1String(kAcsReader));
-    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
-    CCardConnection card(m_pcscd.ReaderName().toStdString());
-    EXPECT_EQ(card.Result(), SCARD_E_NO_SMARTCARD);
-}
-
-TEST_F(PcscStack, StoppedServiceIsReported)
-{
-    StartWithCard(kAcsReader);
+    ASSERT_NO_FATAL_FAILURE(StartWithCard(kAcsReader));
     m_pcscd.Stop();
-    SCARDCONTEXT context = 0;
-    EXPECT_EQ(PcscService().EstablishContext(SCARD_SCOPE_USER, &context), SCARD_E_NO_SERVICE);
+    CFelicaMod felica;
+    EXPECT_EQ(felica.FindReader(), SCARD_E_NO_SERVICE);
+    CFelicaMod opening;
+    EXPECT_EQ(opening.OpenReader(), -3);
+}
+
+} // namespace
+
+namespace {
+
+// The command-line tool reads the card on the real stack, names resolved from the
+// station database built beside it.
+TEST_F(PcscStack, CommandLineToolReadsTheCard)
+{
+    ASSERT_NO_FATAL_FAILURE(StartWithCard(kAcsReader));
+    QProcess voluni;
+    voluni.start(QStringLiteral(VOLUNI_BINARY_DIR "/bin/voluni"),
+                 {QStringLiteral("read"), QStringLiteral("--polling-time"), QStringLiteral("2")});
+    ASSERT_TRUE(voluni.waitForFinished(30000));
+    ASSERT_EQ(voluni.exitCode(), 0) << voluni.readAllStandardError().toStdString() << m_pcscd.Log().toStdString();
+    const QJsonObject root = QJsonDocument::fromJson(voluni.readAllStandardOutput()).object();
+    const QJsonObject card = root.value(QStringLiteral("card")).toObject();
+    EXPECT_EQ(card.value(QStringLiteral("idm")).toString().toStdString(),
+              QByteArray(reinterpret_cast<const char*>(m_image.m_idm.data()), 8).toHex().toUpper().toStdString());
+    const QJsonArray entries = root.value(QStringLiteral("entries")).toArray();
+    ASSERT_EQ(entries.size(), static_cast<qsizetype>(m_image.m_history.size()));
+    // Oldest first: the last block of the image is the first entry.
+    EXPECT_EQ(entries.first().toObject().value(QStringLiteral("entryStationName")).toString(), QStringLiteral("新宿"));
 }
 
 } // namespace

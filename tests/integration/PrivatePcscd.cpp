@@ -97,10 +97,12 @@ QString CPrivatePcscd::WhyUnavailable()
     static const QString reason = [] {
         if (geteuid() != 0)
             return QStringLiteral("needs root: pcscd must get a private /run/pcscd by a bind mount");
+        const QStringList systemFolders = {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")};
         for (const char* program : {"pcscd", "unshare", "mount"}) {
-            if (QStandardPaths::findExecutable(QLatin1String(program)).isEmpty() &&
-                QStandardPaths::findExecutable(QLatin1String(program), {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")}).isEmpty())
-                return QStringLiteral("%1 is not installed").arg(QLatin1String(program));
+            const QString name = QLatin1String(program);
+            if (QStandardPaths::findExecutable(name).isEmpty()
+                && QStandardPaths::findExecutable(name, systemFolders).isEmpty())
+                return QStringLiteral("%1 is not installed").arg(name);
         }
         if (!QFileInfo::exists(QLatin1String(kVpcdDriver)))
             return QStringLiteral("the vpcd driver (package vsmartcard-vpcd) is not installed");
@@ -119,7 +121,8 @@ QString CPrivatePcscd::WhyUnavailable()
 
 void CPrivatePcscd::UsePrivateSocket()
 {
-    setenv("PCSCLITE_CSOCK_NAME", QDir(SocketFolder()).filePath(QStringLiteral("pcscd.comm")).toLocal8Bit().constData(), 1);
+    const QString socket = QDir(SocketFolder()).filePath(QStringLiteral("pcscd.comm"));
+    setenv("PCSCLITE_CSOCK_NAME", socket.toLocal8Bit().constData(), 1);
 }
 
 QString CPrivatePcscd::Start(const QString& friendlyName)
@@ -133,6 +136,12 @@ QString CPrivatePcscd::Start(const QString& friendlyName)
 
     const QDir folder(SocketFolder());
     QFile::remove(folder.filePath(QStringLiteral("pcscd.comm")));
+    // pcscd gets an empty driver folder, so no reader plugged into this machine joins
+    // the test; the vpcd driver is loaded from a copy by its path.
+    const QString driver = folder.filePath(QStringLiteral("libifdvpcd.so"));
+    if (!folder.mkpath(QStringLiteral("drivers")) ||
+        (!QFileInfo::exists(driver) && !QFile::copy(QLatin1String(kVpcdDriver), driver)))
+        return QStringLiteral("cannot prepare the driver folder in %1").arg(folder.path());
     m_strConfigPath = folder.filePath(QStringLiteral("reader.conf"));
     QFile config(m_strConfigPath);
     if (!config.open(QIODevice::WriteOnly | QIODevice::Truncate))
@@ -140,15 +149,16 @@ QString CPrivatePcscd::Start(const QString& friendlyName)
     config.write(QStringLiteral("FRIENDLYNAME \"%1\"\nDEVICENAME /dev/null:%2\nLIBPATH %3\n")
                      .arg(friendlyName)
                      .arg(m_nPort)
-                     .arg(QLatin1String(kVpcdDriver))
+                     .arg(driver)
                      .toUtf8());
     config.close();
 
-    // The bind mount lives only in pcscd's own namespace and dies with it.
+    // The bind mounts live only in pcscd's own namespace and die with it.
     m_pcscd.start(QStringLiteral("unshare"),
                   {QStringLiteral("-m"), QStringLiteral("--propagation"), QStringLiteral("private"),
                    QStringLiteral("sh"), QStringLiteral("-c"),
-                   QStringLiteral("mkdir -p /run/pcscd && mount --bind \"$0\" /run/pcscd && exec pcscd -f -c \"$1\""),
+                   QStringLiteral("mkdir -p /run/pcscd && mount --bind \"$0\" /run/pcscd && "
+                                  "mount --bind \"$0/drivers\" /usr/lib/pcsc/drivers && exec pcscd -f -c \"$1\""),
                    folder.path(), m_strConfigPath});
     if (!m_pcscd.waitForStarted(kStartTimeoutMs))
         return QStringLiteral("cannot start pcscd: %1").arg(m_pcscd.errorString());

@@ -1,4 +1,5 @@
 #include "CardImage.h"
+#include "HistoryDecoder.h"
 
 #include "HexBytes.h"
 
@@ -35,13 +36,29 @@ TEST(CardImage, AcceptsMoreBlocksThanACardReads)
     EXPECT_EQ(image.m_history.size(), 25u);
 }
 
-TEST(CardImage, SampleImageLoads)
+// The sample must decode as a real card would: valid dates, balances that follow
+// each fare and charge, sequence numbers counting up to the newest block.
+TEST(CardImage, SampleImageDecodesConsistently)
 {
     CCardImage image;
     const QString error = image.LoadFile(QStringLiteral(VOLUNI_SOURCE_DIR "/data/samples/commute.json"));
     ASSERT_TRUE(error.isEmpty()) << error.toStdString();
     EXPECT_TRUE(image.AnswersSystem(0x0003));
-    EXPECT_FALSE(image.m_history.empty());
+    ASSERT_LE(image.m_history.size(), 20u);
+
+    IdmBytes idm{};
+    std::copy(image.m_idm.begin(), image.m_idm.end(), idm.begin());
+    int32_t previousBalance = -1;
+    std::vector<int32_t> amounts;
+    int32_t previousSequence = -1;
+    for (auto block = image.m_history.rbegin(); block != image.m_history.rend(); ++block) {
+        const std::unique_ptr<CEntryInfo> entry = DecodeHistoryBlock(*block, idm, previousBalance);
+        amounts.push_back(entry->amount);
+        EXPECT_EQ(entry->sequence, previousSequence < 0 ? entry->sequence : previousSequence + 1);
+        previousSequence = entry->sequence;
+    }
+    // Oldest first: commute fares, a shop purchase, a cash charge, a bus fare.
+    EXPECT_EQ(amounts, (std::vector<int32_t>{0, 208, 208, 380, 208, -3000, 210, 208, 208, 208}));
 }
 
 TEST(CardImage, MissingFileNamesThePath)
@@ -66,6 +83,11 @@ struct SBadImage {
     const char* json;
     const char* message; // a part of the error text that points at the fault
 };
+
+void PrintTo(const SBadImage& image, std::ostream* out)
+{
+    *out << image.name;
+}
 
 class CardImageRejects : public testing::TestWithParam<SBadImage> {};
 

@@ -27,7 +27,8 @@ CCardImage TwoBlockImage()
 
 std::string Hex(const uint8_t* bytes, DWORD length)
 {
-    return QByteArray(reinterpret_cast<const char*>(bytes), static_cast<qsizetype>(length)).toHex().toUpper().toStdString();
+    const QByteArray raw(reinterpret_cast<const char*>(bytes), static_cast<qsizetype>(length));
+    return raw.toHex().toUpper().toStdString();
 }
 
 std::string Cat(std::initializer_list<std::string> parts)
@@ -88,6 +89,11 @@ struct SFrameCase {
     std::string frame;
     std::string answer;
 };
+
+void PrintTo(const SFrameCase& frameCase, std::ostream* out)
+{
+    *out << frameCase.frame;
+}
 
 class SimulatedPcscServiceFrames : public SimulatedPcscService, public testing::WithParamInterface<SFrameCase> {};
 
@@ -188,8 +194,8 @@ TEST_F(SimulatedPcscService, BlockFaults)
 TEST_F(SimulatedPcscService, CardAppearsAfterRefusedConnections)
 {
     m_service.SetCardAfterAttempts(2);
-    EXPECT_EQ(ConnectShared(), SCARD_E_NO_SMARTCARD);
-    EXPECT_EQ(ConnectShared(), SCARD_E_NO_SMARTCARD);
+    EXPECT_EQ(ConnectShared(), kPcscEmptyReader);
+    EXPECT_EQ(ConnectShared(), kPcscEmptyReader);
     EXPECT_EQ(ConnectShared(), SCARD_S_SUCCESS);
     EXPECT_EQ(Send("FF40000004 FFFF 0000"), Cat({kIdm, kPmm, "9000"}));
 }
@@ -234,7 +240,7 @@ protected:
 
 TEST_F(SimulatedPcscServiceWithoutCard, RefusesCardConnectionsButServesTheEscapeChannel)
 {
-    EXPECT_EQ(ConnectShared(), SCARD_E_NO_SMARTCARD);
+    EXPECT_EQ(ConnectShared(), kPcscEmptyReader);
     DWORD protocol = 1;
     ASSERT_EQ(m_service.Connect(m_hContext, m_service.ReaderName(), SCARD_SHARE_DIRECT, 0, &m_hCard, &protocol),
               SCARD_S_SUCCESS);

@@ -46,13 +46,12 @@ const std::string kEmptyBlock = "00 00 AA BB CC DD EE FF 11 22 33 44 55 66 77 88
 struct PcscModule {
     const char* name;
     std::function<std::unique_ptr<CPcscMod>(const QString&)> make;
-    std::function<void(CScriptedPcsc&, const std::string& pollingAnswer)> scriptPolling;
-    std::string pollingFrame;     // the frame whose answer carries IDm and PMm
-    DWORD pollingReceive;
-    std::string pollingAnswer;    // IDm kIdm, PMm kPmm
+    // The exchanges of one Polling for system code 0x0003, the last one answered with answer.
+    std::function<void(CScriptedPcsc&, const std::string& answer)> scriptPolling;
+    std::string pollingAnswer; // IDm kIdm, PMm kPmm
     std::string shortPollingAnswer;
-    std::string prepareFrame;     // ReadBlocks, before the first block
-    const char* blockFrame;       // NN: the block number
+    std::string prepareFrame; // ReadBlocks, before the first block
+    const char* blockFrame;   // NN: the block number
     std::function<std::string(const std::string& flags, const std::string& block)> blockAnswer;
     bool statusFlag2Stops;
     std::array<uint8_t, 2> modes; // exit, run
@@ -65,39 +64,57 @@ void PrintTo(const PcscModule& c, std::ostream* os)
     *os << c.name;
 }
 
-void ScriptFeliCaPolling(CScriptedPcsc& pcsc, const std::string& answer)
+// The FF 40 / FF 46 pseudo-commands of the generic module, which the Identiv readers share.
+PcscModule PseudoCommandModule(const char* name, std::function<std::unique_ptr<CPcscMod>(const QString&)> make,
+                               std::array<uint8_t, 2> modes, const char* setModeFrame, const char* getModeFrame)
 {
-    pcsc.Exchange("FF 40 00 00 04 00 03 01 00", 256, "90 00").Exchange("FF 40 00 00 04 FF FF 00 00", 30, answer);
-}
-
-std::string FeliCaBlockAnswer(const std::string& flags, const std::string& block)
-{
-    return kIdm + flags + block + "90 00";
-}
-
-PcscModule GenericModule(const char* name, std::function<std::unique_ptr<CPcscMod>(const QString&)> make,
-                         std::array<uint8_t, 2> modes, const char* setModeFrame, const char* getModeFrame)
-{
-    return {name, std::move(make), ScriptFeliCaPolling, "FF 40 00 00 04 FF FF 00 00", 30, kIdm + kPmm + "90 00",
-            kIdm + "90 00", "FF 40 00 00 04 00 03 01 00", "FF 46 01 01 04 0F 09 80 NN", FeliCaBlockAnswer, false,
-            modes, setModeFrame, getModeFrame};
+    return {
+        .name = name,
+        .make = std::move(make),
+        .scriptPolling =
+            [](CScriptedPcsc& pcsc, const std::string& answer) {
+                pcsc.Exchange("FF 40 00 00 04 00 03 01 00", 256, "90 00")
+                    .Exchange("FF 40 00 00 04 FF FF 00 00", 30, answer);
+            },
+        .pollingAnswer = kIdm + kPmm + "90 00",
+        .shortPollingAnswer = kIdm + "90 00",
+        .prepareFrame = "FF 40 00 00 04 00 03 01 00",
+        .blockFrame = "FF 46 01 01 04 0F 09 80 NN",
+        .blockAnswer = [](const std::string& flags,
+                          const std::string& block) { return kIdm + flags + block + "90 00"; },
+        .statusFlag2Stops = false,
+        .modes = modes,
+        .setModeFrame = setModeFrame,
+        .getModeFrame = getModeFrame,
+    };
 }
 
 const PcscModule kModules[] = {
-    GenericModule(
-        "PcscMod", [](const QString& name) { return std::make_unique<CPcscMod>(name); }, {0x1B, 0xFF}, "95 NN",
-        "94"),
-    GenericModule(
+    PseudoCommandModule(
+        "PcscMod", [](const QString& name) { return std::make_unique<CPcscMod>(name); }, {0x1B, 0xFF},
+        "95 NN", "94"),
+    PseudoCommandModule(
         "PcscCloud", [](const QString& name) { return std::make_unique<CPcscCloud>(name); }, {0xFF, 0x60},
         "95 FF NN", "94 FF"),
-    {"PcscMrica", [](const QString& name) { return std::make_unique<CPcscMrica>(name); },
-     [](CScriptedPcsc& pcsc, const std::string& answer) {
-         pcsc.Exchange("FF AB 00 00 05 00 00 03 01 00", 30, answer);
-     },
-     "FF AB 00 00 05 00 00 03 01 00", 30, "12 01 " + kIdm + kPmm + "90 00", "12 01 " + kIdm + "90 00",
-     "FF 00 41 81 01 0C", "FF AB 00 00 0F 06 01 14 0A 12 34 56 78 9A 01 0F 09 01 80 NN",
-     [](const std::string& flags, const std::string& block) { return "1D 07 " + kIdm + flags + block + "90 00"; },
-     true, {0x01, 0x0C}, "FF 00 41 01 01 NN", "FF 00 41 01 00"},
+    // FeliCa frames through FF AB; the answers are the card's frames, length byte first.
+    {
+        .name = "PcscMrica",
+        .make = [](const QString& name) { return std::make_unique<CPcscMrica>(name); },
+        .scriptPolling =
+            [](CScriptedPcsc& pcsc, const std::string& answer) {
+                pcsc.Exchange("FF AB 00 00 05 00 00 03 01 00", 30, answer);
+            },
+        .pollingAnswer = "12 01 " + kIdm + kPmm + "90 00",
+        .shortPollingAnswer = "12 01 " + kIdm + "90 00",
+        .prepareFrame = "FF 00 41 81 01 0C",
+        .blockFrame = "FF AB 00 00 0F 06 01 14 0A 12 34 56 78 9A 01 0F 09 01 80 NN",
+        .blockAnswer = [](const std::string& flags,
+                          const std::string& block) { return "1D 07 " + kIdm + flags + block + "90 00"; },
+        .statusFlag2Stops = true,
+        .modes = {0x01, 0x0C},
+        .setModeFrame = "FF 00 41 01 01 NN",
+        .getModeFrame = "FF 00 41 01 00",
+    },
 };
 
 std::string ModuleName(const PcscModule& module)

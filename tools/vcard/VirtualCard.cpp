@@ -38,7 +38,8 @@ int Connect(const QString& host, quint16 port)
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* addresses = nullptr;
-    if (getaddrinfo(host.toLocal8Bit().constData(), QByteArray::number(port).constData(), &hints, &addresses) != 0)
+    const QByteArray service = QByteArray::number(port);
+    if (getaddrinfo(host.toLocal8Bit().constData(), service.constData(), &hints, &addresses) != 0)
         return -1;
     int fd = -1;
     for (addrinfo* address = addresses; address && fd < 0; address = address->ai_next) {
@@ -75,7 +76,8 @@ bool ReadExactly(int fd, uint8_t* buffer, size_t length)
 
 bool WriteMessage(int fd, const std::vector<uint8_t>& message)
 {
-    std::vector<uint8_t> frame{static_cast<uint8_t>(message.size() >> 8), static_cast<uint8_t>(message.size() & 0xFF)};
+    std::vector<uint8_t> frame{static_cast<uint8_t>(message.size() >> 8),
+                               static_cast<uint8_t>(message.size() & 0xFF)};
     frame.insert(frame.end(), message.begin(), message.end());
     size_t done = 0;
     while (done < frame.size()) {
@@ -121,13 +123,14 @@ int main(int argc, char** argv)
         QStringLiteral("Lays a FeliCa card from a card image on the virtual reader of pcscd's vpcd driver."));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("image"), QStringLiteral("card image (JSON)"));
-    const QCommandLineOption hostOption(QStringLiteral("host"), QStringLiteral("driver host"), QStringLiteral("host"),
-                                       QStringLiteral("127.0.0.1"));
-    const QCommandLineOption portOption(QStringLiteral("port"), QStringLiteral("driver port"), QStringLiteral("port"),
-                                        QStringLiteral("35963"));
-    const QCommandLineOption waitOption(QStringLiteral("wait"),
-                                        QStringLiteral("seconds to keep trying while the driver is not listening yet"),
-                                        QStringLiteral("seconds"), QStringLiteral("10"));
+    const QCommandLineOption hostOption(QStringLiteral("host"), QStringLiteral("driver host"),
+                                        QStringLiteral("host"), QStringLiteral("127.0.0.1"));
+    // vpcd's own default port, the one of the reader configuration the package installs.
+    const QCommandLineOption portOption(QStringLiteral("port"), QStringLiteral("driver port"),
+                                        QStringLiteral("port"), QStringLiteral("35963"));
+    const QCommandLineOption waitOption(
+        QStringLiteral("wait"), QStringLiteral("seconds to keep trying while the driver is not listening yet"),
+        QStringLiteral("seconds"), QStringLiteral("10"));
     parser.addOptions({hostOption, portOption, waitOption});
     parser.process(app);
     if (parser.positionalArguments().size() != 1)

@@ -1,0 +1,185 @@
+// The read driver without a window, on the simulated PC/SC service.
+#include "CardImage.h"
+#include "CardReadAttempt.h"
+#include "CardSession.h"
+#include "HexBytes.h"
+#include "SimulatedPcscService.h"
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* kIdm = "012E4C0012ABCDEF";
+constexpr const char* kPmm = "100B4B428485D0FF";
+const std::vector<std::string> kHistory = {
+    "160100002A21030D03018A0B00015C00",
+    "080200002A210301030D5A0C00015B00",
+};
+
+CCardImage Image(const std::string& systems, const std::vector<std::string>& history = kHistory)
+{
+    std::string blocks;
+    for (const std::string& block : history)
+        blocks += (blocks.empty() ? "\"" : ",\"") + block + "\"";
+    const std::string json = std::string("{\"idm\":\"") + kIdm + "\",\"pmm\":\"" + kPmm + "\",\"systems\":["
+        + systems + "],\"history\":[" + blocks + "]}";
+    CCardImage image;
+    const QString error = image.LoadJson(QByteArray::fromStdString(json));
+    EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+    return image;
+}
+
+class ReadCardTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        // The vendor library fallback must find nothing on this machine.
+        setenv("VOLUNI_COMMON_FILES_DIR", m_noLibrary.path().toLocal8Bit().constData(), 1);
+        m_card.idm.fill(0xAA);
+        m_session.blocks.push_back(HexArray<16>("FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF"));
+    }
+
+    void TearDown() override { SetPcscService(nullptr); }
+
+    std::shared_ptr<CSimulatedPcscService> Install(std::optional<CCardImage> card,
+                                                   std::string reader = CSimulatedPcscService::kDefaultReaderName)
+    {
+        auto service = std::make_shared<CSimulatedPcscService>(std::move(card), std::move(reader));
+        SetPcscService(service);
+        return service;
+    }
+
+    // The polls a read sent, as their system codes, and the code of the read's preparation frame.
+    static std::vector<std::string> Transmitted(const CSimulatedPcscService& service)
+    {
+        std::vector<std::string> frames;
+        for (const auto& frame : service.Frames()) {
+            if (frame.channel == CSimulatedPcscService::SFrame::EChannel::Transmit)
+                frames.push_back(QByteArray(reinterpret_cast<const char*>(frame.bytes.data()),
+                                            static_cast<int>(frame.bytes.size())).toHex(' ').toUpper().toStdString());
+        }
+        return frames;
+    }
+
+    QTemporaryDir m_noLibrary;
+    CEntryList m_entries;
+    CCardRecord m_card;
+    CCardSession m_session{&m_entries, &m_card};
+};
+
+bool Never(CCardReadAttempt&, int) { return false; }
+
+TEST_F(ReadCardTest, ReadsCardRecordAndBlocksThroughTheWait)
+{
+    Install(Image("\"0003\""));
+    int waits = 0;
+    const int rc = m_session.ReadCard(5, [&](CCardReadAttempt& attempt, int pollingTime) {
+        ++waits;
+        EXPECT_EQ(pollingTime, 5);
+        return attempt.TryRead();
+    });
+    ASSERT_EQ(rc, 0);
+    EXPECT_EQ(waits, 1);
+    EXPECT_EQ(m_card.kind, 3);
+    EXPECT_EQ(m_card.idm, (HexArray<8>(kIdm)));
+    EXPECT_EQ(m_card.pmm, (HexArray<8>(kPmm)));
+    ASSERT_EQ(m_session.blocks.size(), 2u) << "the old blocks are replaced, not added to";
+    EXPECT_EQ(m_session.blocks[0], HexArray<16>(kHistory[0]));
+    EXPECT_EQ(m_session.blocks[1], HexArray<16>(kHistory[1]));
+}
+
+TEST_F(ReadCardTest, CardWithoutHistoryStillSucceeds)
+{
+    Install(Image("\"0003\"", {}));
+    ASSERT_EQ(m_session.ReadCard(0, Never), 0);
+    EXPECT_EQ(m_card.kind, 3);
+    EXPECT_TRUE(m_session.blocks.empty());
+}
+
+TEST_F(ReadCardTest, FailuresLeaveTheSessionAlone)
+{
+    const auto card = [] { return Image("\"0003\""); };
+    const std::vector<std::pair<std::string, std::pair<int, std::function<void()>>>> cases = {
+        {"serviceStopped", {-3, [&] { Install(card())->SetServiceRunning(false); }}},
+        {"noReader", {-2, [&] { Install(card())->SetReaderAttached(false); }}},
+        {"unknownReader", {-1, [&] { Install(card(), "Some Other Reader 0"); }}},
+        {"waitEndsWithoutCard", {-5, [&] { Install(std::nullopt); }}},
+    };
+    for (const auto& [name, c] : cases) {
+        c.second();
+        EXPECT_EQ(m_session.ReadCard(2, Never), c.first) << name;
+        EXPECT_EQ(m_card.kind, 0) << name;
+        EXPECT_EQ(m_card.idm[0], 0xAA) << name;
+        EXPECT_EQ(m_session.blocks.size(), 1u) << name;
+    }
+}
+
+TEST_F(ReadCardTest, MissingDocumentIsMinusOne)
+{
+    Install(Image("\"0003\""));
+    CCardSession detached(nullptr, &m_card);
+    EXPECT_EQ(detached.ReadCard(0, Never), -1);
+}
+
+TEST_F(ReadCardTest, WithoutWaitOnlyTheCommonCodeIsTried)
+{
+    const auto service = Install(Image("\"865E\""));
+    EXPECT_EQ(m_session.ReadCard(0, Never), -2);
+    EXPECT_EQ(m_card.kind, 0);
+    for (const std::string& frame : Transmitted(*service))
+        EXPECT_EQ(frame, "FF 40 00 00 04 00 03 01 00");
+}
+
+TEST_F(ReadCardTest, AttemptPollsEachSystemCodeAndReadsWithTheOneThatAnswered)
+{
+    const auto service = Install(Image("\"8592\""));
+    ASSERT_EQ(m_session.ReadCard(1, [](CCardReadAttempt& attempt, int) { return attempt.TryRead(); }), 0);
+    const std::vector<std::string> frames = Transmitted(*service);
+    ASSERT_GE(frames.size(), 6u);
+    EXPECT_EQ(frames[0], "FF 40 00 00 04 00 03 01 00");
+    EXPECT_EQ(frames[1], "FF 40 00 00 04 86 5E 01 00");
+    EXPECT_EQ(frames[2], "FF 40 00 00 04 80 DE 01 00");
+    EXPECT_EQ(frames[3], "FF 40 00 00 04 85 92 01 00");
+    EXPECT_EQ(frames[4], "FF 40 00 00 04 FF FF 00 00") << "the answering poll fetches IDm and PMm";
+    EXPECT_EQ(frames[5], "FF 40 00 00 04 85 92 01 00") << "the block read is prepared with 0x8592";
+    EXPECT_EQ(m_session.blocks.size(), 2u);
+}
+
+// The loop without a window keeps the wait dialog's count: one attempt at once,
+// then one a tick, and the tick that reaches zero only fails.
+TEST_F(ReadCardTest, WaitLoopTriesAtOnceThenEveryTick)
+{
+    struct WaitCase {
+        int refusedConnects;   // the reader search's probe, then 4 per attempt: one per system code
+        int pollingTime;
+        bool read;
+        int sleeps;
+    };
+    const WaitCase cases[] = {
+        {0, 5, true, 0},       // card already there
+        {9, 5, true, 2},       // appears after two ticks, read on the third attempt
+        {1000, 2, false, 4},   // never comes: attempts at 0, 0.5, 1, 1.5 s, failure at 2 s
+        {1000, 0, false, 0},   // polling time 0: the one attempt only
+    };
+    for (const WaitCase& c : cases) {
+        Install(Image("\"0003\""))->SetCardAfterAttempts(c.refusedConnects);
+        int sleeps = 0;
+        const int rc = m_session.ReadCard(1, [&](CCardReadAttempt& attempt, int) {
+            return WaitForCard(attempt, c.pollingTime, [&](int ms) {
+                EXPECT_EQ(ms, 500);
+                ++sleeps;
+            });
+        });
+        EXPECT_EQ(rc, c.read ? 0 : -5) << c.refusedConnects << " refused";
+        EXPECT_EQ(sleeps, c.sleeps) << c.refusedConnects << " refused";
+    }
+}
+
+} // namespace

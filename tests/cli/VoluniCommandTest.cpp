@@ -1,0 +1,343 @@
+// The command-line tool's commands, run in-process with a recorded message presenter.
+#include "AppMessage.h"
+#include "CardImage.h"
+#include "EntryFileBytes.h"
+#include "EntryInfoData.h"
+#include "ExitCode.h"
+#include "SimulatedPcscService.h"
+#include "StationDbFixture.h"
+#include "StringTable.h"
+#include "VoluniCommand.h"
+
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+
+namespace {
+
+class VoluniCommandTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        setenv("VOLUNI_COMMON_FILES_DIR", m_dir.path().toLocal8Bit().constData(), 1);
+        m_previous = SetMessagePresenter([this](const QString& text, MessageIcon) { m_messages << text; });
+    }
+
+    void TearDown() override
+    {
+        SetMessagePresenter(m_previous);
+        SetPcscService(nullptr);
+    }
+
+    int Run(QStringList args)
+    {
+        args.prepend(QStringLiteral("voluni"));
+        return RunVoluni(args, m_output);
+    }
+
+    QString WriteFile(const QString& name, const QByteArray& bytes) const
+    {
+        const QString path = m_dir.filePath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return path;
+    }
+
+    QJsonObject Json() const { return QJsonDocument::fromJson(m_output).object(); }
+
+    QTemporaryDir m_dir;
+    QByteArray m_output;
+    QStringList m_messages;
+    MessagePresenter m_previous;
+};
+
+std::unique_ptr<CEntryInfo> FareEntry()
+{
+    auto e = std::make_unique<CEntryInfo>();
+    e->apply = 1;
+    e->idm = {0x01, 0x2E, 0x4C, 0x00, 0x12, 0xAB, 0xCD, 0xEF};
+    e->terminalKind = 0x16;
+    e->processKind = 0x01;
+    e->dateTime = 1609426800; // 2021/01/01 in Tokyo
+    e->entryLine = 1;
+    e->entryStation = 1;
+    e->entryStationName = QStringLiteral("東京");
+    e->entryCompany = QStringLiteral("JR東日本");
+    e->exitStationName = QStringLiteral("新宿, 西口"); // a comma to quote
+    e->entryLatitude = 35.681264;
+    e->balance = 12345;
+    e->amount = 1500;
+    e->bearing = 287.5f;
+    e->remarks = QStringLiteral("say \"hi\"");
+    return e;
+}
+
+TEST_F(VoluniCommandTest, ShowPrintsEveryFieldOfAVersion3File)
+{
+    CEntryInfoData data;
+    data.m_time = 1700000000;
+    data.m_entries.push_back(FareEntry());
+    auto charge = FareEntry();
+    charge->amount = -1000;
+    charge->apply = 0;
+    data.m_entries.push_back(std::move(charge));
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    data.Store(buffer);
+    const QString path = WriteFile(QStringLiteral("v3.ent"), buffer.data());
+
+    ASSERT_EQ(Run({QStringLiteral("show"), path}), EXIT_OK) << m_messages.join('\n').toStdString();
+    const QJsonObject root = Json();
+    EXPECT_FALSE(root.contains(QStringLiteral("card")));
+    const QJsonArray entries = root.value(QStringLiteral("entries")).toArray();
+    ASSERT_EQ(entries.size(), 2);
+    const QJsonObject e = entries.at(0).toObject();
+    EXPECT_EQ(e.size(), 32);
+    EXPECT_EQ(e.value(QStringLiteral("apply")).toInt(), 1);
+    EXPECT_EQ(e.value(QStringLiteral("idm")).toString(), QStringLiteral("012E4C0012ABCDEF"));
+    EXPECT_EQ(e.value(QStringLiteral("terminalKind")).toInt(), 0x16);
+    EXPECT_EQ(e.value(QStringLiteral("dateTime")).toInteger(), 1609426800);
+    EXPECT_EQ(e.value(QStringLiteral("entryStationName")).toString(), QStringLiteral("東京"));
+    EXPECT_EQ(e.value(QStringLiteral("entryLatitude")).toDouble(), 35.681264);
+    EXPECT_EQ(e.value(QStringLiteral("bearing")).toDouble(), 287.5);
+    EXPECT_EQ(e.value(QStringLiteral("remarks")).toString(), QStringLiteral("say \"hi\""));
+    EXPECT_EQ(entries.at(1).toObject().value(QStringLiteral("amount")).toInt(), -1000);
+
+    ASSERT_EQ(Run({QStringLiteral("show"), path, QStringLiteral("--format"), QStringLiteral("csv")}), EXIT_OK);
+    const QStringList rows = QString::fromUtf8(m_output).split(QStringLiteral("\r\n"));
+    ASSERT_EQ(rows.size(), 4); // header, two rows, the empty text after the last line end
+    EXPECT_EQ(rows[0], QStringLiteral("申請,日付,入場会社名,入場路線名,入場駅名,出場会社名,出場路線名,出場駅名,"
+                                      "料金/入金額,残高,訪問先,備考"));
+    EXPECT_EQ(rows[1], QStringLiteral("1,2021/01/01,JR東日本,,東京,,,\"新宿, 西口\",\"1,500\",\"12,345\",,"
+                                      "\"say \"\"hi\"\"\""));
+    EXPECT_EQ(rows[2], QStringLiteral("0,2021/01/01,JR東日本,,東京,,,\"新宿, 西口\",\"1,000\",\"12,345\",,"
+                                      "\"say \"\"hi\"\"\""));
+}
+
+TEST_F(VoluniCommandTest, ShowReadsAVersion1File)
+{
+    EntryFileBytes file;
+    file.Text(QStringLiteral("<## EntryInfoData ##>")).U32(1).Hex("00 E1 F5 05").I32(1); // stored time 100000000
+    file.U8(1).Hex("0102030405060708").U8(0x16).U8(0x01).Time(1609426800);
+    file.I32(800).I32(200).I32(7).I32(0xC5);
+    file.Text(QStringLiteral("本社")).Text(QString());
+    file.U8(3).I32(1).I32(1).Text(QStringLiteral("東京")).Text(QStringLiteral("東海道")).Text(QStringLiteral("JR"));
+    file.U8(3).I32(1).I32(2).Text(QStringLiteral("有楽町")).Text(QString()).Text(QString());
+    const QString path = WriteFile(QStringLiteral("v1.ent"), file.Bytes());
+
+    ASSERT_EQ(Run({QStringLiteral("show"), path}), EXIT_OK) << m_messages.join('\n').toStdString();
+    const QJsonObject root = Json();
+    EXPECT_EQ(root.value(QStringLiteral("time")).toInteger(), 100000000);
+    const QJsonObject e = root.value(QStringLiteral("entries")).toArray().at(0).toObject();
+    EXPECT_EQ(e.value(QStringLiteral("idm")).toString(), QStringLiteral("0102030405060708"));
+    EXPECT_EQ(e.value(QStringLiteral("balance")).toInt(), 800);
+    EXPECT_EQ(e.value(QStringLiteral("amount")).toInt(), 200);
+    EXPECT_EQ(e.value(QStringLiteral("region")).toInt(), 0xC5);
+    EXPECT_EQ(e.value(QStringLiteral("destination")).toString(), QStringLiteral("本社"));
+    EXPECT_EQ(e.value(QStringLiteral("exitStationName")).toString(), QStringLiteral("有楽町"));
+    EXPECT_EQ(e.value(QStringLiteral("distance")).toInt(), 0);
+    EXPECT_EQ(e.value(QStringLiteral("paymentKind")).toInt(), 0);
+}
+
+TEST_F(VoluniCommandTest, BrokenFilesPrintNothingAndSayWhy)
+{
+    CEntryInfoData data;
+    data.m_entries.push_back(FareEntry());
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    data.Store(buffer);
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        int message;
+    } cases[] = {
+        {"truncated.ent", buffer.data().left(buffer.data().size() - 3), AFX_IDP_FAILED_INVALID_FORMAT},
+        {"foreign.ent", QByteArray("PK\x03\x04 not an entry file"), AFX_IDP_FAILED_INVALID_FORMAT},
+    };
+    for (const auto& c : cases) {
+        m_messages.clear();
+        EXPECT_EQ(Run({QStringLiteral("show"), WriteFile(QString::fromLatin1(c.name), c.bytes)}), EXIT_FILE);
+        EXPECT_TRUE(m_output.isEmpty()) << c.name;
+        ASSERT_EQ(m_messages.size(), 1) << c.name;
+        EXPECT_EQ(m_messages[0], LoadResString(c.message)) << c.name;
+    }
+    EXPECT_EQ(Run({QStringLiteral("show"), m_dir.filePath(QStringLiteral("missing.ent"))}), EXIT_FILE);
+    EXPECT_TRUE(m_output.isEmpty());
+}
+
+// Newest first: a shop purchase, a bus ride, a fare 有楽町 -> 東京, a cash charge, the oldest fare.
+const char* const kCardImage = R"({"idm": "012E4C0012ABCDEF", "pmm": "100B4B428485D0FF", "systems": ["0003"],
+  "history": [
+    "C7460000 2A22 A5E0 0000 6801 000105 00",
+    "050F0000 2A22 0E51 074A 6C02 000104 00",
+    "16010000 2A22 0102 0101 3403 000103 00",
+    "08020000 2A21 0000 0000 E803 000102 00",
+    "16010000 2A21 0101 0102 0000 000101 00"]})";
+
+QString Compact(const char* text)
+{
+    return QString::fromLatin1(text).remove(QLatin1Char(' '));
+}
+
+TEST_F(VoluniCommandTest, ReadNamesTheCardImageEntries)
+{
+    CStationDbFixture database;
+    ASSERT_TRUE(database.Built()) << database.BuildError().toStdString();
+    const QString image = WriteFile(QStringLiteral("card.json"), Compact(kCardImage).toUtf8());
+
+    ASSERT_EQ(Run({QStringLiteral("read"), QStringLiteral("--card-image"), image, QStringLiteral("--database"),
+                   database.DatabasePath(), QStringLiteral("--polling-time"), QStringLiteral("0")}),
+              EXIT_OK)
+        << m_messages.join('\n').toStdString();
+    EXPECT_TRUE(m_messages.isEmpty());
+    const QJsonObject root = Json();
+    const QJsonObject card = root.value(QStringLiteral("card")).toObject();
+    EXPECT_EQ(card.value(QStringLiteral("idm")).toString(), QStringLiteral("012E4C0012ABCDEF"));
+    EXPECT_EQ(card.value(QStringLiteral("pmm")).toString(), QStringLiteral("100B4B428485D0FF"));
+    EXPECT_EQ(card.value(QStringLiteral("balance")).toInt(), 360);
+    EXPECT_FALSE(root.contains(QStringLiteral("time")));
+
+    const QJsonArray entries = root.value(QStringLiteral("entries")).toArray();
+    ASSERT_EQ(entries.size(), 5);
+    struct Expected {
+        int amount;
+        int apply;
+        const char* entryStation;
+        const char* exitStation;
+        const char* remarks;
+    };
+    const Expected expected[] = {
+        {0, 0, "東京", "有楽町", ""},
+        {-1000, 0, "", "", "現金チャージ"},
+        {180, 1, "有楽町", "東京", ""},
+        {200, 1, "", "三室山下", "バス等"},
+        {260, 0, "", "", "物販"},
+    };
+    for (int i = 0; i < 5; ++i) {
+        const QJsonObject e = entries.at(i).toObject();
+        EXPECT_EQ(e.value(QStringLiteral("amount")).toInt(), expected[i].amount) << i;
+        EXPECT_EQ(e.value(QStringLiteral("apply")).toInt(), expected[i].apply) << i;
+        EXPECT_EQ(e.value(QStringLiteral("entryStationName")).toString(), QString::fromUtf8(expected[i].entryStation)) << i;
+        EXPECT_EQ(e.value(QStringLiteral("exitStationName")).toString(), QString::fromUtf8(expected[i].exitStation)) << i;
+        EXPECT_EQ(e.value(QStringLiteral("remarks")).toString(), QString::fromUtf8(expected[i].remarks)) << i;
+        EXPECT_EQ(e.value(QStringLiteral("idm")).toString(), QStringLiteral("012E4C0012ABCDEF")) << i;
+    }
+    const QJsonObject fare = entries.at(2).toObject();
+    EXPECT_EQ(fare.value(QStringLiteral("entryCompany")).toString(), QStringLiteral("JR東日本"));
+    EXPECT_EQ(fare.value(QStringLiteral("entryLine")).toInt(), 1);
+    EXPECT_EQ(fare.value(QStringLiteral("exitStation")).toInt(), 1);
+    EXPECT_GT(fare.value(QStringLiteral("distance")).toInt(), 600);
+    const QJsonObject bus = entries.at(3).toObject();
+    EXPECT_EQ(bus.value(QStringLiteral("exitLine")).toInt(), 3665);
+    EXPECT_EQ(bus.value(QStringLiteral("exitStation")).toInt(), 1866);
+    EXPECT_EQ(bus.value(QStringLiteral("exitCompany")).toString(), QStringLiteral("奈良交通"));
+    EXPECT_EQ(entries.at(4).toObject().value(QStringLiteral("dateTime")).toInteger(),
+              1609426800 + 86400 + 20 * 3600 + 47 * 60);
+}
+
+TEST_F(VoluniCommandTest, ReaderFailuresHaveTheirExitCodesAndMessages)
+{
+    CCardImage card;
+    ASSERT_TRUE(card.LoadJson(Compact(kCardImage).toUtf8()).isEmpty());
+    const struct {
+        const char* name;
+        std::function<void(CSimulatedPcscService&)> setUp;
+        int exitCode;
+        int message;
+    } cases[] = {
+        {"noReader", [](auto& s) { s.SetReaderAttached(false); }, EXIT_NO_READER, IDS_READER_NOT_CONNECTED},
+        {"serviceStopped", [](auto& s) { s.SetServiceRunning(false); }, EXIT_SERVICE_STOPPED,
+         IDS_SMARTCARD_SERVICE_STOPPED},
+        {"noCard", [](auto& s) { s.SetCardAfterAttempts(1000); }, EXIT_NO_CARD, IDS_CARD_READ_FAILED},
+    };
+    for (const auto& c : cases) {
+        auto service = std::make_shared<CSimulatedPcscService>(card);
+        c.setUp(*service);
+        SetPcscService(service);
+        m_messages.clear();
+        EXPECT_EQ(Run({QStringLiteral("read"), QStringLiteral("--polling-time"), QStringLiteral("0")}), c.exitCode)
+            << c.name;
+        EXPECT_TRUE(m_output.isEmpty()) << c.name;
+        ASSERT_EQ(m_messages.size(), 1) << c.name;
+        EXPECT_EQ(m_messages[0], LoadResString(c.message).simplified()) << c.name;
+    }
+}
+
+TEST_F(VoluniCommandTest, BadArgumentsAndImagesAreRefused)
+{
+    const QString image = WriteFile(QStringLiteral("card.json"), Compact(kCardImage).toUtf8());
+    const QString badDate = WriteFile(QStringLiteral("date.json"),
+                                      Compact(kCardImage).replace(QStringLiteral("2A22A5E0"), QStringLiteral("2A20A5E0")).toUtf8());
+    const QString broken = WriteFile(QStringLiteral("broken.json"), QByteArray(R"({"idm": "12"})"));
+    const struct {
+        QStringList args;
+        int exitCode;
+    } cases[] = {
+        {{}, EXIT_USAGE},
+        {{QStringLiteral("print")}, EXIT_USAGE},
+        {{QStringLiteral("show")}, EXIT_USAGE},
+        {{QStringLiteral("read"), QStringLiteral("--format"), QStringLiteral("xml")}, EXIT_USAGE},
+        {{QStringLiteral("read"), QStringLiteral("--polling-time"), QStringLiteral("soon")}, EXIT_USAGE},
+        {{QStringLiteral("read"), QStringLiteral("--reader"), QStringLiteral("X")}, EXIT_USAGE},
+        {{QStringLiteral("read"), QStringLiteral("--card-image"), broken}, EXIT_CARD_IMAGE},
+        {{QStringLiteral("read"), QStringLiteral("--card-image"), m_dir.filePath(QStringLiteral("none.json"))},
+         EXIT_CARD_IMAGE},
+        {{QStringLiteral("read"), QStringLiteral("--card-image"), image, QStringLiteral("--reader"),
+          QStringLiteral("Unknown Reader 0"), QStringLiteral("--polling-time"), QStringLiteral("0")},
+         EXIT_READER_OPEN},
+        {{QStringLiteral("read"), QStringLiteral("--card-image"), badDate, QStringLiteral("--polling-time"),
+          QStringLiteral("0")},
+         EXIT_INVALID_DATE},
+    };
+    for (const auto& c : cases) {
+        m_messages.clear();
+        EXPECT_EQ(Run(c.args), c.exitCode) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(m_output.isEmpty()) << c.args.join(' ').toStdString();
+        EXPECT_FALSE(m_messages.isEmpty()) << c.args.join(' ').toStdString();
+    }
+}
+
+// The program itself: output on standard output, the file written by --output.
+TEST_F(VoluniCommandTest, ProgramWritesStandardOutputOrTheOutputFile)
+{
+    CStationDbFixture database;
+    ASSERT_TRUE(database.Built());
+    const QString image = WriteFile(QStringLiteral("card.json"), Compact(kCardImage).toUtf8());
+    const QString program = QStringLiteral(VOLUNI_BINARY_DIR "/bin/voluni");
+    const QStringList read = {QStringLiteral("read"), QStringLiteral("--card-image"), image,
+                              QStringLiteral("--database"), database.DatabasePath(),
+                              QStringLiteral("--polling-time"), QStringLiteral("0")};
+    QProcess process;
+    process.start(program, read);
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitCode(), EXIT_OK) << process.readAllStandardError().toStdString();
+    const QJsonObject root = QJsonDocument::fromJson(process.readAllStandardOutput()).object();
+    EXPECT_EQ(root.value(QStringLiteral("entries")).toArray().size(), 5);
+
+    const QString output = m_dir.filePath(QStringLiteral("out.csv"));
+    process.start(program, read + QStringList{QStringLiteral("--format"), QStringLiteral("csv"),
+                                              QStringLiteral("--output"), output});
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitCode(), EXIT_OK);
+    EXPECT_TRUE(process.readAllStandardOutput().isEmpty());
+    QFile csv(output);
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    EXPECT_EQ(csv.readAll().count("\r\n"), 6);
+
+    process.start(program, {QStringLiteral("show"), m_dir.filePath(QStringLiteral("missing.ent"))});
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitCode(), EXIT_FILE);
+    EXPECT_TRUE(process.readAllStandardOutput().isEmpty());
+    EXPECT_TRUE(process.readAllStandardError().startsWith("voluni: "));
+}
+
+} // namespace

@@ -18,6 +18,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <ostream>
 
 namespace {
 
@@ -115,6 +116,11 @@ struct SFailureCase {
     int pollingTime;
     const char* message;
 };
+
+void PrintTo(const SFailureCase& failure, std::ostream* out)
+{
+    *out << failure.name;
+}
 
 class CardReadFailures : public CardReadCommandTest, public testing::WithParamInterface<SFailureCase> {
 public:
@@ -263,6 +269,11 @@ struct SBadOption {
     const char* name;
     QStringList arguments;
 };
+
+void PrintTo(const SBadOption& option, std::ostream* out)
+{
+    *out << option.name;
+}
 
 class DemoBadOptions : public ReadingFixture, public testing::WithParamInterface<SBadOption> {};
 

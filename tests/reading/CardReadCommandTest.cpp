@@ -125,6 +125,11 @@ void PrintTo(const SFailureCase& failure, std::ostream* out)
 class CardReadFailures : public CardReadCommandTest, public testing::WithParamInterface<SFailureCase> {
 public:
     using CardReadCommandTest::UseCard;
+    void UseUnknownReader()
+    {
+        m_pService = std::make_shared<CSimulatedPcscService>(CommuteImage(), "Generic Contactless Reader 0");
+        SetPcscService(m_pService);
+    }
 };
 
 TEST_P(CardReadFailures, ShowTheirMessageWithTheStopIcon)
@@ -147,9 +152,9 @@ INSTANTIATE_TEST_SUITE_P(
         SFailureCase{"ServiceStopped",
                      [](CardReadCommandTest& t) { static_cast<CardReadFailures&>(t).UseCard(CommuteImage()).SetServiceRunning(false); },
                      1, "SmartCardサービスが停止しています。"},
-        // The reader is only taken when it accepts a card connection.
+        // A reader of no known kind: nothing to open, and no vendor library either.
         SFailureCase{"ReaderNotOpened",
-                     [](CardReadCommandTest& t) { static_cast<CardReadFailures&>(t).UseCard(std::nullopt); },
+                     [](CardReadCommandTest& t) { static_cast<CardReadFailures&>(t).UseUnknownReader(); },
                      1, "カードリーダーのオープンに失敗しました。"},
         // Without the dialog only 0x0003 is polled.
         SFailureCase{"NoWaitAndCardOf865E",
@@ -157,9 +162,10 @@ INSTANTIATE_TEST_SUITE_P(
                      0, "カードリーダーが接続されていません。"}),
     [](const testing::TestParamInfo<SFailureCase>& info) { return info.param.name; });
 
-TEST_F(CardReadCommandTest, FailureViewAcknowledgedGivesNoMessage)
+TEST_F(CardReadCommandTest, NoCardWithinThePollingTimeThenOkGivesNoMessage)
 {
-    UseCard(CommuteImageAnswering({0xFE00}));
+    // An empty reader is taken, and the wait for a card begins.
+    UseCard(std::nullopt);
     OnWaitDialog([](CCardReadDlg& dialog) {
         dialog.OnTimer();
         dialog.OnTimer();

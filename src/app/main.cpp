@@ -1,5 +1,6 @@
 // Entry point of the viewer.
 #include "CorvaneApp.h"
+#include "DemoMode.h"
 #include "MessageBoxPresenter.h"
 
 #include <QApplication>
@@ -8,6 +9,9 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     InstallMessageBoxPresenter();
-    CCorvaneApp theApp(QApplication::arguments());
+    QStringList arguments = QApplication::arguments();
+    if (!ApplyDemoOptions(arguments))
+        return 1;
+    CCorvaneApp theApp(arguments);
     return theApp.Run();
 }

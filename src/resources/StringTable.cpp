@@ -68,6 +68,11 @@ const QHash<int, QString>& Table()
         {IDS_ABOUT_LINK, QStringLiteral("<a href=\"https://www.ombrel.example/voluni/\">Voluni Viewer ホームページ</a>")},
         {IDS_STATIONDB_NOT_CONNECTED, QStringLiteral("(mdb未接続)")},
         {IDS_ABOUT_OK, QStringLiteral("OK")},
+        {IDS_CARDREAD_CANCEL, QStringLiteral("キャンセル")},
+        {IDS_CARDREAD_OK, QStringLiteral("OK")},
+        {IDS_CARD_INVALID_DATE,
+         QStringLiteral("カードの履歴に正しくない日付（%1）があるため、読み込みを中止しました。")},
+        {IDS_CARD_IMAGE_FAILED, QStringLiteral("カードイメージを読み込めません。\n%1")},
     };
     return table;
 }

@@ -62,6 +62,11 @@ enum StringId : int {
     IDS_ABOUT_LINK = 20024,
     IDS_STATIONDB_NOT_CONNECTED = 20025,
     IDS_ABOUT_OK = 20026,
+    // Texts of the card wait dialog and the card read command.
+    IDS_CARDREAD_CANCEL = 20030,
+    IDS_CARDREAD_OK = 20031,
+    IDS_CARD_INVALID_DATE = 20032,
+    IDS_CARD_IMAGE_FAILED = 20033,
 };
 
 // The text of string id, or an empty text for an id the table does not hold.

@@ -386,11 +386,6 @@ void CCorvaneForm::ClearAll()
     UpdateTotal();
 }
 
-int CCorvaneForm::OnCardRead()
-{
-    return 0;
-}
-
 void CCorvaneForm::ApplyGridSetting()
 {
     m_pList->setShowGrid(m_profile.m_bGridView != 0);

@@ -36,7 +36,8 @@ public:
     void SyncEntryOrder();
     void ClearAll();
     QString BuildColumnWidthText() const;
-    // Left to the card read command; the form alone reads nothing.
+    // The card read command: clears, waits for the card, reads and shows it.
+    // 1 after a successful read, 0 otherwise.
     virtual int OnCardRead();
 
     // Grid lines follow "ListGridView"; the zebra rows repaint at once.
@@ -74,6 +75,7 @@ private:
     void DeleteAllRows();
     void OnShowAllClicked();
     void OnReadClicked();
+    void SetCardStatusText(const QString& text);
 
     CCorvaneDoc* m_pDocument;
     CAppProfile& m_profile;

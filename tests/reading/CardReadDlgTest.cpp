@@ -1,0 +1,206 @@
+// The card wait dialog over the real coordinator and reader module, with the
+// simulated reader behind the PC/SC seam; the timer is driven by calling its tick.
+#include "CardReadAttempt.h"
+#include "CardReadDlg.h"
+#include "CardWaitAnimation.h"
+#include "FelicaMod.h"
+#include "ReaderMod.h"
+#include "ReadingFixture.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+#include <array>
+
+namespace {
+
+const QString kDetecting = QStringLiteral("カード検出中…");
+const QString kReading = QStringLiteral("カード読込中…");
+
+class CardReadDlgTest : public ReadingFixture {
+protected:
+    // The reader is found and opened while the card lies on it, as ReadCard does.
+    void Open(CCardImage image)
+    {
+        UseCard(std::move(image));
+        ASSERT_EQ(m_felica.OpenReader(), 0);
+        ASSERT_TRUE(m_felica.m_pReader->Open());
+        m_pService->ClearFrames();
+    }
+
+    void TearDown() override
+    {
+        if (m_felica.m_pReader)
+            m_felica.m_pReader->Close();
+    }
+
+    // The system codes of the polling frames (FF 40) received, in order.
+    std::vector<uint16_t> PolledSystems() const
+    {
+        std::vector<uint16_t> systems;
+        for (const auto& frame : m_pService->Frames()) {
+            if (frame.bytes.size() >= 7 && frame.bytes[0] == 0xFF && frame.bytes[1] == 0x40)
+                systems.push_back(static_cast<uint16_t>(frame.bytes[5] << 8 | frame.bytes[6]));
+        }
+        return systems;
+    }
+
+    CFelicaMod m_felica;
+    std::array<uint8_t, 8> m_idm{};
+    std::array<uint8_t, 8> m_pmm{};
+    HistoryBlockList m_blocks;
+    CCardReadAttempt m_attempt{&m_felica, m_idm.data(), m_pmm.data(), &m_blocks};
+};
+
+TEST_F(CardReadDlgTest, CardAlreadyPresentIsReadDuringInitialisation)
+{
+    Open(CommuteImage());
+    CCardReadDlg dialog(m_attempt, 5);
+    EXPECT_EQ(dialog.DoModal(), QDialog::Accepted);
+    EXPECT_FALSE(dialog.IsTimerRunning());
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.StatusText(), kReading);
+    EXPECT_EQ(m_attempt.AnsweredSystemCode(), 0x0003);
+    EXPECT_EQ(m_blocks.size(), 10u);
+    EXPECT_EQ(m_idm, HexArray<8>("01010312A4B5C6D7"));
+}
+
+TEST_F(CardReadDlgTest, CardAnsweringOnly8592IsFoundAfterThreeFailedPollings)
+{
+    Open(CommuteImageAnswering({0x8592}));
+    CCardReadDlg dialog(m_attempt, 5);
+    EXPECT_EQ(dialog.DoModal(), QDialog::Accepted);
+    EXPECT_EQ(m_attempt.AnsweredSystemCode(), 0x8592);
+    // Four system codes (the last one followed by the wildcard that fetches the IDm),
+    // then the block read addresses the card with the code that answered.
+    EXPECT_EQ(PolledSystems(), (std::vector<uint16_t>{0x0003, 0x865E, 0x80DE, 0x8592, 0xFFFF, 0x8592}));
+    EXPECT_EQ(m_blocks.size(), 10u);
+}
+
+TEST_F(CardReadDlgTest, CardThatAppearsAfterTwoTicksIsReadOnTheThird)
+{
+    Open(CommuteImage());
+    // Each attempt polls four system codes, each on a refused connection.
+    m_pService->SetCardAfterAttempts(3 * 4);
+    CCardReadDlg dialog(m_attempt, 5);
+    dialog.OnInitDialog();
+    EXPECT_TRUE(dialog.IsTimerRunning());
+    EXPECT_EQ(dialog.Countdown(), 10);
+    EXPECT_EQ(dialog.StatusText(), kDetecting);
+    EXPECT_TRUE(dialog.Animation()->IsPlaying());
+    for (int tick = 1; tick <= 2; ++tick) {
+        dialog.OnTimer();
+        EXPECT_EQ(dialog.result(), 0) << "tick " << tick;
+        EXPECT_TRUE(dialog.IsTimerRunning());
+    }
+    EXPECT_TRUE(m_blocks.empty());
+    dialog.OnTimer();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_FALSE(dialog.IsTimerRunning());
+    EXPECT_EQ(dialog.Countdown(), 7);
+    EXPECT_EQ(m_blocks.size(), 10u);
+}
+
+TEST_F(CardReadDlgTest, PollingTimeRunsOutIntoTheFailureView)
+{
+    // A FeliCa card of another system: the reader sees it, no transit code answers.
+    Open(CommuteImageAnswering({0xFE00}));
+    CCardReadDlg dialog(m_attempt, 1);
+    dialog.OnInitDialog();
+    dialog.OnTimer();
+    EXPECT_TRUE(dialog.IsTimerRunning());
+    EXPECT_EQ(dialog.Button()->text(), QStringLiteral("キャンセル"));
+    m_pService->ClearFrames();
+    dialog.OnTimer();
+    // The tick that reaches zero tries nothing.
+    EXPECT_TRUE(PolledSystems().empty());
+    EXPECT_FALSE(dialog.IsTimerRunning());
+    EXPECT_EQ(dialog.result(), 0);
+    EXPECT_EQ(dialog.Button()->text(), QStringLiteral("OK"));
+    EXPECT_EQ(dialog.MessageText(),
+              QStringLiteral("カードの読み込みに失敗しました。\n\nカードが正しく置かれていることを確認してください。"));
+    EXPECT_TRUE(dialog.StatusText().isEmpty());
+    EXPECT_FALSE(dialog.IconLabel()->isHidden());
+    EXPECT_FALSE(dialog.IconLabel()->pixmap().isNull());
+    EXPECT_TRUE(dialog.Animation()->isHidden());
+    EXPECT_FALSE(dialog.Animation()->IsPlaying());
+    dialog.Button()->click();
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+}
+
+enum class ECancel { Button, Escape, Close };
+
+class CardReadDlgCancel : public CardReadDlgTest, public testing::WithParamInterface<ECancel> {};
+
+TEST_P(CardReadDlgCancel, EndsTheWaitAndKillsTheTimer)
+{
+    Open(CommuteImageAnswering({0xFE00}));
+    CCardReadDlg dialog(m_attempt, 5);
+    dialog.OnInitDialog();
+    dialog.show();
+    ASSERT_TRUE(dialog.IsTimerRunning());
+    switch (GetParam()) {
+    case ECancel::Button:
+        QTest::mouseClick(dialog.Button(), Qt::LeftButton);
+        break;
+    case ECancel::Escape:
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        break;
+    case ECancel::Close:
+        dialog.close();
+        break;
+    }
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_FALSE(dialog.IsTimerRunning());
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_FALSE(dialog.Animation()->IsPlaying());
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, CardReadDlgCancel, testing::Values(ECancel::Button, ECancel::Escape, ECancel::Close),
+                         [](const testing::TestParamInfo<ECancel>& info) {
+                             switch (info.param) {
+                             case ECancel::Button:
+                                 return "Button";
+                             case ECancel::Escape:
+                                 return "Escape";
+                             case ECancel::Close:
+                                 return "Close";
+                             }
+                             return "";
+                         });
+
+TEST_F(CardReadDlgTest, AnimationPlaysElevenFramesInTurnOnTheLightBackground)
+{
+    Open(CommuteImageAnswering({0xFE00}));
+    CCardReadDlg dialog(m_attempt, 5);
+    dialog.OnInitDialog();
+    CCardWaitAnimation* animation = dialog.Animation();
+    EXPECT_EQ(animation->CurrentFrame(), 0);
+    EXPECT_EQ(animation->pixmap().size(), QSize(144, 56));
+    // Waiting for the frame timer, not a timing check: the frames follow each other.
+    QTRY_COMPARE_WITH_TIMEOUT(animation->CurrentFrame(), 2, 2000);
+    EXPECT_EQ(dialog.palette().color(QPalette::Window), dialog.palette().color(QPalette::Midlight));
+    EXPECT_TRUE(dialog.windowFlags().testFlag(Qt::FramelessWindowHint));
+}
+
+// Pictures for a person to look at: waiting, and the failure view.
+TEST_F(CardReadDlgTest, Screenshots)
+{
+    const QString folder = QStringLiteral(VOLUNI_BINARY_DIR "/screenshots");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    Open(CommuteImageAnswering({0xFE00}));
+    CCardReadDlg dialog(m_attempt, 5);
+    dialog.OnInitDialog();
+    dialog.show();
+    QTRY_COMPARE_WITH_TIMEOUT(dialog.Animation()->CurrentFrame(), 7, 3000);
+    ASSERT_TRUE(dialog.IsTimerRunning());
+    EXPECT_TRUE(dialog.grab().save(folder + QStringLiteral("/card-wait.png")));
+    while (dialog.IsTimerRunning())
+        dialog.OnTimer();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(dialog.grab().save(folder + QStringLiteral("/card-wait-failure.png")));
+}
+
+} // namespace

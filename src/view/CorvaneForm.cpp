@@ -3,6 +3,7 @@
 #include "AppProfile.h"
 #include "CardStatusBar.h"
 #include "FormatAmount.h"
+#include "HistoryColumns.h"
 #include "StringTable.h"
 #include "ZebraDelegate.h"
 
@@ -23,49 +24,14 @@
 
 namespace {
 
-struct ColumnInfo {
-    int titleId;
-    Qt::Alignment alignment;
-    int defaultWidth;   // -1: the column has no width of its own
-};
+const std::array<HistoryColumn, kHistoryColumnCount>& kColumns = HistoryColumns();
 
-constexpr Qt::Alignment kCentre = Qt::AlignHCenter | Qt::AlignVCenter;
-constexpr Qt::Alignment kLeft = Qt::AlignLeft | Qt::AlignVCenter;
-constexpr Qt::Alignment kRight = Qt::AlignRight | Qt::AlignVCenter;
-
-const std::array<ColumnInfo, CCorvaneForm::kColumnCount> kColumns = {{
-    {IDS_COL_APPLY, kCentre, -1},
-    {IDS_COL_DATE, kCentre, 80},
-    {IDS_COL_ENTRY_COMPANY, kLeft, 120},
-    {IDS_COL_ENTRY_LINE, kLeft, -1},
-    {IDS_COL_ENTRY_STATION, kLeft, 120},
-    {IDS_COL_EXIT_COMPANY, kLeft, 120},
-    {IDS_COL_EXIT_LINE, kLeft, -1},
-    {IDS_COL_EXIT_STATION, kLeft, 120},
-    {IDS_COL_AMOUNT, kRight, 80},
-    {IDS_COL_BALANCE, kRight, 80},
-    {IDS_COL_DESTINATION, kLeft, -1},
-    {IDS_COL_REMARKS, kLeft, 120},
-}};
-
-constexpr int kBalanceColumn = 9;
+constexpr int kBalanceColumn = kHistoryBalanceColumn;
 constexpr int kBalanceColumnWidth = 80;
 
 QString YenText(int32_t amount)
 {
     return LoadResString(IDS_AMOUNT_YEN).arg(FormatAmount(amount));
-}
-
-int32_t Magnitude(int32_t amount)
-{
-    const int64_t wide = std::llabs(static_cast<int64_t>(amount));
-    return static_cast<int32_t>(std::min<int64_t>(wide, std::numeric_limits<int32_t>::max()));
-}
-
-QString DateText(int64_t dateTime)
-{
-    const QDateTime local = QDateTime::fromSecsSinceEpoch(dateTime, Qt::LocalTime);
-    return local.isValid() ? local.toString(QStringLiteral("yyyy/MM/dd")) : QString();
 }
 
 } // namespace
@@ -211,7 +177,7 @@ bool CCorvaneForm::InitColumns(const QString& widthText)
     const ColumnWidths widths = ParseColumnWidths(widthText);
     m_pList->setColumnCount(0);
     for (int i = 0; i < kColumnCount; ++i) {
-        const ColumnInfo& column = kColumns[static_cast<size_t>(i)];
+        const HistoryColumn& column = kColumns[static_cast<size_t>(i)];
         m_pList->insertColumn(i);
         if (m_pList->columnCount() != i + 1) {
             return false;
@@ -299,22 +265,8 @@ void CCorvaneForm::AddRow(CEntryInfo* entry)
     apply->setData(Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(entry)));
     m_pList->setItem(row, 0, apply);
 
-    const std::array<QString, kColumnCount> texts = {
-        QString(),
-        DateText(entry->dateTime),
-        entry->entryCompany,
-        entry->entryLineName,
-        entry->entryStationName,
-        entry->exitCompany,
-        entry->exitLineName,
-        entry->exitStationName,
-        FormatAmount(Magnitude(entry->amount)),
-        FormatAmount(entry->balance),
-        entry->destination,
-        entry->remarks,
-    };
     for (int column = 1; column < kColumnCount; ++column) {
-        auto* item = new QTableWidgetItem(texts[static_cast<size_t>(column)]);
+        auto* item = new QTableWidgetItem(HistoryCellText(*entry, column));
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
         item->setTextAlignment(kColumns[static_cast<size_t>(column)].alignment);
         m_pList->setItem(row, column, item);

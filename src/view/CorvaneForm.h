@@ -2,6 +2,7 @@
 // the total of ticked fares and the card read button.
 #pragma once
 
+#include "HistoryColumns.h"
 #include "CorvaneDoc.h"
 
 #include <QWidget>
@@ -19,7 +20,7 @@ class CCorvaneForm : public QWidget, public IDocumentView {
     Q_OBJECT
 
 public:
-    static constexpr int kColumnCount = 12;
+    static constexpr int kColumnCount = kHistoryColumnCount;
     using ColumnWidths = std::array<int, kColumnCount>;
 
     CCorvaneForm(CCorvaneDoc& document, CAppProfile& profile, ICardStatusBar* statusBar,

@@ -2,8 +2,8 @@
 // the total of ticked fares and the card read button.
 #pragma once
 
-#include "HistoryColumns.h"
 #include "CorvaneDoc.h"
+#include "HistoryColumns.h"
 
 #include <QWidget>
 

@@ -32,18 +32,18 @@ bool IsClaimable(const CEntryInfo& e)
         && e.processKind != 0x07 && e.processKind != 0x11;
 }
 
-std::string DateText(int year, int month, int day, int hour, int minute)
+std::string FormatDate(int year, int month, int day, int hour, int minute)
 {
-    char text[64];
-    std::snprintf(text, sizeof text, "invalid date in history block: %04d-%02d-%02d %02d:%02d",
-                  year, month, day, hour, minute);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d", year, month, day, hour, minute);
     return text;
 }
 
 } // namespace
 
 CInvalidDateError::CInvalidDateError(int year, int month, int day, int hour, int minute)
-    : std::runtime_error(DateText(year, month, day, hour, minute))
+    : std::runtime_error("invalid date in history block: " + FormatDate(year, month, day, hour, minute))
+    , m_date(FormatDate(year, month, day, hour, minute))
 {
 }
 

@@ -6,11 +6,17 @@
 
 #include <memory>
 #include <stdexcept>
+#include <string>
 
 // A block whose date or time cannot be a calendar moment; it ends the whole read.
 class CInvalidDateError : public std::runtime_error {
 public:
     CInvalidDateError(int year, int month, int day, int hour, int minute);
+    // The fields as the block holds them, "YYYY-MM-DD hh:mm".
+    const std::string& DateText() const { return m_date; }
+
+private:
+    std::string m_date;
 };
 
 // Decodes block. previousBalance is the balance of the next older block (-1

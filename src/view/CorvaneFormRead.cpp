@@ -73,7 +73,7 @@ int CCorvaneForm::OnCardRead()
         balance = session.ImportHistory(m_profile.GetConnectString(), m_profile.GetPassword(), m_profile);
     } catch (const CInvalidDateError& error) {
         // The pass appended nothing: the list and the status bar stay empty.
-        ShowAppMessage(LoadResString(IDS_CARD_INVALID_DATE).arg(QString::fromUtf8(error.what())),
+        ShowAppMessage(LoadResString(IDS_CARD_INVALID_DATE).arg(QString::fromStdString(error.DateText())),
                        MessageIcon::Stop);
         SetCardStatusText(QString());
         return 0;

@@ -12,6 +12,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
+#include <QScreen>
 #include <QStatusBar>
 #include <QToolButton>
 
@@ -20,6 +21,10 @@ namespace {
 constexpr int kStatusBarCommand = 59393;
 constexpr int kMinimumWidth = 520;
 constexpr int kMinimumHeight = 380;
+// First size: every column with a width of its own visible, as a new frame
+// window would open on a desktop; never more than the screen offers.
+constexpr int kInitialWidth = 900;
+constexpr int kInitialHeight = 560;
 
 } // namespace
 
@@ -56,6 +61,10 @@ CMainFrame::CMainFrame(CCorvaneDoc& document, CAppProfile& profile, ReaderHooks 
     auto* view = new CCorvaneView(document, profile, this, this);
     m_pView = view;
     setCentralWidget(view);
+    QSize initial(kInitialWidth, kInitialHeight);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        initial = initial.boundedTo(screen->availableGeometry().size());
+    resize(initial.expandedTo(minimumSize()));
     connect(view, &CCorvaneForm::CommandPosted, this, &CMainFrame::OnCommand);
     UpdateCommandChecks();
 }

@@ -208,26 +208,26 @@ LONG CScriptedPcsc::EndTransaction(SCARDHANDLE card, DWORD disposition)
 LONG CScriptedPcsc::Transmit(SCARDHANDLE card, const SCARD_IO_REQUEST* sendPci, const uint8_t* send,
                              DWORD sendLength, uint8_t* receive, DWORD* receiveLength)
 {
-    const Call* call = Take(DescribeTransmit(card, sendPci == SCARD_PCI_T1, Hex(send, sendLength), *receiveLength));
-    if (!call)
-        return SCARD_F_INTERNAL_ERROR;
-    if (call->rc != SCARD_S_SUCCESS)
-        return call->rc;
-    std::copy(call->answer.begin(), call->answer.end(), receive);
-    *receiveLength = static_cast<DWORD>(call->answer.size());
-    return SCARD_S_SUCCESS;
+    return Answer(Take(DescribeTransmit(card, sendPci == SCARD_PCI_T1, Hex(send, sendLength), *receiveLength)),
+                  receive, receiveLength);
 }
 
 LONG CScriptedPcsc::Control(SCARDHANDLE card, DWORD controlCode, const uint8_t* send, DWORD sendLength,
                             uint8_t* receive, DWORD receiveSize, DWORD* bytesReturned)
 {
     const bool zeroed = std::all_of(receive, receive + receiveSize, [](uint8_t b) { return b == 0; });
-    const Call* call = Take(DescribeControl(card, controlCode, Hex(send, sendLength), receiveSize, zeroed));
+    return Answer(Take(DescribeControl(card, controlCode, Hex(send, sendLength), receiveSize, zeroed)), receive,
+                  bytesReturned);
+}
+
+// The scripted answer bytes of a transmit or escape call, and its result.
+LONG CScriptedPcsc::Answer(const Call* call, uint8_t* receive, DWORD* received)
+{
     if (!call)
         return SCARD_F_INTERNAL_ERROR;
     if (call->rc != SCARD_S_SUCCESS)
         return call->rc;
     std::copy(call->answer.begin(), call->answer.end(), receive);
-    *bytesReturned = static_cast<DWORD>(call->answer.size());
+    *received = static_cast<DWORD>(call->answer.size());
     return SCARD_S_SUCCESS;
 }

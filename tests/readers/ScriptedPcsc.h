@@ -67,6 +67,7 @@ private:
     CScriptedPcsc& Expect(Call call);
     // The expected call matching description, or nullptr (and a test failure) when another is due.
     const Call* Take(const std::string& description);
+    static LONG Answer(const Call* call, uint8_t* receive, DWORD* received);
 
     std::deque<Call> m_script;
     Call m_current;

@@ -1,6 +1,6 @@
-#include "AboutDlg.h"
+#include "app/AboutDlg.h"
 
-#include "StringTable.h"
+#include "resources/StringTable.h"
 
 #include <QDesktopServices>
 #include <QLabel>

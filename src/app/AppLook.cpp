@@ -1,4 +1,4 @@
-#include "AppLook.h"
+#include "app/AppLook.h"
 
 #include <QApplication>
 #include <QPalette>

@@ -1,8 +1,8 @@
-#include "AppProfile.h"
+#include "app/AppProfile.h"
 
-#include "ArchiveError.h"
-#include "ArchiveReader.h"
-#include "ArchiveWriter.h"
+#include "document/ArchiveError.h"
+#include "document/ArchiveReader.h"
+#include "document/ArchiveWriter.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

@@ -1,13 +1,13 @@
-#include "CorvaneApp.h"
+#include "app/CorvaneApp.h"
 
-#include "AboutDlg.h"
-#include "AppMessage.h"
-#include "ArchiveError.h"
-#include "CorvaneDoc.h"
-#include "CorvaneForm.h"
-#include "MainFrame.h"
-#include "StationDb.h"
-#include "StringTable.h"
+#include "app/AboutDlg.h"
+#include "card/AppMessage.h"
+#include "document/ArchiveError.h"
+#include "document/CorvaneDoc.h"
+#include "view/CorvaneForm.h"
+#include "app/MainFrame.h"
+#include "stationdb/StationDb.h"
+#include "resources/StringTable.h"
 
 #include <QApplication>
 #include <QDir>

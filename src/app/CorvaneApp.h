@@ -2,9 +2,9 @@
 // the command line, and the About command.
 #pragma once
 
-#include "AppProfile.h"
-#include "MainFrame.h"
-#include "RecentFileList.h"
+#include "app/AppProfile.h"
+#include "app/MainFrame.h"
+#include "app/RecentFileList.h"
 
 #include <QStringList>
 

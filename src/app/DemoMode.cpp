@@ -1,10 +1,10 @@
-#include "DemoMode.h"
+#include "app/DemoMode.h"
 
-#include "AppMessage.h"
-#include "CardImage.h"
-#include "PcscService.h"
-#include "SimulatedPcscService.h"
-#include "StringTable.h"
+#include "card/AppMessage.h"
+#include "readers/sim/CardImage.h"
+#include "readers/PcscService.h"
+#include "readers/sim/SimulatedPcscService.h"
+#include "resources/StringTable.h"
 
 #include <memory>
 

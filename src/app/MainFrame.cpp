@@ -1,11 +1,11 @@
-#include "MainFrame.h"
+#include "app/MainFrame.h"
 
-#include "AppProfile.h"
-#include "CorvaneDoc.h"
-#include "CorvaneView.h"
-#include "FelicaMod.h"
-#include "FormatAmount.h"
-#include "StringTable.h"
+#include "app/AppProfile.h"
+#include "document/CorvaneDoc.h"
+#include "view/CorvaneView.h"
+#include "readers/FelicaMod.h"
+#include "card/FormatAmount.h"
+#include "resources/StringTable.h"
 
 #include <QAction>
 #include <QApplication>

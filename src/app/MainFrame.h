@@ -2,8 +2,8 @@
 // look toggles, and the route of the card read command to the history view.
 #pragma once
 
-#include "AppLook.h"
-#include "CardStatusBar.h"
+#include "app/AppLook.h"
+#include "view/CardStatusBar.h"
 
 #include <QHash>
 #include <QMainWindow>

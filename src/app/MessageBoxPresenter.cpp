@@ -1,7 +1,7 @@
-#include "MessageBoxPresenter.h"
+#include "app/MessageBoxPresenter.h"
 
-#include "AppMessage.h"
-#include "StringTable.h"
+#include "card/AppMessage.h"
+#include "resources/StringTable.h"
 
 #include <QApplication>
 #include <QMessageBox>

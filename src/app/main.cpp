@@ -1,7 +1,7 @@
 // Entry point of the viewer.
-#include "CorvaneApp.h"
-#include "DemoMode.h"
-#include "MessageBoxPresenter.h"
+#include "app/CorvaneApp.h"
+#include "app/DemoMode.h"
+#include "app/MessageBoxPresenter.h"
 
 #include <QApplication>
 

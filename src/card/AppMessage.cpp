@@ -1,4 +1,4 @@
-#include "AppMessage.h"
+#include "card/AppMessage.h"
 
 #include <cstdio>
 #include <utility>

@@ -1,12 +1,12 @@
-#include "CardSession.h"
+#include "card/CardSession.h"
 
-#include "AppMessage.h"
-#include "AppProfile.h"
-#include "HistoryDecoder.h"
-#include "MeasureDistance.h"
-#include "ProcessKindName.h"
-#include "StationDb.h"
-#include "StringTable.h"
+#include "card/AppMessage.h"
+#include "app/AppProfile.h"
+#include "card/HistoryDecoder.h"
+#include "card/MeasureDistance.h"
+#include "card/ProcessKindName.h"
+#include "stationdb/StationDb.h"
+#include "resources/StringTable.h"
 
 #include <iterator>
 

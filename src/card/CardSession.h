@@ -2,9 +2,9 @@
 // into named entries of the document.
 #pragma once
 
-#include "CardRecord.h"
-#include "EntryInfo.h"
-#include "HistoryBlock.h"
+#include "card/CardRecord.h"
+#include "card/EntryInfo.h"
+#include "card/HistoryBlock.h"
 
 #include <QString>
 

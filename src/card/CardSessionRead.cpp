@@ -1,9 +1,9 @@
 // The read driver of a card session: reader, wait, card record and blocks.
-#include "CardSession.h"
+#include "card/CardSession.h"
 
-#include "CardReadAttempt.h"
-#include "FelicaMod.h"
-#include "ReaderMod.h"
+#include "readers/CardReadAttempt.h"
+#include "readers/FelicaMod.h"
+#include "readers/ReaderMod.h"
 
 #include <array>
 #include <memory>

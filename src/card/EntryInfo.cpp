@@ -1,4 +1,4 @@
-#include "EntryInfo.h"
+#include "card/EntryInfo.h"
 
 #include <ctime>
 

@@ -1,4 +1,4 @@
-#include "FormatAmount.h"
+#include "card/FormatAmount.h"
 
 QString FormatAmount(int32_t amount)
 {

@@ -1,4 +1,4 @@
-#include "HistoryDecoder.h"
+#include "card/HistoryDecoder.h"
 
 #include <cstdio>
 #include <ctime>

@@ -1,8 +1,8 @@
 // Turns one raw history block into an entry: codes, date, balance, amount, claim flag.
 #pragma once
 
-#include "EntryInfo.h"
-#include "HistoryBlock.h"
+#include "card/EntryInfo.h"
+#include "card/HistoryBlock.h"
 
 #include <memory>
 #include <stdexcept>

@@ -1,4 +1,4 @@
-#include "MeasureDistance.h"
+#include "card/MeasureDistance.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "ProcessKindName.h"
+#include "card/ProcessKindName.h"
 
 QString ProcessKindName(uint8_t processKind)
 {

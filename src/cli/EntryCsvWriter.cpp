@@ -1,7 +1,7 @@
-#include "EntryCsvWriter.h"
+#include "cli/EntryCsvWriter.h"
 
-#include "HistoryColumns.h"
-#include "StringTable.h"
+#include "view/HistoryColumns.h"
+#include "resources/StringTable.h"
 
 #include <QStringList>
 

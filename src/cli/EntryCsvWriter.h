@@ -1,7 +1,7 @@
 // Entries as CSV: the history list's column titles, then its cell texts a row.
 #pragma once
 
-#include "EntryInfo.h"
+#include "card/EntryInfo.h"
 
 #include <QByteArray>
 

@@ -1,4 +1,4 @@
-#include "EntryJsonWriter.h"
+#include "cli/EntryJsonWriter.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

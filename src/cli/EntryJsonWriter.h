@@ -1,8 +1,8 @@
 // Entries as JSON, every field under its record name, in the record's order.
 #pragma once
 
-#include "CardRecord.h"
-#include "EntryInfo.h"
+#include "card/CardRecord.h"
+#include "card/EntryInfo.h"
 
 #include <QByteArray>
 

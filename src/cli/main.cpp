@@ -1,7 +1,7 @@
 // voluni: reads a card or an entry file without a window and prints the entries.
-#include "AppMessage.h"
-#include "ExitCode.h"
-#include "VoluniCommand.h"
+#include "card/AppMessage.h"
+#include "cli/ExitCode.h"
+#include "cli/VoluniCommand.h"
 
 #include <QCoreApplication>
 

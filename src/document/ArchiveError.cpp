@@ -1,7 +1,7 @@
-#include "ArchiveError.h"
+#include "document/ArchiveError.h"
 
-#include "AppMessage.h"
-#include "StringTable.h"
+#include "card/AppMessage.h"
+#include "resources/StringTable.h"
 
 
 namespace {

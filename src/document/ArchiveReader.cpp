@@ -1,6 +1,6 @@
-#include "ArchiveReader.h"
+#include "document/ArchiveReader.h"
 
-#include "ArchiveError.h"
+#include "document/ArchiveError.h"
 
 #include <QIODevice>
 #include <QtEndian>

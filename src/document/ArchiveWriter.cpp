@@ -1,6 +1,6 @@
-#include "ArchiveWriter.h"
+#include "document/ArchiveWriter.h"
 
-#include "ArchiveError.h"
+#include "document/ArchiveError.h"
 
 #include <QIODevice>
 #include <QtEndian>

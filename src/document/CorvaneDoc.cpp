@@ -1,6 +1,6 @@
-#include "CorvaneDoc.h"
+#include "document/CorvaneDoc.h"
 
-#include "ArchiveError.h"
+#include "document/ArchiveError.h"
 
 #include <QFile>
 #include <QSaveFile>

@@ -1,7 +1,7 @@
 // The single document: owns the data set and tells its views what happened by hint number.
 #pragma once
 
-#include "EntryInfoData.h"
+#include "document/EntryInfoData.h"
 
 #include <QString>
 

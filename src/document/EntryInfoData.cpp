@@ -1,9 +1,9 @@
-#include "EntryInfoData.h"
+#include "document/EntryInfoData.h"
 
-#include "ArchiveError.h"
-#include "ArchiveReader.h"
-#include "ArchiveWriter.h"
-#include "EntryRecord.h"
+#include "document/ArchiveError.h"
+#include "document/ArchiveReader.h"
+#include "document/ArchiveWriter.h"
+#include "document/EntryRecord.h"
 
 #include <ctime>
 #include <limits>

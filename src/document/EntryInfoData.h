@@ -1,9 +1,9 @@
 // The document's data set: time stamp, card record and the owning entry list.
 #pragma once
 
-#include "ArchiveError.h"
-#include "CardRecord.h"
-#include "EntryInfo.h"
+#include "document/ArchiveError.h"
+#include "card/CardRecord.h"
+#include "card/EntryInfo.h"
 
 #include <cstdint>
 

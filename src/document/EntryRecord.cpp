@@ -1,9 +1,9 @@
-#include "EntryRecord.h"
+#include "document/EntryRecord.h"
 
-#include "ArchiveError.h"
-#include "ArchiveReader.h"
-#include "ArchiveWriter.h"
-#include "EntryInfo.h"
+#include "document/ArchiveError.h"
+#include "document/ArchiveReader.h"
+#include "document/ArchiveWriter.h"
+#include "card/EntryInfo.h"
 
 QString EntryFileHeader(EntryFileVersion version)
 {

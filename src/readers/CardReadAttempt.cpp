@@ -1,7 +1,7 @@
-#include "CardReadAttempt.h"
+#include "readers/CardReadAttempt.h"
 
-#include "FelicaMod.h"
-#include "ReaderMod.h"
+#include "readers/FelicaMod.h"
+#include "readers/ReaderMod.h"
 
 CCardReadAttempt::CCardReadAttempt(CFelicaMod* pFelica, uint8_t* pIDm, uint8_t* pPMm, HistoryBlockList* pBlocks)
     : m_pFelica(pFelica)

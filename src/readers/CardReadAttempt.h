@@ -3,7 +3,7 @@
 // timer, the command-line tool in a loop.
 #pragma once
 
-#include "HistoryBlock.h"
+#include "card/HistoryBlock.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "FelicaLibrary.h"
+#include "readers/FelicaLibrary.h"
 
 #include <QFile>
 #include <QtGlobal>

@@ -3,7 +3,7 @@
 // incomplete library fails the operations that need it instead of crashing.
 #pragma once
 
-#include "FelicaRecords.h"
+#include "readers/FelicaRecords.h"
 
 #include <QString>
 

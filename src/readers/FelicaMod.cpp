@@ -1,10 +1,10 @@
-#include "FelicaMod.h"
+#include "readers/FelicaMod.h"
 
-#include "PasoriMod.h"
-#include "PcscCloud.h"
-#include "PcscMod.h"
-#include "PcscMrica.h"
-#include "PcscService.h"
+#include "readers/PasoriMod.h"
+#include "readers/PcscCloud.h"
+#include "readers/PcscMod.h"
+#include "readers/PcscMrica.h"
+#include "readers/PcscService.h"
 
 #include <PCSC/winscard.h>
 

@@ -2,7 +2,7 @@
 // reader and owns the module for one operation.
 #pragma once
 
-#include "ReaderMod.h"
+#include "readers/ReaderMod.h"
 
 #include <PCSC/wintypes.h>
 

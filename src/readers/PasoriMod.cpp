@@ -1,4 +1,4 @@
-#include "PasoriMod.h"
+#include "readers/PasoriMod.h"
 
 #include <algorithm>
 #include <array>

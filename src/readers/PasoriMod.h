@@ -2,8 +2,8 @@
 // answers. The library is loaded when the module is made and unloaded when it goes.
 #pragma once
 
-#include "FelicaLibrary.h"
-#include "ReaderMod.h"
+#include "readers/FelicaLibrary.h"
+#include "readers/ReaderMod.h"
 
 class CPasoriMod : public CReaderMod {
 public:

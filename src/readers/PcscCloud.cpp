@@ -1,4 +1,4 @@
-#include "PcscCloud.h"
+#include "readers/PcscCloud.h"
 
 int CPcscCloud::SetReaderMode(uint8_t bMode)
 {

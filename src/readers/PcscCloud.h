@@ -2,7 +2,7 @@
 // mode values of their own.
 #pragma once
 
-#include "PcscMod.h"
+#include "readers/PcscMod.h"
 
 class CPcscCloud : public CPcscMod {
 public:

@@ -1,6 +1,6 @@
-#include "PcscMod.h"
+#include "readers/PcscMod.h"
 
-#include "PcscService.h"
+#include "readers/PcscService.h"
 
 #include <PCSC/reader.h>
 

@@ -3,7 +3,7 @@
 // escape channel. Base of the vendor variants, which inherit what they do not replace.
 #pragma once
 
-#include "ReaderMod.h"
+#include "readers/ReaderMod.h"
 
 #include <PCSC/winscard.h>
 

@@ -1,6 +1,6 @@
-#include "PcscMrica.h"
+#include "readers/PcscMrica.h"
 
-#include "PcscService.h"
+#include "readers/PcscService.h"
 
 #include <algorithm>
 

@@ -2,7 +2,7 @@
 // own response frames (length byte first) come back; escape frames and modes are its own.
 #pragma once
 
-#include "PcscMod.h"
+#include "readers/PcscMod.h"
 
 class CPcscMrica : public CPcscMod {
 public:

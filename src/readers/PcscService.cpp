@@ -1,4 +1,4 @@
-#include "PcscService.h"
+#include "readers/PcscService.h"
 
 #include <mutex>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "ReaderMod.h"
+#include "readers/ReaderMod.h"
 
 int CReaderMod::Polling(uint8_t*, uint8_t*, uint16_t, uint8_t, uint8_t)
 {

@@ -3,7 +3,7 @@
 // here fail, so a module overrides only what its back end supports.
 #pragma once
 
-#include "HistoryBlock.h"
+#include "card/HistoryBlock.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "StringTable.h"
+#include "resources/StringTable.h"
 
 #include <QHash>
 #include <QStringList>

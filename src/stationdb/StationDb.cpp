@@ -1,6 +1,6 @@
-#include "StationDb.h"
+#include "stationdb/StationDb.h"
 
-#include "SqliteStatement.h"
+#include "stationdb/SqliteStatement.h"
 
 #include <QDate>
 #include <QDateTime>

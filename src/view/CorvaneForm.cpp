@@ -1,11 +1,11 @@
-#include "CorvaneForm.h"
+#include "view/CorvaneForm.h"
 
-#include "AppProfile.h"
-#include "CardStatusBar.h"
-#include "FormatAmount.h"
-#include "HistoryColumns.h"
-#include "StringTable.h"
-#include "ZebraDelegate.h"
+#include "app/AppProfile.h"
+#include "view/CardStatusBar.h"
+#include "card/FormatAmount.h"
+#include "view/HistoryColumns.h"
+#include "resources/StringTable.h"
+#include "view/ZebraDelegate.h"
 
 #include <QCheckBox>
 #include <QDateTime>

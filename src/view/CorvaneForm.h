@@ -2,8 +2,8 @@
 // the total of ticked fares and the card read button.
 #pragma once
 
-#include "CorvaneDoc.h"
-#include "HistoryColumns.h"
+#include "document/CorvaneDoc.h"
+#include "view/HistoryColumns.h"
 
 #include <QWidget>
 

@@ -1,14 +1,14 @@
 // The card read command of the history form.
-#include "CorvaneForm.h"
+#include "view/CorvaneForm.h"
 
-#include "AppMessage.h"
-#include "AppProfile.h"
-#include "CardReadDlg.h"
-#include "CardSession.h"
-#include "CardStatusBar.h"
-#include "HistoryDecoder.h"
-#include "StringTable.h"
-#include "WavePlayer.h"
+#include "card/AppMessage.h"
+#include "app/AppProfile.h"
+#include "readers/dialog/CardReadDlg.h"
+#include "card/CardSession.h"
+#include "view/CardStatusBar.h"
+#include "card/HistoryDecoder.h"
+#include "resources/StringTable.h"
+#include "view/WavePlayer.h"
 
 #include <QByteArray>
 #include <QGuiApplication>

@@ -1,7 +1,7 @@
 // The view class the application creates: the history form as it stands.
 #pragma once
 
-#include "CorvaneForm.h"
+#include "view/CorvaneForm.h"
 
 class CCorvaneView : public CCorvaneForm {
     Q_OBJECT

@@ -1,7 +1,7 @@
-#include "HistoryColumns.h"
+#include "view/HistoryColumns.h"
 
-#include "FormatAmount.h"
-#include "StringTable.h"
+#include "card/FormatAmount.h"
+#include "resources/StringTable.h"
 
 #include <QDateTime>
 

@@ -2,7 +2,7 @@
 // shared by the list and the command-line tool's CSV, so both read the same.
 #pragma once
 
-#include "EntryInfo.h"
+#include "card/EntryInfo.h"
 
 #include <QString>
 #include <Qt>

@@ -1,4 +1,4 @@
-#include "WavePlayer.h"
+#include "view/WavePlayer.h"
 
 #include <QFileInfo>
 #include <QSoundEffect>

@@ -1,4 +1,4 @@
-#include "ZebraDelegate.h"
+#include "view/ZebraDelegate.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "AppProfile.h"
+#include "app/AppProfile.h"
 #include "HexBytes.h"
 
 #include <gtest/gtest.h>

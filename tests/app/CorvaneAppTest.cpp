@@ -1,7 +1,7 @@
-#include "AppMessage.h"
-#include "CorvaneApp.h"
-#include "CorvaneDoc.h"
-#include "CorvaneForm.h"
+#include "card/AppMessage.h"
+#include "app/CorvaneApp.h"
+#include "document/CorvaneDoc.h"
+#include "view/CorvaneForm.h"
 #include "SampleEntries.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
-#include "AppProfile.h"
-#include "CorvaneDoc.h"
-#include "CorvaneForm.h"
-#include "MainFrame.h"
+#include "app/AppProfile.h"
+#include "document/CorvaneDoc.h"
+#include "view/CorvaneForm.h"
+#include "app/MainFrame.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The database work of one card read: 20 station and 20 bus stop lookups on one
 // connection to the generated station database.
-#include "StationDb.h"
+#include "stationdb/StationDb.h"
 
 #include <benchmark/benchmark.h>
 

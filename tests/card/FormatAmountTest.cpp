@@ -1,4 +1,4 @@
-#include "FormatAmount.h"
+#include "card/FormatAmount.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "HexBytes.h"
-#include "HistoryDecoder.h"
+#include "card/HistoryDecoder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ProcessKindName.h"
+#include "card/ProcessKindName.h"
 
 #include <gtest/gtest.h>
 

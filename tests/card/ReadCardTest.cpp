@@ -1,9 +1,9 @@
 // The read driver without a window, on the simulated PC/SC service.
-#include "CardImage.h"
-#include "CardReadAttempt.h"
-#include "CardSession.h"
+#include "readers/sim/CardImage.h"
+#include "readers/CardReadAttempt.h"
+#include "card/CardSession.h"
 #include "HexBytes.h"
-#include "SimulatedPcscService.h"
+#include "readers/sim/SimulatedPcscService.h"
 
 #include <gtest/gtest.h>
 

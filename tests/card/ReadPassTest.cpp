@@ -1,10 +1,10 @@
-#include "CardSession.h"
+#include "card/CardSession.h"
 
-#include "AppMessage.h"
-#include "AppProfile.h"
+#include "card/AppMessage.h"
+#include "app/AppProfile.h"
 #include "HexBytes.h"
-#include "HistoryDecoder.h"
-#include "MeasureDistance.h"
+#include "card/HistoryDecoder.h"
+#include "card/MeasureDistance.h"
 #include "StationDbFixture.h"
 
 #include <gtest/gtest.h>

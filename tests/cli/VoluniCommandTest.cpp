@@ -1,13 +1,13 @@
 // The command-line tool's commands, run in-process with a recorded message presenter.
-#include "AppMessage.h"
-#include "CardImage.h"
+#include "card/AppMessage.h"
+#include "readers/sim/CardImage.h"
 #include "EntryFileBytes.h"
-#include "EntryInfoData.h"
-#include "ExitCode.h"
-#include "SimulatedPcscService.h"
+#include "document/EntryInfoData.h"
+#include "cli/ExitCode.h"
+#include "readers/sim/SimulatedPcscService.h"
 #include "StationDbFixture.h"
-#include "StringTable.h"
-#include "VoluniCommand.h"
+#include "resources/StringTable.h"
+#include "cli/VoluniCommand.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Every length-prefix form of a text, in both text forms.
-#include "ArchiveError.h"
-#include "ArchiveReader.h"
+#include "document/ArchiveError.h"
+#include "document/ArchiveReader.h"
 #include "EntryFileBytes.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 // The document: hint order, failure handling, file paths and the messages of failures.
-#include "AppMessage.h"
-#include "ArchiveError.h"
-#include "CorvaneDoc.h"
+#include "card/AppMessage.h"
+#include "document/ArchiveError.h"
+#include "document/CorvaneDoc.h"
 #include "EntryFileBytes.h"
-#include "StringTable.h"
+#include "resources/StringTable.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Throughput of storing and loading a large entry file, in memory and on disk.
-#include "EntryInfoData.h"
+#include "document/EntryInfoData.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,7 +1,7 @@
 // Loading entry files of every version and form, and the ways a file can be wrong.
-#include "ArchiveError.h"
+#include "document/ArchiveError.h"
 #include "EntryFileBytes.h"
-#include "EntryInfoData.h"
+#include "document/EntryInfoData.h"
 
 #include <gtest/gtest.h>
 

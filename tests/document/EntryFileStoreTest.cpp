@@ -1,7 +1,7 @@
 // Storing: exact bytes of version 3, refusal of an empty list, and the round trip.
-#include "ArchiveError.h"
+#include "document/ArchiveError.h"
 #include "EntryFileBytes.h"
-#include "EntryInfoData.h"
+#include "document/EntryInfoData.h"
 
 #include <gtest/gtest.h>
 

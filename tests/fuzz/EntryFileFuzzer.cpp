@@ -1,7 +1,7 @@
 // libFuzzer target for loading entry files: any input must load or fail with a
 // known error, and whatever loads must store and load back to the same bytes.
-#include "ArchiveError.h"
-#include "EntryInfoData.h"
+#include "document/ArchiveError.h"
+#include "document/EntryInfoData.h"
 
 #include <QBuffer>
 #include <QByteArray>

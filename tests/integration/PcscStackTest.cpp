@@ -1,7 +1,7 @@
 // The reader layer end to end through the real pcsc-lite: our own pcscd, the vpcd
 // virtual reader named as a known reader, and the virtual card answering from an image.
-#include "CardImage.h"
-#include "FelicaMod.h"
+#include "readers/sim/CardImage.h"
+#include "readers/FelicaMod.h"
 #include "PrivatePcscd.h"
 
 #include <PCSC/pcsclite.h>

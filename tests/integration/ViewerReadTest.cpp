@@ -1,10 +1,10 @@
 // One card read in the viewer end to end: main frame, history form and wait
 // dialog over the real pcsc-lite, our own pcscd and the virtual card.
-#include "AppMessage.h"
-#include "AppProfile.h"
-#include "CorvaneDoc.h"
-#include "CorvaneForm.h"
-#include "MainFrame.h"
+#include "card/AppMessage.h"
+#include "app/AppProfile.h"
+#include "document/CorvaneDoc.h"
+#include "view/CorvaneForm.h"
+#include "app/MainFrame.h"
 #include "PrivatePcscd.h"
 
 #include <gtest/gtest.h>

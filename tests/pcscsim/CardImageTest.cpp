@@ -1,5 +1,5 @@
-#include "CardImage.h"
-#include "HistoryDecoder.h"
+#include "readers/sim/CardImage.h"
+#include "card/HistoryDecoder.h"
 
 #include "HexBytes.h"
 

@@ -1,7 +1,7 @@
 // The reader modules and the coordinator over the simulated service, as the demo mode
 // runs them: what each failure switch turns into one level up.
-#include "FelicaMod.h"
-#include "SimulatedPcscService.h"
+#include "readers/FelicaMod.h"
+#include "readers/sim/SimulatedPcscService.h"
 
 #include "HexBytes.h"
 

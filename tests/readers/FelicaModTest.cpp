@@ -1,10 +1,10 @@
 // The coordinator: which reader it takes, which module it makes, what it answers.
 #include "FakeFelicaLibrary.h"
-#include "FelicaMod.h"
-#include "PasoriMod.h"
-#include "PcscCloud.h"
-#include "PcscMod.h"
-#include "PcscMrica.h"
+#include "readers/FelicaMod.h"
+#include "readers/PasoriMod.h"
+#include "readers/PcscCloud.h"
+#include "readers/PcscMod.h"
+#include "readers/PcscMrica.h"
 #include "ScriptedPcsc.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The vendor library module against the fake library: what it calls, with which bytes, and
 // what it makes of the answers.
 #include "FakeFelicaLibrary.h"
-#include "PasoriMod.h"
+#include "readers/PasoriMod.h"
 
 #include "HexBytes.h"
 

@@ -1,8 +1,8 @@
 // The three PC/SC modules against a strict script: every frame byte for byte. Behaviour they
 // share runs once per module; each module brings only its frames.
-#include "PcscCloud.h"
-#include "PcscMod.h"
-#include "PcscMrica.h"
+#include "readers/PcscCloud.h"
+#include "readers/PcscMod.h"
+#include "readers/PcscMrica.h"
 #include "ScriptedPcsc.h"
 
 #include "HexBytes.h"

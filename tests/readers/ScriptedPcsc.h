@@ -3,7 +3,7 @@
 // the next expected one; a call out of turn fails the test.
 #pragma once
 
-#include "PcscService.h"
+#include "readers/PcscService.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // The card read command in the viewer: main frame, history form and the wait
 // dialog over the simulated reader. Modal dialogs are driven from a queued call.
-#include "AppProfile.h"
-#include "CardReadDlg.h"
-#include "CorvaneDoc.h"
-#include "CorvaneForm.h"
-#include "DemoMode.h"
-#include "MainFrame.h"
+#include "app/AppProfile.h"
+#include "readers/dialog/CardReadDlg.h"
+#include "document/CorvaneDoc.h"
+#include "view/CorvaneForm.h"
+#include "app/DemoMode.h"
+#include "app/MainFrame.h"
 #include "ReadingFixture.h"
 
 #include <QAction>

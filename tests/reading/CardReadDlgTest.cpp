@@ -1,10 +1,10 @@
 // The card wait dialog over the real coordinator and reader module, with the
 // simulated reader behind the PC/SC seam; the timer is driven by calling its tick.
-#include "CardReadAttempt.h"
-#include "CardReadDlg.h"
-#include "CardWaitAnimation.h"
-#include "FelicaMod.h"
-#include "ReaderMod.h"
+#include "readers/CardReadAttempt.h"
+#include "readers/dialog/CardReadDlg.h"
+#include "readers/dialog/CardWaitAnimation.h"
+#include "readers/FelicaMod.h"
+#include "readers/ReaderMod.h"
 #include "ReadingFixture.h"
 
 #include <QDir>

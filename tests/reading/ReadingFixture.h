@@ -2,11 +2,11 @@
 // vendor library to fall back on, and every message recorded instead of shown.
 #pragma once
 
-#include "AppMessage.h"
-#include "CardImage.h"
+#include "card/AppMessage.h"
+#include "readers/sim/CardImage.h"
 #include "HexBytes.h"
-#include "PcscService.h"
-#include "SimulatedPcscService.h"
+#include "readers/PcscService.h"
+#include "readers/sim/SimulatedPcscService.h"
 
 #include <gtest/gtest.h>
 

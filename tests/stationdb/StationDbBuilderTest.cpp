@@ -8,7 +8,7 @@
 
 #include <sqlite3.h>
 
-#include "SqliteStatement.h"
+#include "stationdb/SqliteStatement.h"
 
 namespace {
 

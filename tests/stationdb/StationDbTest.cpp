@@ -1,4 +1,4 @@
-#include "StationDb.h"
+#include "stationdb/StationDb.h"
 #include "StationDbFixture.h"
 
 #include <gtest/gtest.h>
@@ -7,7 +7,7 @@
 
 #include <sqlite3.h>
 
-#include "SqliteStatement.h"
+#include "stationdb/SqliteStatement.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "AppProfile.h"
-#include "CardStatusBar.h"
-#include "CorvaneForm.h"
+#include "app/AppProfile.h"
+#include "view/CardStatusBar.h"
+#include "view/CorvaneForm.h"
 
 #include <gtest/gtest.h>
 

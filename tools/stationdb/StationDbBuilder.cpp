@@ -1,7 +1,7 @@
 #include "StationDbBuilder.h"
 
 #include "CsvFile.h"
-#include "SqliteStatement.h"
+#include "stationdb/SqliteStatement.h"
 
 #include <QDate>
 #include <QDir>

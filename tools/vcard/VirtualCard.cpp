@@ -3,8 +3,8 @@
 // (DEVICENAME /dev/null:<port>); this program connects to it and answers. Every message
 // either way is a 2-byte big-endian length and that many bytes; one-byte messages from
 // the driver are control codes, longer ones APDUs.
-#include "CardImage.h"
-#include "SimulatedCard.h"
+#include "readers/sim/CardImage.h"
+#include "readers/sim/SimulatedCard.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,5 +1,5 @@
 // Writes the sample entry file: voluni-make-sample <file.ent>
-#include "EntryInfoData.h"
+#include "document/EntryInfoData.h"
 #include "SampleEntries.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #include "SampleEntries.h"
 
-#include "ProcessKindName.h"
+#include "card/ProcessKindName.h"
 
 #include <QDate>
 #include <QDateTime>

@@ -1,11 +1,11 @@
 // Saves PNG pictures of the main window with the sample entry file loaded, in
 // the "all" and "fares" states with zebra rows, and of the About box.
 // voluni-screenshots [sample.ent] [output folder]
-#include "AboutDlg.h"
-#include "AppProfile.h"
-#include "CorvaneDoc.h"
-#include "CorvaneForm.h"
-#include "MainFrame.h"
+#include "app/AboutDlg.h"
+#include "app/AppProfile.h"
+#include "document/CorvaneDoc.h"
+#include "view/CorvaneForm.h"
+#include "app/MainFrame.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,8 +1,8 @@
-#include "CardReadDlg.h"
+#include "readers/dialog/CardReadDlg.h"
 
-#include "CardReadAttempt.h"
-#include "CardWaitAnimation.h"
-#include "StringTable.h"
+#include "readers/CardReadAttempt.h"
+#include "readers/dialog/CardWaitAnimation.h"
+#include "resources/StringTable.h"
 
 #include <QApplication>
 #include <QLabel>

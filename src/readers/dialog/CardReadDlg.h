@@ -3,7 +3,7 @@
 // user cancels.
 #pragma once
 
-#include "CardSession.h"
+#include "card/CardSession.h"
 
 #include <QDialog>
 #include <QString>

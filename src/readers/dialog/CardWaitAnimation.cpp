@@ -1,4 +1,4 @@
-#include "CardWaitAnimation.h"
+#include "readers/dialog/CardWaitAnimation.h"
 
 CCardWaitAnimation::CCardWaitAnimation(QWidget* parent)
     : QLabel(parent)

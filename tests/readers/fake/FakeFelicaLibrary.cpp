@@ -1,7 +1,7 @@
 // A stand-in for the vendor FeliCa library with the nine exports, answering as its state says.
 // Built a second time with FAKE_FELICA_PARTIAL, lacking three of them.
 #include "FakeFelica.h"
-#include "FelicaRecords.h"
+#include "readers/FelicaRecords.h"
 
 #include <algorithm>
 #include <cstring>

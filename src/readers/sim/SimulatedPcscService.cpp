@@ -1,4 +1,4 @@
-#include "SimulatedPcscService.h"
+#include "readers/sim/SimulatedPcscService.h"
 
 #include <PCSC/reader.h>
 

@@ -1,4 +1,4 @@
-#include "CardImage.h"
+#include "readers/sim/CardImage.h"
 
 #include <QFile>
 #include <QJsonArray>

@@ -4,7 +4,7 @@
 // image into answers: the simulated service and the virtual card both use it.
 #pragma once
 
-#include "CardImage.h"
+#include "readers/sim/CardImage.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "SimulatedCard.h"
+#include "readers/sim/SimulatedCard.h"
 
 #include <algorithm>
 #include <optional>

@@ -2,7 +2,7 @@
 // virtual card answer with. Used by the demo mode and by tests.
 #pragma once
 
-#include "HistoryBlock.h"
+#include "card/HistoryBlock.h"
 
 #include <QByteArray>
 #include <QString>

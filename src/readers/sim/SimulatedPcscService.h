@@ -4,9 +4,9 @@
 // real stack fails, and records the frames it received.
 #pragma once
 
-#include "CardImage.h"
-#include "PcscService.h"
-#include "SimulatedCard.h"
+#include "readers/sim/CardImage.h"
+#include "readers/PcscService.h"
+#include "readers/sim/SimulatedCard.h"
 
 #include <map>
 #include <mutex>

@@ -15,14 +15,6 @@ const QString kDatabaseFileName = QStringLiteral("VoluniStn.mdb");
 const QString kConnectFormat = QStringLiteral("Driver=Microsoft Access Driver (*.mdb);DBQ=%1;PageTimeout=5;");
 const QString kPassword = QStringLiteral("7c1f0a93d4e6b285");
 
-QSettings OpenProfileStore()
-{
-    // Organisation and application are spelt out here so the store does not
-    // depend on what the running program named itself.
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Ombrel"),
-                     QStringLiteral("Voluni_Viewer"));
-}
-
 int32_t ReadInt(const QSettings& store, const QString& key, int32_t fallback)
 {
     const QVariant value = store.value(key);
@@ -37,7 +29,10 @@ int32_t ReadInt(const QSettings& store, const QString& key, int32_t fallback)
 QString ReadText(const QSettings& store, const QString& key, const QString& fallback)
 {
     const QVariant value = store.value(key);
-    return value.isValid() ? value.toString() : fallback;
+    // A hand-edited "2,5,8" comes back as a list: not a text this program wrote.
+    if (!value.isValid() || value.userType() == QMetaType::QStringList || !value.canConvert<QString>())
+        return fallback;
+    return value.toString();
 }
 
 // The lists are kept in the byte form the entry file uses for its texts, so a
@@ -87,6 +82,12 @@ QStringList ReadList(const QSettings& store, const QString& key)
 
 } // namespace
 
+QSettings OpenSettingsStore()
+{
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QString::fromLatin1(kSettingsOrganization),
+                     QString::fromLatin1(kSettingsApplication));
+}
+
 void CAppProfile::LoadProfile()
 {
     const QString database = QDir(QCoreApplication::applicationDirPath()).filePath(kDatabaseFileName);
@@ -95,7 +96,7 @@ void CAppProfile::LoadProfile()
     m_strColumnWidths.clear();
     m_nMruMax = 0;
 
-    QSettings store = OpenProfileStore();
+    QSettings store = OpenSettingsStore();
     store.beginGroup(QStringLiteral("Settings/Profile"));
     m_bGridView = ReadInt(store, QStringLiteral("ListGridView"), 1);
     m_bZebraView = ReadInt(store, QStringLiteral("ListZebraView"), 0);
@@ -122,7 +123,7 @@ void CAppProfile::LoadProfile()
 
 void CAppProfile::SaveProfile() const
 {
-    QSettings store = OpenProfileStore();
+    QSettings store = OpenSettingsStore();
     store.beginGroup(QStringLiteral("Settings/Profile"));
     store.setValue(QStringLiteral("ListControlWidth"), m_strColumnWidths);
     store.setValue(QStringLiteral("ListGridView"), m_bGridView);
@@ -152,6 +153,14 @@ QString CAppProfile::FindDestination(QString stationName) const
         return {};
     }
     return m_arrVisHistry.at(index);
+}
+
+std::function<QString(const QString&)> CAppProfile::DestinationLookupFunction() const
+{
+    CAppProfile lists;
+    lists.m_arrVisStation = m_arrVisStation;
+    lists.m_arrVisHistry = m_arrVisHistry;
+    return [lists](const QString& station) { return lists.FindDestination(station); };
 }
 
 QString CAppProfile::ConnectStringFor(const QString& databasePath)

@@ -6,8 +6,15 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 
 class QSettings;
+
+// The names the settings store is kept under, whatever the running program calls itself.
+inline const char* const kSettingsOrganization = "Ombrel";
+inline const char* const kSettingsApplication = "Voluni_Viewer";
+// The current user's settings store under those names.
+QSettings OpenSettingsStore();
 
 class CAppProfile {
 public:
@@ -26,6 +33,8 @@ public:
     static QString ConnectStringFor(const QString& databasePath);
     // The visit destination remembered for a station name; empty when unknown.
     QString FindDestination(QString stationName) const;
+    // FindDestination over a copy of the two lists as they are now, for the read pass.
+    std::function<QString(const QString&)> DestinationLookupFunction() const;
 
     QString m_strConnect;
     QString m_strColumnWidths;

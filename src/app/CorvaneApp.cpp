@@ -49,7 +49,7 @@ bool CCorvaneApp::InitInstance()
         return false;
     }
 
-    QCoreApplication::setOrganizationName(QStringLiteral("Ombrel"));
+    QCoreApplication::setOrganizationName(QString::fromLatin1(kSettingsOrganization));
     QCoreApplication::setApplicationName(LoadResString(AFX_IDS_APP_TITLE));
 
     m_pProfile = std::make_unique<CAppProfile>();

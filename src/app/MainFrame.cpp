@@ -186,7 +186,7 @@ QToolButton* CMainFrame::ViewButton(int commandId) const
 
 void CMainFrame::SetCardStatus(const QString& idm, int32_t balance)
 {
-    const QString balanceText = balance >= 0 ? LoadResString(IDS_AMOUNT_YEN).arg(FormatAmount(balance)) : QString();
+    const QString balanceText = balance >= 0 ? FormatYen(balance) : QString();
     if (QLabel* pane = Pane(ID_INDICATOR_IDM)) {
         pane->setText(idm);
         pane->repaint();

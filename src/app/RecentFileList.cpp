@@ -1,5 +1,7 @@
 #include "app/RecentFileList.h"
 
+#include "app/AppProfile.h"
+
 #include <QFileInfo>
 #include <QSettings>
 
@@ -17,7 +19,7 @@ QString EntryKey(int index)
 void CRecentFileList::ReadList()
 {
     m_files.clear();
-    QSettings store(QStringLiteral("Ombrel"), QStringLiteral("Voluni_Viewer"));
+    QSettings store = OpenSettingsStore();
     store.beginGroup(kSection);
     for (int i = 0; i < m_nSize; ++i) {
         const QString path = store.value(EntryKey(i)).toString();
@@ -29,7 +31,7 @@ void CRecentFileList::ReadList()
 
 void CRecentFileList::WriteList() const
 {
-    QSettings store(QStringLiteral("Ombrel"), QStringLiteral("Voluni_Viewer"));
+    QSettings store = OpenSettingsStore();
     store.remove(kSection);
     store.beginGroup(kSection);
     for (int i = 0; i < m_files.size(); ++i) {

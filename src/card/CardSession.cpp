@@ -1,10 +1,10 @@
 #include "card/CardSession.h"
 
 #include "card/AppMessage.h"
-#include "app/AppProfile.h"
 #include "card/HistoryDecoder.h"
 #include "card/MeasureDistance.h"
 #include "card/ProcessKindName.h"
+#include "card/ProcessKinds.h"
 #include "stationdb/StationDb.h"
 #include "resources/StringTable.h"
 
@@ -12,18 +12,9 @@
 
 namespace {
 
-constexpr uint8_t kFarePayment = 0x01;
-constexpr uint8_t kCharge = 0x02;
-constexpr uint8_t kCreditPayment = 2;
+using namespace ProcessKinds;
 
-// The decoder reads 0x48 blocks as rail, but the pass treats them as sales: they
-// carry no stations worth looking up.
-bool IsSalesEntry(const CEntryInfo& e)
-{
-    return IsShopBlock(e.terminalKind, e.processKind) || e.processKind == 0x48;
-}
-
-void CompleteBusEntry(CEntryInfo& e, CStationDb& db, const CAppProfile& profile)
+void CompleteBusEntry(CEntryInfo& e, CStationDb& db, const DestinationLookup& destinationFor)
 {
     if (db.IsOpen()) {
         // The station table is asked first with the codes cut to bytes; its names are
@@ -35,10 +26,10 @@ void CompleteBusEntry(CEntryInfo& e, CStationDb& db, const CAppProfile& profile)
     e.remarks = ProcessKindName(e.processKind);
     // "共通" rows stand for a whole company, not a place anyone visits.
     if (e.exitStationName != QStringLiteral("共通"))
-        e.destination = profile.FindDestination(e.exitStationName);
+        e.destination = destinationFor(e.exitStationName);
 }
 
-void CompleteRailEntry(CEntryInfo& e, CStationDb& db, const CAppProfile& profile)
+void CompleteRailEntry(CEntryInfo& e, CStationDb& db, const DestinationLookup& destinationFor)
 {
     if (e.entryLine != 0 && db.IsOpen())
         db.LookupStation(e.entryArea, static_cast<uint8_t>(e.entryLine), static_cast<uint8_t>(e.entryStation),
@@ -47,7 +38,7 @@ void CompleteRailEntry(CEntryInfo& e, CStationDb& db, const CAppProfile& profile
         if (db.IsOpen())
             db.LookupStation(e.exitArea, static_cast<uint8_t>(e.exitLine), static_cast<uint8_t>(e.exitStation),
                              e.exitStationName, e.exitLineName, e.exitCompany, e.exitLatitude, e.exitLongitude);
-        e.destination = profile.FindDestination(e.exitStationName);
+        e.destination = destinationFor(e.exitStationName);
     }
     if (e.processKind != kFarePayment) {
         e.remarks = ProcessKindName(e.processKind);
@@ -62,8 +53,9 @@ void CompleteRailEntry(CEntryInfo& e, CStationDb& db, const CAppProfile& profile
 } // namespace
 
 int32_t CCardSession::ImportHistory(const QString& connectString, const QString& password,
-                                    const CAppProfile& profile)
+                                    const DestinationLookup& destinationFor)
 {
+    const DestinationLookup lookup = destinationFor ? destinationFor : [](const QString&) { return QString(); };
     // One connection for the whole pass; its destructor also closes it when a bad
     // date ends the pass early.
     CStationDb db;
@@ -78,11 +70,11 @@ int32_t CCardSession::ImportHistory(const QString& connectString, const QString&
         newEntries.push_back(DecodeHistoryBlock(*block, card->idm, previousBalance));
         CEntryInfo& e = *newEntries.back();
         if (IsBusBlock(e.terminalKind, e.processKind))
-            CompleteBusEntry(e, db, profile);
+            CompleteBusEntry(e, db, lookup);
         else if (IsSalesEntry(e))
             e.remarks = ProcessKindName(e.processKind);
         else
-            CompleteRailEntry(e, db, profile);
+            CompleteRailEntry(e, db, lookup);
     }
     db.Close();
 

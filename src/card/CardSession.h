@@ -11,13 +11,10 @@
 #include <cstdint>
 #include <functional>
 
-class CAppProfile;
 class CCardReadAttempt;
 
-// Runs the wait for a card (the wait dialog, or a loop without a window) with one
-// read attempt and the polling time; true when the card was read, false when the
-// wait ended without it (cancelled, or the failure acknowledged).
-using CardWaitFunction = std::function<bool(CCardReadAttempt& attempt, int nPollingTime)>;
+// The visit destination for an exit station's name; empty when none is set.
+using DestinationLookup = std::function<QString(const QString& station)>;
 
 class CCardSession {
 public:
@@ -29,13 +26,16 @@ public:
     // an impossible date, CInvalidDateError passes through) none. A database
     // that cannot be opened is reported and the pass goes on without names.
     // Returns the balance of block 0, or -1 without blocks.
-    int32_t ImportHistory(const QString& connectString, const QString& password, const CAppProfile& profile);
+    int32_t ImportHistory(const QString& connectString, const QString& password,
+                          const DestinationLookup& destinationFor);
 
     // Opens the reader and reads the card: 0 with card and blocks filled; -1 the
     // reader could not be opened (or entries/card are missing), -2 no reader (or,
     // without a wait, the single attempt failed), -3 the smart-card service is
-    // stopped, -5 the wait ended without a card. wait runs when nPollingTime > 0.
-    int ReadCard(int nPollingTime, const CardWaitFunction& wait);
+    // stopped, -5 the wait ended without a card. wait (a CardWaitFunction of
+    // readers/CardReadAttempt.h) runs when nPollingTime > 0.
+    // It drives the readers, so it is built with the read command (reading/).
+    int ReadCard(int nPollingTime, const std::function<bool(CCardReadAttempt&, int)>& wait);
 
     CEntryList* entries;       // the document's entries; not owned
     CCardRecord* card;         // the document's card record; not owned

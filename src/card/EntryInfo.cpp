@@ -1,5 +1,7 @@
 #include "card/EntryInfo.h"
 
+#include <QByteArray>
+
 #include <ctime>
 
 std::unique_ptr<CEntryInfo> MakeBlankEntry()
@@ -10,4 +12,10 @@ std::unique_ptr<CEntryInfo> MakeBlankEntry()
     entry->processKind = 0xFF;
     entry->dateTime = static_cast<int64_t>(std::time(nullptr));
     return entry;
+}
+
+QString IdmText(const IdmBytes& idm)
+{
+    return QString::fromLatin1(
+        QByteArray(reinterpret_cast<const char*>(idm.data()), static_cast<int>(idm.size())).toHex().toUpper());
 }

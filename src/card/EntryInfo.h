@@ -51,3 +51,6 @@ using CEntryList = std::vector<std::unique_ptr<CEntryInfo>>;
 // The entry that file readers start each stored record from: ticked, kind codes
 // 0xFF (no process name) and dated now.
 std::unique_ptr<CEntryInfo> MakeBlankEntry();
+
+// The IDm as the program shows it: 16 upper-case hexadecimal digits.
+QString IdmText(const IdmBytes& idm);

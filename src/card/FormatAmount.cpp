@@ -1,5 +1,7 @@
 #include "card/FormatAmount.h"
 
+#include "resources/StringTable.h"
+
 QString FormatAmount(int32_t amount)
 {
     const int32_t thousands = amount / 1000;
@@ -7,4 +9,9 @@ QString FormatAmount(int32_t amount)
     if (thousands != 0)
         return QString::asprintf("%2d,%03d", thousands, rest);
     return QString::asprintf("%6d", amount);
+}
+
+QString FormatYen(int32_t amount)
+{
+    return LoadResString(IDS_AMOUNT_YEN).arg(FormatAmount(amount));
 }

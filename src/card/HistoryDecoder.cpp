@@ -1,35 +1,16 @@
 #include "card/HistoryDecoder.h"
 
+#include "card/ProcessKinds.h"
+
 #include <cstdio>
 #include <ctime>
 #include <string>
 
 namespace {
 
-bool IsShopTerminal(uint8_t terminalKind)
-{
-    return terminalKind == 0xC7 || terminalKind == 0xC8;
-}
-
-bool IsShopProcess(uint8_t processKind)
-{
-    switch (processKind) {
-    case 0x46: case 0x49: case 0x4A: case 0x4B: case 0xC6: case 0xCB:
-        return true;
-    default:
-        return false;
-    }
-}
-
 uint16_t Word(const HistoryBlock& b, size_t at)
 {
     return static_cast<uint16_t>(b[at] << 8 | b[at + 1]);
-}
-
-bool IsClaimable(const CEntryInfo& e)
-{
-    return e.amount > 0 && !IsShopTerminal(e.terminalKind) && !IsShopProcess(e.processKind)
-        && e.processKind != 0x07 && e.processKind != 0x11;
 }
 
 std::string FormatDate(int year, int month, int day, int hour, int minute)
@@ -45,17 +26,6 @@ CInvalidDateError::CInvalidDateError(int year, int month, int day, int hour, int
     : std::runtime_error("invalid date in history block: " + FormatDate(year, month, day, hour, minute))
     , m_date(FormatDate(year, month, day, hour, minute))
 {
-}
-
-bool IsShopBlock(uint8_t terminalKind, uint8_t processKind)
-{
-    return IsShopTerminal(terminalKind) || IsShopProcess(processKind);
-}
-
-bool IsBusBlock(uint8_t terminalKind, uint8_t processKind)
-{
-    return terminalKind == 0x05 || processKind == 0x0D || processKind == 0x0F
-        || processKind == 0x1F || processKind == 0x23;
 }
 
 bool LocalTimeToSeconds(int year, int month, int day, int hour, int minute, int64_t& seconds)
@@ -104,7 +74,7 @@ std::unique_ptr<CEntryInfo> DecodeHistoryBlock(const HistoryBlock& block, const 
     e->balance = block[10] | block[11] << 8;
     e->amount = previousBalance == -1 ? 0 : previousBalance - e->balance;
     previousBalance = e->balance;
-    e->apply = IsClaimable(*e) ? 1 : 0;
+    e->apply = IsClaimedWhenDecoded(*e) ? 1 : 0;
     e->distance = 0;
     e->bearing = 0.0f;
 

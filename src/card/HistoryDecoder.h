@@ -29,7 +29,3 @@ std::unique_ptr<CEntryInfo> DecodeHistoryBlock(const HistoryBlock& block, const 
 // past the end of its month into the next. Returns false when the system
 // cannot represent it.
 bool LocalTimeToSeconds(int year, int month, int day, int hour, int minute, int64_t& seconds);
-
-// Block classes as the decoder takes its codes; tested in this order.
-bool IsShopBlock(uint8_t terminalKind, uint8_t processKind);
-bool IsBusBlock(uint8_t terminalKind, uint8_t processKind);

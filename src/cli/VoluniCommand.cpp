@@ -4,13 +4,11 @@
 #include "app/AppProfile.h"
 #include "document/ArchiveError.h"
 #include "readers/sim/CardImage.h"
-#include "readers/CardReadAttempt.h"
-#include "card/CardSession.h"
 #include "document/CorvaneDoc.h"
 #include "cli/EntryCsvWriter.h"
 #include "cli/EntryJsonWriter.h"
 #include "cli/ExitCode.h"
-#include "card/HistoryDecoder.h"
+#include "reading/CardReadCommand.h"
 #include "readers/sim/SimulatedPcscService.h"
 #include "resources/StringTable.h"
 
@@ -78,20 +76,18 @@ int Emit(const QByteArray& text, const QString& outputPath, QByteArray& output)
     return EXIT_OK;
 }
 
-int ReaderFailure(int rc)
+int ReadFailureExit(const SCardReadOutcome& outcome)
 {
-    switch (rc) {
-    case -3:
-        Fail(LoadResString(IDS_SMARTCARD_SERVICE_STOPPED));
+    if (outcome.bInvalidDate)
+        return EXIT_INVALID_DATE;
+    switch (outcome.nResult) {
+    case CARD_READ_SERVICE_STOPPED:
         return EXIT_SERVICE_STOPPED;
-    case -2:
-        Fail(LoadResString(IDS_READER_NOT_CONNECTED));
+    case CARD_READ_NO_READER:
         return EXIT_NO_READER;
-    case -5:
-        Fail(LoadResString(IDS_CARD_READ_FAILED).simplified());
+    case CARD_READ_CANCELLED:
         return EXIT_NO_CARD;
     default:
-        Fail(LoadResString(IDS_READER_OPEN_FAILED));
         return EXIT_READER_OPEN;
     }
 }
@@ -126,25 +122,29 @@ int RunRead(const QCommandLineParser& parser, const QString& format, QByteArray&
         return Usage(QStringLiteral("--reader names the simulated reader and needs --card-image"));
     }
 
-    CEntryInfoData data;
-    CCardSession session(&data.m_entries, &data.m_card);
+    SCardReadRequest request;
     // The tool always waits through its own loop, so that a card that never came
     // (-5) stays apart from a missing reader (-2); a polling time of 0 is one attempt.
-    const auto wait = [pollingTime](CCardReadAttempt& attempt, int) {
+    request.nPollingTime = std::max(pollingTime, 1);
+    request.wait = [pollingTime](CCardReadAttempt& attempt, int) {
         return WaitForCard(attempt, pollingTime, [](int ms) { QThread::msleep(static_cast<unsigned long>(ms)); });
     };
-    const int rc = session.ReadCard(std::max(pollingTime, 1), wait);
-    if (rc != 0)
-        return ReaderFailure(rc);
+    request.strConnect = profile.GetConnectString();
+    request.strPassword = profile.GetPassword();
+    request.destinationFor = profile.DestinationLookupFunction();
+
+    CEntryInfoData data;
+    const SCardReadOutcome outcome = RunCardRead(data.m_entries, data.m_card, request);
+    if (!outcome.Succeeded()) {
+        // The wait without a window has no failure view of its own: say it here.
+        Fail(outcome.nResult == CARD_READ_CANCELLED ? LoadResString(IDS_CARD_READ_FAILED).simplified()
+                                                    : outcome.strMessage);
+        return ReadFailureExit(outcome);
+    }
 
     SCardSummary summary;
     summary.card = data.m_card;
-    try {
-        summary.balance = session.ImportHistory(profile.GetConnectString(), profile.GetPassword(), profile);
-    } catch (const CInvalidDateError& e) {
-        Fail(QString::fromUtf8(e.what()));
-        return EXIT_INVALID_DATE;
-    }
+    summary.balance = outcome.nBalance;
 
     const QByteArray text = format == QLatin1String("csv") ? EntriesToCsv(data.m_entries)
                                                            : EntriesToJson(data.m_entries, summary, std::nullopt);

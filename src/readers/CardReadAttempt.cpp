@@ -35,14 +35,12 @@ bool WaitForCard(CCardReadAttempt& attempt, int nPollingTime, const std::functio
 {
     if (attempt.TryRead())
         return true;
-    if (nPollingTime <= 0)
-        return false;
-    // Same countdown as the wait dialog's timer: the tick that reaches 0 only fails.
-    for (int countdown = 2 * nPollingTime; ;) {
-        sleep(500);
-        if (--countdown <= 0)
+    for (CPollingCountdown countdown(nPollingTime); countdown.HasTicks();) {
+        sleep(CPollingCountdown::kTickMs);
+        if (!countdown.Tick())
             return false;
         if (attempt.TryRead())
             return true;
     }
+    return false;
 }

@@ -35,7 +35,30 @@ private:
     uint16_t m_wSystemCode = 0;
 };
 
-// The wait without a window: one attempt at once, then one every 500 ms until
-// 2 x nPollingTime ticks have passed. sleep waits the given milliseconds.
-// True when the card was read; false when the time ran out.
+// The count of a wait for a card, shared by the wait dialog and the wait without a
+// window: one attempt at once, then one per 500 ms tick until 2 x nPollingTime
+// ticks have passed; the tick that reaches 0 only fails.
+class CPollingCountdown {
+public:
+    static constexpr int kTickMs = 500;
+
+    explicit CPollingCountdown(int nPollingTime) : m_nTicks(2 * nPollingTime) {}
+
+    // Whether any tick follows the first attempt.
+    bool HasTicks() const { return m_nTicks > 0; }
+    // One tick passed: true when an attempt is due, false when the time ran out.
+    bool Tick() { return --m_nTicks > 0; }
+    int Remaining() const { return m_nTicks; }
+
+private:
+    int m_nTicks;
+};
+
+// Runs the wait for a card (the wait dialog, or a loop without a window) with one
+// read attempt and the polling time; true when the card was read, false when the
+// wait ended without it (cancelled, or the failure acknowledged).
+using CardWaitFunction = std::function<bool(CCardReadAttempt& attempt, int nPollingTime)>;
+
+// The wait without a window; sleep waits the given milliseconds. True when the
+// card was read; false when the time ran out.
 bool WaitForCard(CCardReadAttempt& attempt, int nPollingTime, const std::function<void(int)>& sleep);

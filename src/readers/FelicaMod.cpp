@@ -1,5 +1,7 @@
 #include "readers/FelicaMod.h"
 
+#include "readers/CardReadResult.h"
+
 #include "readers/PasoriMod.h"
 #include "readers/PcscCloud.h"
 #include "readers/PcscMod.h"
@@ -67,11 +69,11 @@ int CodeForUnavailableLibrary(LONG rc)
     switch (rc) {
     case SCARD_E_UNKNOWN_READER:
     case SCARD_E_NO_READERS_AVAILABLE:
-        return -2;
+        return CARD_READ_NO_READER;
     case SCARD_E_NO_SERVICE:
-        return -3;
+        return CARD_READ_SERVICE_STOPPED;
     default:
-        return -1;
+        return CARD_READ_OPEN_FAILED;
     }
 }
 
@@ -124,17 +126,17 @@ int CFelicaMod::OpenReader()
         if (!m_pReader->IsAvailable())
             return CodeForUnavailableLibrary(rc);
         if (!m_pReader->Open())
-            return -1;
+            return CARD_READ_OPEN_FAILED;
         if (!m_pReader->IsReaderAlive())
-            return -2;
+            return CARD_READ_NO_READER;
         m_strReader = m_pReader->GetVersionText();
-        return 0;
+        return CARD_READ_OK;
     }
 
     // The reader keeps its mode byte; set the run value through a connection of its own.
     CreatePcscModule(m_nReaderType, m_strReader)->ApplyReaderMode(1);
     m_pReader = CreatePcscModule(m_nReaderType, m_strReader);
-    return 0;
+    return CARD_READ_OK;
 }
 
 void CFelicaMod::RestoreReaderMode()

@@ -21,8 +21,8 @@ public:
     // 0 when a known PC/SC reader accepted a connection (m_strReader and m_nReaderType then
     // name it), else the PC/SC result code.
     LONG FindReader();
-    // 0 with a module in m_pReader; -1 the reader did not open, -2 no reader, -3 the
-    // smart-card service is stopped.
+    // CARD_READ_OK with a module in m_pReader; else CARD_READ_OPEN_FAILED,
+    // CARD_READ_NO_READER or CARD_READ_SERVICE_STOPPED (CardReadResult.h).
     int OpenReader();
     // Writes the exit mode into the known PC/SC reader attached, if any.
     void RestoreReaderMode();

@@ -3,7 +3,9 @@
 #include "app/AppProfile.h"
 #include "view/CardStatusBar.h"
 #include "card/FormatAmount.h"
+#include "card/ProcessKinds.h"
 #include "view/HistoryColumns.h"
+#include "view/HistoryModel.h"
 #include "resources/StringTable.h"
 #include "view/ZebraDelegate.h"
 
@@ -16,7 +18,9 @@
 #include <QPaintEvent>
 #include <QPushButton>
 #include <QResizeEvent>
-#include <QTableWidget>
+#include <QTableView>
+
+#include <unordered_map>
 
 #include <algorithm>
 #include <cstdlib>
@@ -29,11 +33,6 @@ const std::array<HistoryColumn, kHistoryColumnCount>& kColumns = HistoryColumns(
 constexpr int kBalanceColumn = kHistoryBalanceColumn;
 constexpr int kBalanceColumnWidth = 80;
 
-QString YenText(int32_t amount)
-{
-    return LoadResString(IDS_AMOUNT_YEN).arg(FormatAmount(amount));
-}
-
 } // namespace
 
 CCorvaneForm::CCorvaneForm(CCorvaneDoc& document, CAppProfile& profile, ICardStatusBar* statusBar, QWidget* parent)
@@ -41,12 +40,14 @@ CCorvaneForm::CCorvaneForm(CCorvaneDoc& document, CAppProfile& profile, ICardSta
     , m_pDocument(&document)
     , m_profile(profile)
     , m_pStatusBar(statusBar)
-    , m_pList(new QTableWidget(this))
+    , m_pModel(new CHistoryModel(this))
+    , m_pList(new QTableView(this))
     , m_pTotalLabel(new QLabel(LoadResString(IDS_FORM_TOTAL_LABEL), this))
     , m_pTotalValue(new QLabel(LoadResString(IDS_FORM_TOTAL_ZERO), this))
     , m_pReadButton(new QPushButton(this))
     , m_pShowAll(new QCheckBox(LoadResString(IDS_FORM_SHOW_ALL), this))
 {
+    m_pList->setModel(m_pModel);
     m_pList->setGeometry(DialogRect(7, 31, 396, 182));
     m_pList->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_pList->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -82,6 +83,10 @@ CCorvaneForm::CCorvaneForm(CCorvaneDoc& document, CAppProfile& profile, ICardSta
     setTabOrder(m_pReadButton, m_pShowAll);
 
     connect(m_pShowAll, &QCheckBox::clicked, this, &CCorvaneForm::OnShowAllClicked);
+    connect(m_pModel, &CHistoryModel::EntryEdited, this, [this] {
+        UpdateTotal();
+        m_pDocument->SetModifiedFlag();
+    });
     connect(m_pReadButton, &QPushButton::clicked, this, &CCorvaneForm::OnReadClicked);
 
     resize(DialogRect(0, 0, 410, 228).size());
@@ -175,16 +180,11 @@ bool CCorvaneForm::InitColumns(const QString& widthText)
 {
     ApplyGridSetting();
     const ColumnWidths widths = ParseColumnWidths(widthText);
-    m_pList->setColumnCount(0);
+    // Titles and alignment come from the model; only the widths are set here.
+    if (m_pModel->columnCount() != kColumnCount) {
+        return false;
+    }
     for (int i = 0; i < kColumnCount; ++i) {
-        const HistoryColumn& column = kColumns[static_cast<size_t>(i)];
-        m_pList->insertColumn(i);
-        if (m_pList->columnCount() != i + 1) {
-            return false;
-        }
-        auto* title = new QTableWidgetItem(LoadResString(column.titleId));
-        title->setTextAlignment(column.alignment);
-        m_pList->setHorizontalHeaderItem(i, title);
         SetColumnWidth(i, widths[static_cast<size_t>(i)]);
     }
     return true;
@@ -204,7 +204,7 @@ QString CCorvaneForm::BuildColumnWidthText() const
 {
     QString text;
     for (int i = 0; i < kColumnCount; ++i) {
-        const int width = m_pList->isColumnHidden(i) || i >= m_pList->columnCount()
+        const int width = m_pList->isColumnHidden(i) || i >= m_pModel->columnCount()
             ? m_nColumnWidths[static_cast<size_t>(i)]
             : m_pList->columnWidth(i);
         text += QStringLiteral(",%1").arg(width);
@@ -212,76 +212,32 @@ QString CCorvaneForm::BuildColumnWidthText() const
     return text.mid(1);
 }
 
-bool CCorvaneForm::IsClaimableFare(const CEntryInfo& entry)
-{
-    if (entry.amount <= 0) {
-        return false;
-    }
-    switch (entry.processKind) {
-    case 7:     // 新規発行
-    case 17:    // 再発行
-    case 70:    // 物販
-    case 72:    // 特典チャージ
-    case 73:    // 現金チャージ
-    case 74:    // 物販取消
-    case 75:    // 入場物販
-    case 198:   // 現金併用物販
-    case 203:   // 入場現金併用物販
-        return false;
-    default:
-        break;
-    }
-    // Shop terminals and vending machines sell goods, not rides.
-    return entry.terminalKind != 199 && entry.terminalKind != 200;
-}
-
 int CCorvaneForm::FillList(const CEntryList& entries)
 {
-    DeleteAllRows();
     const bool showAll = m_pShowAll->isChecked();
     SetColumnWidth(kBalanceColumn, showAll ? kBalanceColumnWidth : 0);
+    std::vector<CEntryInfo*> shown;
+    shown.reserve(entries.size());
     for (const auto& entry : entries) {
         if (entry && (showAll || IsClaimableFare(*entry))) {
-            AddRow(entry.get());
+            shown.push_back(entry.get());
         }
     }
-    const int rows = m_pList->rowCount();
+    m_pModel->SetMarkUnclaimed(!showAll);
+    m_pModel->SetRows(std::move(shown));
+    const int rows = m_pModel->rowCount();
     if (rows > 0) {
-        m_pList->setCurrentCell(0, 0, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        m_pList->selectionModel()->setCurrentIndex(m_pModel->index(0, 0),
+                                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
     UpdateTotal();
     m_pShowAll->setEnabled(rows > 0);
     return rows;
 }
 
-void CCorvaneForm::AddRow(CEntryInfo* entry)
-{
-    const int row = m_pList->rowCount();
-    m_pList->insertRow(row);
-    auto* apply = new QTableWidgetItem();
-    apply->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-    apply->setCheckState(entry->apply != 0 ? Qt::Checked : Qt::Unchecked);
-    // The row refers to the entry; the document keeps owning it.
-    apply->setData(Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(entry)));
-    m_pList->setItem(row, 0, apply);
-
-    for (int column = 1; column < kColumnCount; ++column) {
-        auto* item = new QTableWidgetItem(HistoryCellText(*entry, column));
-        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-        item->setTextAlignment(kColumns[static_cast<size_t>(column)].alignment);
-        m_pList->setItem(row, column, item);
-    }
-}
-
-CEntryInfo* CCorvaneForm::EntryAt(int row) const
-{
-    const QTableWidgetItem* item = m_pList->item(row, 0);
-    return item ? reinterpret_cast<CEntryInfo*>(item->data(Qt::UserRole).value<quintptr>()) : nullptr;
-}
-
 void CCorvaneForm::DeleteAllRows()
 {
-    m_pList->setRowCount(0);
+    m_pModel->SetRows({});
 }
 
 void CCorvaneForm::UpdateTotal()
@@ -294,16 +250,14 @@ void CCorvaneForm::UpdateTotal()
     m_pTotalLabel->show();
     m_pTotalValue->show();
     int64_t sum = 0;
-    for (int row = 0; row < m_pList->rowCount(); ++row) {
-        const QTableWidgetItem* apply = m_pList->item(row, 0);
-        const CEntryInfo* entry = EntryAt(row);
-        if (apply && entry && apply->checkState() == Qt::Checked) {
+    for (const CEntryInfo* entry : m_pModel->Rows()) {
+        if (entry->apply != 0) {
             sum += entry->amount;
         }
     }
     const auto total = static_cast<int32_t>(std::clamp<int64_t>(sum, std::numeric_limits<int32_t>::min(),
                                                                std::numeric_limits<int32_t>::max()));
-    m_pTotalValue->setText(YenText(total));
+    m_pTotalValue->setText(FormatYen(total));
 }
 
 void CCorvaneForm::SyncEntryOrder()
@@ -311,19 +265,29 @@ void CCorvaneForm::SyncEntryOrder()
     if (!m_pEntries) {
         return;
     }
+    // The shown entries take the rows' order in the places they hold; entries no
+    // row shows (filtered out) stay where they are.
     CEntryList& entries = *m_pEntries;
-    CEntryList shown;
-    shown.reserve(static_cast<size_t>(m_pList->rowCount()));
-    for (int row = 0; row < m_pList->rowCount(); ++row) {
-        const CEntryInfo* entry = EntryAt(row);
-        const auto owner = std::find_if(entries.begin(), entries.end(),
-                                        [entry](const auto& candidate) { return candidate.get() == entry; });
-        if (entry && owner != entries.end()) {
-            shown.push_back(std::move(*owner));
+    std::unordered_map<const CEntryInfo*, size_t> place;
+    place.reserve(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i) {
+        place.emplace(entries[i].get(), i);
+    }
+    std::vector<size_t> places;
+    std::vector<std::unique_ptr<CEntryInfo>> shown;
+    places.reserve(m_pModel->Rows().size());
+    shown.reserve(m_pModel->Rows().size());
+    for (const CEntryInfo* entry : m_pModel->Rows()) {
+        const auto found = place.find(entry);
+        if (found != place.end() && entries[found->second]) {
+            places.push_back(found->second);
+            shown.push_back(std::move(entries[found->second]));
         }
     }
-    // What no row shows is deleted with the old list.
-    entries = std::move(shown);
+    std::sort(places.begin(), places.end());
+    for (size_t i = 0; i < places.size(); ++i) {
+        entries[places[i]] = std::move(shown[i]);
+    }
 }
 
 void CCorvaneForm::ClearAll()

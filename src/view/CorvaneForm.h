@@ -14,7 +14,8 @@ class ICardStatusBar;
 class QCheckBox;
 class QLabel;
 class QPushButton;
-class QTableWidget;
+class QTableView;
+class CHistoryModel;
 
 class CCorvaneForm : public QWidget, public IDocumentView {
     Q_OBJECT
@@ -48,12 +49,11 @@ public:
     // The widths a width text gives: surplus tokens ignored, a missing or zero
     // width falling back to the column's default when it has one.
     static ColumnWidths ParseColumnWidths(const QString& widthText);
-    // Whether the fare filter keeps an entry when "全て表示" is not ticked.
-    static bool IsClaimableFare(const CEntryInfo& entry);
 
     CCorvaneDoc* GetDocument() const { return m_pDocument; }
     CAppProfile& Profile() const { return m_profile; }
-    QTableWidget* List() const { return m_pList; }
+    QTableView* List() const { return m_pList; }
+    CHistoryModel* Model() const { return m_pModel; }
     QCheckBox* ShowAllBox() const { return m_pShowAll; }
     QLabel* TotalLabel() const { return m_pTotalLabel; }
     QLabel* TotalValue() const { return m_pTotalValue; }
@@ -71,8 +71,6 @@ protected:
 private:
     QRect DialogRect(int x, int y, int w, int h) const;
     void SetColumnWidth(int column, int width);
-    CEntryInfo* EntryAt(int row) const;
-    void AddRow(CEntryInfo* entry);
     void DeleteAllRows();
     void OnShowAllClicked();
     void OnReadClicked();
@@ -86,7 +84,8 @@ private:
     // Widths as last set, so a hidden column still reports the width it was given.
     ColumnWidths m_nColumnWidths{};
 
-    QTableWidget* m_pList;
+    CHistoryModel* m_pModel;
+    QTableView* m_pList;
     QLabel* m_pTotalLabel;
     QLabel* m_pTotalValue;
     QPushButton* m_pReadButton;

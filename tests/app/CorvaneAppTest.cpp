@@ -10,7 +10,8 @@
 #include <QDir>
 #include <QFile>
 #include <QSettings>
-#include <QTableWidget>
+#include <QTableView>
+#include "view/HistoryModel.h"
 #include <QTemporaryDir>
 
 #include <memory>
@@ -60,7 +61,7 @@ protected:
 
     static int ShownRows(const CCorvaneApp& app)
     {
-        return app.MainFrame()->GetActiveView()->List()->rowCount();
+        return app.MainFrame()->GetActiveView()->Model()->rowCount();
     }
 
     static QStringList StoredKeys(const QString& group)

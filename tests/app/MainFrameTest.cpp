@@ -10,7 +10,8 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
+#include "view/HistoryModel.h"
 #include <QToolButton>
 
 #include <memory>
@@ -84,7 +85,7 @@ TEST_F(MainFrameTest, MenuHoldsTheResourceTextsAndCtrlR)
 
 TEST_F(MainFrameTest, GridToggledTwiceReturnsWithTheSettingAndCheckMarks)
 {
-    QTableWidget* list = frame->GetActiveView()->List();
+    QTableView* list = frame->GetActiveView()->List();
     QAction* grid = frame->CommandAction(32792);
     ASSERT_TRUE(grid->isChecked());
     ASSERT_TRUE(list->showGrid());

@@ -53,7 +53,7 @@ protected:
 
     int32_t Import(const QString& connectString)
     {
-        return m_session.ImportHistory(connectString, CStationDbFixture::kPassword, m_profile);
+        return m_session.ImportHistory(connectString, CStationDbFixture::kPassword, m_profile.DestinationLookupFunction());
     }
     int32_t Import() { return Import(m_fixture.ConnectString()); }
 

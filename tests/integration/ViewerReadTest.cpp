@@ -10,7 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
-#include <QTableWidget>
+#include <QTableView>
+#include "view/HistoryModel.h"
 #include <QTemporaryDir>
 
 #include <vector>
@@ -47,7 +48,7 @@ TEST(ViewerRead, CardOnTheVirtualReaderIsReadAndShown)
     SetMessagePresenter(previous);
     EXPECT_EQ(result, 1) << pcscd.Log().toStdString();
     EXPECT_EQ(document.m_data.m_entries.size(), 10u);
-    EXPECT_GT(frame.GetActiveView()->List()->rowCount(), 0);
+    EXPECT_GT(frame.GetActiveView()->Model()->rowCount(), 0);
     EXPECT_EQ(frame.Pane(32788)->text(), QStringLiteral("01010312A4B5C6D7"));
     EXPECT_TRUE(messages.empty());
     pcscd.Stop();

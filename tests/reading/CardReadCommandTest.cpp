@@ -13,7 +13,8 @@
 #include <QDir>
 #include <QLabel>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
+#include "view/HistoryModel.h"
 #include <QTest>
 #include <QTimer>
 
@@ -58,7 +59,7 @@ protected:
     void ExpectBlankAndEmpty() const
     {
         EXPECT_EQ(Entries(), 0u);
-        EXPECT_EQ(Form()->List()->rowCount(), 0);
+        EXPECT_EQ(Form()->Model()->rowCount(), 0);
         EXPECT_TRUE(IdmPane().isEmpty());
         EXPECT_TRUE(BalancePane().isEmpty());
     }
@@ -93,7 +94,7 @@ TEST_P(CardReadTriggers, StartARead)
     QTRY_COMPARE_WITH_TIMEOUT(Entries(), kCommuteEntries, 2000);
     EXPECT_EQ(IdmPane(), QStringLiteral("01010312A4B5C6D7"));
     EXPECT_FALSE(BalancePane().isEmpty());
-    EXPECT_GT(Form()->List()->rowCount(), 0);
+    EXPECT_GT(Form()->Model()->rowCount(), 0);
     EXPECT_TRUE(m_messages.empty());
 }
 
@@ -206,11 +207,11 @@ TEST_F(CardReadCommandTest, TwoReadsOfTheSameCardShowItsEntriesOnce)
 {
     UseCard(CommuteImage());
     ASSERT_EQ(Form()->OnCardRead(), 1);
-    const int rows = Form()->List()->rowCount();
+    const int rows = Form()->Model()->rowCount();
     const QString balance = BalancePane();
     ASSERT_EQ(Form()->OnCardRead(), 1);
     EXPECT_EQ(Entries(), kCommuteEntries);
-    EXPECT_EQ(Form()->List()->rowCount(), rows);
+    EXPECT_EQ(Form()->Model()->rowCount(), rows);
     EXPECT_EQ(BalancePane(), balance);
 }
 

@@ -26,7 +26,7 @@ CCardReadDlg::CCardReadDlg(CCardReadAttempt& attempt, int nPollingTime, QWidget*
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
     , m_attempt(attempt)
     , m_nPollingTime(nPollingTime)
-    , m_nCountdown(2 * nPollingTime)
+    , m_countdown(nPollingTime)
     , m_icon(new QLabel(this))
     , m_anim(new CCardWaitAnimation(this))
     , m_pStatus(new QLabel(this))
@@ -111,7 +111,7 @@ bool CCardReadDlg::OnInitDialog()
     if (m_nPollingTime <= 0) {
         ShowFailure();
     } else {
-        m_nCountdown = 2 * m_nPollingTime;
+        m_countdown = CPollingCountdown(m_nPollingTime);
         m_nTimerID = startTimer(kTimerMs);
         m_strStatus = LoadResString(IDS_CARD_DETECTING);
         UpdateData();
@@ -121,7 +121,7 @@ bool CCardReadDlg::OnInitDialog()
 
 void CCardReadDlg::OnTimer()
 {
-    if (--m_nCountdown <= 0) {
+    if (!m_countdown.Tick()) {
         KillTimer();
         ShowFailure();
         return;

@@ -3,12 +3,11 @@
 // user cancels.
 #pragma once
 
-#include "card/CardSession.h"
+#include "readers/CardReadAttempt.h"
 
 #include <QDialog>
 #include <QString>
 
-class CCardReadAttempt;
 class CCardWaitAnimation;
 class QLabel;
 class QPushButton;
@@ -17,7 +16,7 @@ class CCardReadDlg : public QDialog {
     Q_OBJECT
 
 public:
-    static constexpr int kTimerMs = 500;
+    static constexpr int kTimerMs = CPollingCountdown::kTickMs;
 
     CCardReadDlg(CCardReadAttempt& attempt, int nPollingTime, QWidget* parent = nullptr);
     ~CCardReadDlg() override;
@@ -36,7 +35,7 @@ public:
     bool TryRead();
     void ShowFailure();
 
-    int Countdown() const { return m_nCountdown; }
+    int Countdown() const { return m_countdown.Remaining(); }
     bool IsTimerRunning() const { return m_nTimerID != 0; }
     QString StatusText() const;
     QString MessageText() const;
@@ -59,7 +58,7 @@ private:
 
     CCardReadAttempt& m_attempt;
     int m_nPollingTime;
-    int m_nCountdown;
+    CPollingCountdown m_countdown;
     int m_nTimerID = 0;
     bool m_bEnded = false;
     QLabel* m_icon;

@@ -2,6 +2,7 @@
 #include "card/CardSession.h"
 
 #include "readers/CardReadAttempt.h"
+#include "readers/CardReadResult.h"
 #include "readers/FelicaMod.h"
 #include "readers/ReaderMod.h"
 
@@ -11,16 +12,16 @@
 int CCardSession::ReadCard(int nPollingTime, const CardWaitFunction& wait)
 {
     if (!entries || !card)
-        return -1;
+        return CARD_READ_OPEN_FAILED;
 
     auto felica = std::make_unique<CFelicaMod>();
     const int rc = felica->OpenReader();
-    if (rc != 0)
-        return rc == -3 || rc == -2 ? rc : -1;
+    if (rc != CARD_READ_OK)
+        return rc == CARD_READ_SERVICE_STOPPED || rc == CARD_READ_NO_READER ? rc : CARD_READ_OPEN_FAILED;
 
     CReaderMod* reader = felica->m_pReader.get();
     if (!reader || !reader->IsAvailable() || !reader->Open())
-        return -1;
+        return CARD_READ_OPEN_FAILED;
 
     std::array<uint8_t, 8> idm{};
     std::array<uint8_t, 8> pmm{};
@@ -30,14 +31,14 @@ int CCardSession::ReadCard(int nPollingTime, const CardWaitFunction& wait)
     if (nPollingTime > 0) {
         if (!wait || !wait(attempt, nPollingTime)) {
             reader->Close();
-            return -5;
+            return CARD_READ_CANCELLED;
         }
     } else if (!reader->Polling(idm.data(), pmm.data(), CCardReadAttempt::kSystemCodes[0], 0, 0)
                || !reader->ReadBlocks(idm.data(), CCardReadAttempt::kHistoryService,
                                       CCardReadAttempt::kSystemCodes[0], &read,
                                       CCardReadAttempt::kHistoryBlocks)) {
         reader->Close();
-        return -2;
+        return CARD_READ_NO_READER;
     }
 
     reader->Close();
@@ -48,5 +49,5 @@ int CCardSession::ReadCard(int nPollingTime, const CardWaitFunction& wait)
     card->idm = idm;
     card->pmm = pmm;
     blocks = std::move(read);
-    return 0;
+    return CARD_READ_OK;
 }

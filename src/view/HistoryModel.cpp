@@ -1,0 +1,132 @@
+#include "view/HistoryModel.h"
+
+#include "resources/StringTable.h"
+#include "view/HistoryColumns.h"
+
+#include <QGuiApplication>
+#include <QPalette>
+
+#include <utility>
+
+namespace {
+
+bool IsTextColumn(int column)
+{
+    return column == CHistoryModel::kDestinationColumn || column == CHistoryModel::kRemarksColumn;
+}
+
+} // namespace
+
+CHistoryModel::CHistoryModel(QObject* parent)
+    : QAbstractTableModel(parent)
+{
+}
+
+void CHistoryModel::SetRows(std::vector<CEntryInfo*> rows)
+{
+    beginResetModel();
+    m_rows = std::move(rows);
+    endResetModel();
+}
+
+CEntryInfo* CHistoryModel::EntryAt(int row) const
+{
+    return row >= 0 && static_cast<size_t>(row) < m_rows.size() ? m_rows[static_cast<size_t>(row)] : nullptr;
+}
+
+void CHistoryModel::SetMarkUnclaimed(bool mark)
+{
+    if (mark == m_bMarkUnclaimed)
+        return;
+    m_bMarkUnclaimed = mark;
+    if (!m_rows.empty())
+        emit dataChanged(index(0, kAmountColumn), index(rowCount() - 1, kAmountColumn), {Qt::ForegroundRole});
+}
+
+int CHistoryModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+}
+
+int CHistoryModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : kHistoryColumnCount;
+}
+
+QVariant CHistoryModel::data(const QModelIndex& index, int role) const
+{
+    const CEntryInfo* entry = index.isValid() ? EntryAt(index.row()) : nullptr;
+    if (!entry)
+        return {};
+    const int column = index.column();
+    switch (role) {
+    case Qt::DisplayRole:
+        return column == 0 ? QVariant() : QVariant(HistoryCellText(*entry, column));
+    case Qt::EditRole:
+        if (column == kDestinationColumn)
+            return entry->destination;
+        if (column == kRemarksColumn)
+            return entry->remarks;
+        return {};
+    case Qt::TextAlignmentRole:
+        return static_cast<int>(HistoryColumns()[static_cast<size_t>(column)].alignment);
+    case Qt::CheckStateRole:
+        return column == 0 ? QVariant(entry->apply != 0 ? Qt::Checked : Qt::Unchecked) : QVariant();
+    case Qt::ForegroundRole:
+        if (column == kAmountColumn && m_bMarkUnclaimed && entry->apply == 0)
+            return QGuiApplication::palette().brush(QPalette::Disabled, QPalette::Text);
+        return {};
+    default:
+        return {};
+    }
+}
+
+bool CHistoryModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    CEntryInfo* entry = index.isValid() ? EntryAt(index.row()) : nullptr;
+    if (!entry)
+        return false;
+    const int column = index.column();
+    if (role == Qt::CheckStateRole && column == 0) {
+        const uint8_t apply = value.value<Qt::CheckState>() == Qt::Checked ? 1 : 0;
+        if (apply == entry->apply)
+            return true;
+        entry->apply = apply;
+        emit dataChanged(index, index.siblingAtColumn(kAmountColumn), {Qt::CheckStateRole, Qt::ForegroundRole});
+    } else if (role == Qt::EditRole && IsTextColumn(column)) {
+        QString& text = column == kDestinationColumn ? entry->destination : entry->remarks;
+        const QString edited = value.toString();
+        if (edited == text)
+            return true;
+        text = edited;
+        emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
+    } else {
+        return false;
+    }
+    emit EntryEdited(index.row());
+    return true;
+}
+
+QVariant CHistoryModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section < 0 || section >= kHistoryColumnCount)
+        return {};
+    const HistoryColumn& column = HistoryColumns()[static_cast<size_t>(section)];
+    if (role == Qt::DisplayRole)
+        return LoadResString(column.titleId);
+    if (role == Qt::TextAlignmentRole)
+        return static_cast<int>(column.alignment);
+    return {};
+}
+
+Qt::ItemFlags CHistoryModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (index.column() == 0)
+        flags |= Qt::ItemIsUserCheckable;
+    else if (IsTextColumn(index.column()))
+        flags |= Qt::ItemIsEditable;
+    return flags;
+}

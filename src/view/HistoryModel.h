@@ -1,0 +1,41 @@
+// The rows of the history list: each refers to an entry the document owns, and
+// every cell is read from that entry when the view asks for it.
+#pragma once
+
+#include "card/EntryInfo.h"
+
+#include <QAbstractTableModel>
+
+#include <vector>
+
+class CHistoryModel : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    static constexpr int kDestinationColumn = 10;
+    static constexpr int kRemarksColumn = 11;
+    static constexpr int kAmountColumn = 8;
+
+    explicit CHistoryModel(QObject* parent = nullptr);
+
+    void SetRows(std::vector<CEntryInfo*> rows);
+    const std::vector<CEntryInfo*>& Rows() const { return m_rows; }
+    CEntryInfo* EntryAt(int row) const;
+    // Unclaimed amounts drawn in the disabled text colour.
+    void SetMarkUnclaimed(bool mark);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+signals:
+    // The person changed an entry through the list: a tick or a text.
+    void EntryEdited(int row);
+
+private:
+    std::vector<CEntryInfo*> m_rows;
+    bool m_bMarkUnclaimed = false;
+};

@@ -38,9 +38,8 @@ TEST(AboutDlgTest, ShowsTheVersionLineAndLeavesTheSpareTextsEmpty)
     CAboutDlg about(QStringLiteral("(mdb未接続)"));
     EXPECT_EQ(about.windowTitle(), QStringLiteral("Voluni Viewerのバージョン情報"));
     ASSERT_NE(about.Control(1015), nullptr);
-    EXPECT_EQ(about.Control(1015)->text(),
-              QStringLiteral("Voluni Viewer Version ") + CAboutDlg::FormatProductVersion(QStringLiteral(VOLUNI_VERSION)));
-    EXPECT_FALSE(CAboutDlg::FormatProductVersion(QStringLiteral(VOLUNI_VERSION)).isEmpty());
+    // The build's four-part project version, as it stands.
+    EXPECT_EQ(about.Control(1015)->text(), QStringLiteral("Voluni Viewer Version " VOLUNI_VERSION));
     for (const int id : {1016, 1017, 1243}) {
         ASSERT_NE(about.Control(id), nullptr) << id;
         EXPECT_TRUE(about.Control(id)->text().isEmpty()) << id;

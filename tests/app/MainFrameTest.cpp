@@ -2,6 +2,8 @@
 #include "document/CorvaneDoc.h"
 #include "view/CorvaneForm.h"
 #include "app/MainFrame.h"
+#include "card/AppMessage.h"
+#include "readers/sim/SimulatedPcscService.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +12,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTableView>
 #include "view/HistoryModel.h"
 #include <QToolButton>
@@ -144,6 +147,14 @@ TEST_F(MainFrameTest, PanesFitTheirSampleTexts)
 
 TEST_F(MainFrameTest, CardReadSendsTheOrderHintFirst)
 {
+    // The simulated service without a reader, never the machine's pcscd; no vendor library either.
+    QTemporaryDir noLibrary;
+    qputenv("VOLUNI_COMMON_FILES_DIR", noLibrary.path().toLocal8Bit());
+    auto service = std::make_shared<CSimulatedPcscService>(std::nullopt);
+    service->SetReaderAttached(false);
+    SetPcscService(service);
+    QStringList messages;
+    const MessagePresenter previous = SetMessagePresenter([&](const QString& text, MessageIcon) { messages << text; });
     CHintRecorder recorder;
     document.AddView(&recorder);
     frame->CommandAction(32771)->trigger();
@@ -153,7 +164,11 @@ TEST_F(MainFrameTest, CardReadSendsTheOrderHintFirst)
     EXPECT_EQ(recorder.hints.size(), 1u);
     QCoreApplication::processEvents();
     EXPECT_EQ(recorder.hints, (std::vector<int>{HINT_SYNC_ORDER, HINT_SYNC_ORDER}));
+    EXPECT_EQ(messages, QStringList(2, QStringLiteral("カードリーダーが接続されていません。")));
     document.RemoveView(&recorder);
+    SetMessagePresenter(previous);
+    SetPcscService(nullptr);
+    qunsetenv("VOLUNI_COMMON_FILES_DIR");
 }
 
 TEST_F(MainFrameTest, UnknownAppLookGivesTheDefaultLook)

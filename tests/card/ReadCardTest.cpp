@@ -2,6 +2,8 @@
 #include "readers/sim/CardImage.h"
 #include "readers/CardReadAttempt.h"
 #include "card/CardSession.h"
+#include "reading/CardReadCommand.h"
+#include "resources/StringTable.h"
 #include "HexBytes.h"
 #include "readers/sim/SimulatedPcscService.h"
 
@@ -133,8 +135,10 @@ TEST_F(ReadCardTest, WithoutWaitOnlyTheCommonCodeIsTried)
     const auto service = Install(Image("\"865E\""));
     EXPECT_EQ(m_session.ReadCard(0, Never), -2);
     EXPECT_EQ(m_card.kind, 0);
-    for (const std::string& frame : Transmitted(*service))
-        EXPECT_EQ(frame, "FF 40 00 00 04 00 03 01 00");
+    const std::vector<std::string> frames = Transmitted(*service);
+    // One poll of the common code: nothing else is sent when it finds no card.
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0], "FF 40 00 00 04 00 03 01 00");
 }
 
 TEST_F(ReadCardTest, AttemptPollsEachSystemCodeAndReadsWithTheOneThatAnswered)
@@ -180,6 +184,75 @@ TEST_F(ReadCardTest, WaitLoopTriesAtOnceThenEveryTick)
         EXPECT_EQ(rc, c.read ? 0 : -5) << c.refusedConnects << " refused";
         EXPECT_EQ(sleeps, c.sleeps) << c.refusedConnects << " refused";
     }
+}
+
+// The whole command: each result with its message, the hook between card and
+// names, and a bad date that leaves the list as it was.
+TEST_F(ReadCardTest, ReadCommandGivesEachOutcomeItsMessage)
+{
+    const struct {
+        const char* name;
+        std::function<void()> setUp;
+        int result;
+        int message; // 0: none
+    } cases[] = {
+        {"serviceStopped", [&] { Install(Image("\"0003\""))->SetServiceRunning(false); }, CARD_READ_SERVICE_STOPPED,
+         IDS_SMARTCARD_SERVICE_STOPPED},
+        {"noReader", [&] { Install(Image("\"0003\""))->SetReaderAttached(false); }, CARD_READ_NO_READER,
+         IDS_READER_NOT_CONNECTED},
+        {"unknownReader", [&] { Install(Image("\"0003\""), "Some Other Reader 0"); }, CARD_READ_OPEN_FAILED,
+         IDS_READER_OPEN_FAILED},
+        {"cancelled", [&] { Install(std::nullopt); }, CARD_READ_CANCELLED, 0},
+    };
+    for (const auto& c : cases) {
+        c.setUp();
+        int hooks = 0;
+        SCardReadRequest request;
+        request.nPollingTime = 2;
+        request.wait = Never;
+        request.onCardRead = [&] { ++hooks; };
+        const SCardReadOutcome outcome = RunCardRead(m_entries, m_card, request);
+        EXPECT_EQ(outcome.nResult, c.result) << c.name;
+        EXPECT_FALSE(outcome.Succeeded()) << c.name;
+        EXPECT_EQ(outcome.strMessage, c.message ? LoadResString(c.message) : QString()) << c.name;
+        EXPECT_EQ(hooks, 0) << c.name;
+        EXPECT_TRUE(m_entries.empty()) << c.name;
+    }
+}
+
+TEST_F(ReadCardTest, ReadCommandAppendsTheEntriesAndReportsTheBalance)
+{
+    Install(Image("\"0003\""));
+    m_entries.push_back(std::make_unique<CEntryInfo>());
+    int hooks = 0;
+    SCardReadRequest request;
+    request.onCardRead = [&] {
+        ++hooks;
+        EXPECT_EQ(m_entries.size(), 1u) << "the hook runs before the entries are made";
+    };
+    request.destinationFor = [](const QString&) { return QStringLiteral("本社"); };
+    const SCardReadOutcome outcome = RunCardRead(m_entries, m_card, request);
+    ASSERT_TRUE(outcome.Succeeded());
+    EXPECT_EQ(hooks, 1);
+    EXPECT_EQ(outcome.nAdded, 2u);
+    ASSERT_EQ(m_entries.size(), 3u);
+    EXPECT_EQ(outcome.nBalance, 0x0B8A) << "block 0's balance bytes 8A 0B";
+    EXPECT_EQ(m_entries[2]->balance, 0x0B8A) << "oldest first: the newest block comes last";
+    EXPECT_TRUE(outcome.strMessage.isEmpty());
+}
+
+TEST_F(ReadCardTest, ReadCommandStopsAtABadDateWithItsMessage)
+{
+    // Day 0 in the newest block.
+    Install(Image("\"0003\"", {"160100002A20030D03018A0B00015C00", kHistory[1]}));
+    SCardReadRequest request;
+    const SCardReadOutcome outcome = RunCardRead(m_entries, m_card, request);
+    EXPECT_EQ(outcome.nResult, CARD_READ_OK);
+    EXPECT_TRUE(outcome.bInvalidDate);
+    EXPECT_FALSE(outcome.Succeeded());
+    EXPECT_EQ(outcome.strMessage,
+              QStringLiteral("カードの履歴に正しくない日付（2021-01-00 00:00）があるため、読み込みを中止しました。"));
+    EXPECT_TRUE(m_entries.empty());
 }
 
 } // namespace

@@ -304,6 +304,9 @@ TEST_F(VoluniCommandTest, BadArgumentsAndImagesAreRefused)
         EXPECT_TRUE(m_output.isEmpty()) << c.args.join(' ').toStdString();
         EXPECT_FALSE(m_messages.isEmpty()) << c.args.join(' ').toStdString();
     }
+    // The viewer's words for a bad date, not the decoder's English.
+    EXPECT_EQ(m_messages.value(m_messages.size() - 1),
+              QStringLiteral("カードの履歴に正しくない日付（2021-01-00 20:47）があるため、読み込みを中止しました。"));
 }
 
 // The program itself: output on standard output, the file written by --output.

@@ -1,5 +1,6 @@
 #include "app/AboutDlg.h"
 
+#include "resources/DialogUnits.h"
 #include "resources/StringTable.h"
 
 #include <QDesktopServices>
@@ -29,7 +30,7 @@ CAboutDlg::CAboutDlg(const QString& stationDbVersion, QWidget* parent)
     setModal(true);
 
     auto* icon = new QLabel(this);
-    icon->setGeometry(DialogRect(11, 13, 20, 20));
+    icon->setGeometry(DialogUnitRect(font(), 11, 13, 20, 20));
     icon->setPixmap(QPixmap(QStringLiteral(":/images/card.png")));
     icon->setAlignment(Qt::AlignCenter);
 
@@ -43,7 +44,7 @@ CAboutDlg::CAboutDlg(const QString& stationDbVersion, QWidget* parent)
     AddText(kTextC, QString(), 40, 65, 60, 8);
 
     auto* ok = new QPushButton(LoadResString(IDS_ABOUT_OK), this);
-    ok->setGeometry(DialogRect(178, 7, 50, 16));
+    ok->setGeometry(DialogUnitRect(font(), 178, 7, 50, 16));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
@@ -53,7 +54,7 @@ CAboutDlg::CAboutDlg(const QString& stationDbVersion, QWidget* parent)
     // A target the desktop cannot open is ignored.
     connect(link, &QLabel::linkActivated, this, [](const QString& target) { QDesktopServices::openUrl(QUrl(target)); });
 
-    setFixedSize(DialogRect(0, 0, 235, 76).size());
+    setFixedSize(DialogUnitRect(font(), 0, 0, 235, 76).size());
     ok->setFocus();
 }
 
@@ -64,14 +65,6 @@ void CAboutDlg::paintEvent(QPaintEvent* event)
     painter.fillRect(event->rect(), palette().color(QPalette::Midlight));
 }
 
-QRect CAboutDlg::DialogRect(int x, int y, int w, int h) const
-{
-    const QFontMetrics metrics = fontMetrics();
-    const int cx = metrics.averageCharWidth();
-    const int cy = metrics.height();
-    return QRect(x * cx / 4, y * cy / 8, w * cx / 4, h * cy / 8);
-}
-
 QLabel* CAboutDlg::AddText(int controlId, const QString& text, int x, int y, int w, int h)
 {
     auto* label = new QLabel(text, this);
@@ -79,7 +72,7 @@ QLabel* CAboutDlg::AddText(int controlId, const QString& text, int x, int y, int
         label->setObjectName(QStringLiteral("control%1").arg(controlId));
     }
     // Japanese glyphs are wider than the Latin average the units are built on.
-    const QRect rect = DialogRect(x, y, w, h);
+    const QRect rect = DialogUnitRect(font(), x, y, w, h);
     label->setGeometry(rect.x(), rect.y(), std::max(rect.width(), label->sizeHint().width()), rect.height());
     return label;
 }

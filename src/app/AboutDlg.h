@@ -24,7 +24,6 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    QRect DialogRect(int x, int y, int w, int h) const;
     QLabel* AddText(int controlId, const QString& text, int x, int y, int w, int h);
 
     QString m_strStationDbVersion;

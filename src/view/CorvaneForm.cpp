@@ -1,5 +1,6 @@
 #include "view/CorvaneForm.h"
 
+#include "resources/DialogUnits.h"
 #include "app/AppProfile.h"
 #include "view/CardStatusBar.h"
 #include "card/FormatAmount.h"
@@ -48,7 +49,7 @@ CCorvaneForm::CCorvaneForm(CCorvaneDoc& document, CAppProfile& profile, ICardSta
     , m_pShowAll(new QCheckBox(LoadResString(IDS_FORM_SHOW_ALL), this))
 {
     m_pList->setModel(m_pModel);
-    m_pList->setGeometry(DialogRect(7, 31, 396, 182));
+    m_pList->setGeometry(DialogUnitRect(font(), 7, 31, 396, 182));
     m_pList->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_pList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_pList->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -71,12 +72,12 @@ CCorvaneForm::CCorvaneForm(CCorvaneDoc& document, CAppProfile& profile, ICardSta
     m_pList->setPalette(listPalette);
     m_pList->setItemDelegate(new CZebraDelegate([this] { return m_profile.m_bZebraView != 0; }, m_pList));
 
-    m_pTotalLabel->setGeometry(DialogRect(8, 216, 19, 8));
+    m_pTotalLabel->setGeometry(DialogUnitRect(font(), 8, 216, 19, 8));
     m_pTotalLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_pTotalValue->setGeometry(DialogRect(35, 216, 40, 8));
+    m_pTotalValue->setGeometry(DialogUnitRect(font(), 35, 216, 40, 8));
     m_pTotalValue->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    m_pReadButton->setGeometry(DialogRect(7, 7, 23, 21));
-    m_pShowAll->setGeometry(DialogRect(41, 17, 103, 10));
+    m_pReadButton->setGeometry(DialogUnitRect(font(), 7, 7, 23, 21));
+    m_pShowAll->setGeometry(DialogUnitRect(font(), 41, 17, 103, 10));
 
     // Template order is the tab order.
     setTabOrder(m_pList, m_pReadButton);
@@ -89,7 +90,7 @@ CCorvaneForm::CCorvaneForm(CCorvaneDoc& document, CAppProfile& profile, ICardSta
     });
     connect(m_pReadButton, &QPushButton::clicked, this, &CCorvaneForm::OnReadClicked);
 
-    resize(DialogRect(0, 0, 410, 228).size());
+    resize(DialogUnitRect(font(), 0, 0, 410, 228).size());
     m_pDocument->AddView(this);
 }
 
@@ -100,15 +101,6 @@ CCorvaneForm::~CCorvaneForm()
         SyncEntryOrder();
     }
     m_pDocument->RemoveView(this);
-}
-
-QRect CCorvaneForm::DialogRect(int x, int y, int w, int h) const
-{
-    // Dialog units: a quarter of the average character width, an eighth of the height.
-    const QFontMetrics metrics = fontMetrics();
-    const int cx = metrics.averageCharWidth();
-    const int cy = metrics.height();
-    return QRect(x * cx / 4, y * cy / 8, w * cx / 4, h * cy / 8);
 }
 
 void CCorvaneForm::OnInitialUpdate()

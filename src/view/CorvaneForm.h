@@ -69,7 +69,6 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    QRect DialogRect(int x, int y, int w, int h) const;
     void SetColumnWidth(int column, int width);
     void DeleteAllRows();
     void OnShowAllClicked();

@@ -1,5 +1,6 @@
 #include "readers/dialog/CardReadDlg.h"
 
+#include "resources/DialogUnits.h"
 #include "readers/CardReadAttempt.h"
 #include "readers/dialog/CardWaitAnimation.h"
 #include "resources/StringTable.h"
@@ -9,11 +10,9 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QStyle>
-#include <QTextLayout>
 #include <QTimerEvent>
 
 #include <algorithm>
-#include <cmath>
 
 namespace {
 
@@ -40,15 +39,15 @@ CCardReadDlg::CCardReadDlg(CCardReadAttempt& attempt, int nPollingTime, QWidget*
     setPalette(look);
     setAutoFillBackground(true);
 
-    setFixedSize(DialogRect(0, 0, 170, 80).size());
-    m_pButton->setGeometry(DialogRect(113, 59, 50, 14));
-    m_anim->setGeometry(DialogRect(7, 3, 156, 36));
-    m_pMessage->setGeometry(DialogRect(40, 11, 120, 42));
+    setFixedSize(DialogUnitRect(font(), 0, 0, 170, 80).size());
+    m_pButton->setGeometry(DialogUnitRect(font(), 113, 59, 50, 14));
+    m_anim->setGeometry(DialogUnitRect(font(), 7, 3, 156, 36));
+    m_pMessage->setGeometry(DialogUnitRect(font(), 40, 11, 120, 42));
     m_pMessage->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     m_pMessage->setWordWrap(true);
-    m_icon->setGeometry(DialogRect(12, 13, 21, 20));
+    m_icon->setGeometry(DialogUnitRect(font(), 12, 13, 21, 20));
     m_icon->setAlignment(Qt::AlignCenter);
-    m_pStatus->setGeometry(DialogRect(7, 43, 156, 8));
+    m_pStatus->setGeometry(DialogUnitRect(font(), 7, 43, 156, 8));
     m_pStatus->setAlignment(Qt::AlignCenter);
     m_pButton->setObjectName(QStringLiteral("button%1").arg(kCancelButton));
     m_pButton->setDefault(true);
@@ -75,23 +74,6 @@ int CCardReadDlg::DoModal()
     if (m_bEnded)
         return result();
     return exec();
-}
-
-QRect CCardReadDlg::DialogRect(int x, int y, int w, int h) const
-{
-    // Dialog units: a quarter of the average character width, an eighth of the
-    // height, measured as a Japanese dialog font would be: a full-width character
-    // two averages wide, and the line as tall as Japanese text lays it out (a
-    // fallback font can be taller than the Latin one), so the texts fit.
-    const QFontMetrics metrics = fontMetrics();
-    const QString sample = QStringLiteral("カ");
-    QTextLayout layout(sample, font());
-    layout.beginLayout();
-    const QTextLine line = layout.createLine();
-    layout.endLayout();
-    const int cx = std::max(metrics.averageCharWidth(), (metrics.horizontalAdvance(sample) + 1) / 2);
-    const int cy = std::max(metrics.height(), static_cast<int>(std::ceil(line.height())));
-    return QRect(x * cx / 4, y * cy / 8, w * cx / 4, h * cy / 8);
 }
 
 bool CCardReadDlg::OnInitDialog()

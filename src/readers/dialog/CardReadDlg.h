@@ -51,7 +51,6 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    QRect DialogRect(int x, int y, int w, int h) const;
     void KillTimer();
     // Pushes the texts to the controls.
     void UpdateData();

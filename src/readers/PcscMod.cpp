@@ -2,13 +2,11 @@
 
 #include "readers/PcscService.h"
 
-#include <PCSC/reader.h>
 
 #include <algorithm>
 
 namespace {
 
-constexpr DWORD kEscapeCode = SCARD_CTL_CODE(3500);
 constexpr DWORD kVersionAnswer = 40;
 
 // The wildcard polling answers IDm and PMm in its first 16 bytes.
@@ -167,7 +165,7 @@ bool CPcscMod::Escape(std::span<const uint8_t> frame, DWORD receiveSize, Frame& 
 {
     answer.assign(receiveSize, 0);
     DWORD received = 0;
-    const LONG rc = PcscService().Control(m_hCard, kEscapeCode, frame.data(), static_cast<DWORD>(frame.size()),
+    const LONG rc = PcscService().Control(m_hCard, kReaderEscapeCode, frame.data(), static_cast<DWORD>(frame.size()),
                                           answer.data(), receiveSize, &received);
     answer.resize(rc == SCARD_S_SUCCESS ? std::min(received, receiveSize) : 0);
     return rc == SCARD_S_SUCCESS;

@@ -3,6 +3,7 @@
 // so tests and the demo mode can put a scripted or simulated service behind it.
 #pragma once
 
+#include <PCSC/reader.h>
 #include <PCSC/winscard.h>
 #include <PCSC/wintypes.h>
 
@@ -17,6 +18,9 @@
 // instead, which would make an attached, empty reader look like no reader at
 // all, so its adaptor translates.
 constexpr LONG kPcscEmptyReader = SCARD_W_REMOVED_CARD;
+
+// The control code of a reader's escape commands (SCardControl).
+inline constexpr DWORD kReaderEscapeCode = SCARD_CTL_CODE(3500);
 
 class IPcscService {
 public:

@@ -1,6 +1,5 @@
 #include "readers/sim/SimulatedPcscService.h"
 
-#include <PCSC/reader.h>
 
 #include <algorithm>
 #include <utility>
@@ -173,7 +172,7 @@ LONG CSimulatedPcscService::Control(SCARDHANDLE card, DWORD controlCode, const u
         return SCARD_E_INVALID_PARAMETER;
     m_frames.push_back({SFrame::EChannel::Control, {send, send + sendLength}, receiveSize});
     *bytesReturned = 0;
-    if (controlCode != SCARD_CTL_CODE(3500))
+    if (controlCode != kReaderEscapeCode)
         return SCARD_E_UNSUPPORTED_FEATURE;
     std::vector<uint8_t> answer;
     if (!m_card.Control({send, sendLength}, answer))

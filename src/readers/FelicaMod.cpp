@@ -120,11 +120,15 @@ int CFelicaMod::OpenReader()
 {
     const LONG rc = FindReader();
     if (rc != SCARD_S_SUCCESS) {
-        m_pReader = std::make_unique<CPasoriMod>();
+        auto pasori = std::make_unique<CPasoriMod>();
+        CPasoriMod& library = *pasori;
+        m_pReader = std::move(pasori);
         if (!m_pReader->IsAvailable())
             return CodeForUnavailableLibrary(rc);
+        // A library without any reader of its own leaves the PC/SC answer to speak, as if
+        // it were not installed.
         if (!m_pReader->Open())
-            return -1;
+            return library.FoundNoReader() ? CodeForUnavailableLibrary(rc) : -1;
         if (!m_pReader->IsReaderAlive())
             return -2;
         m_strReader = m_pReader->GetVersionText();

@@ -1,6 +1,8 @@
 #include "readers/FelicaLibrary.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QtGlobal>
 
 #include <dlfcn.h>
@@ -65,6 +67,16 @@ constexpr ExportSlot kExports[] = {
     {"reader_writer_is_alive", &Take<&FelicaEntryPoints::reader_writer_is_alive>},
 };
 
+// The lib folder beside the program's bin folder: /usr/lib for a program in /usr/bin, and
+// in a build tree the folder the build puts the library in.
+QString DefaultCommonFiles()
+{
+    const QString program = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    if (program.isEmpty())
+        return QStringLiteral("/usr/lib");
+    return QDir::cleanPath(QFileInfo(program).absolutePath() + QStringLiteral("/../lib"));
+}
+
 } // namespace
 
 FelicaEntryPoints::FelicaEntryPoints()
@@ -89,7 +101,7 @@ QString FelicaLibraryPath()
 {
     QString commonFiles = qEnvironmentVariable("VOLUNI_COMMON_FILES_DIR");
     if (commonFiles.isEmpty())
-        commonFiles = QStringLiteral("/usr/lib");
+        commonFiles = DefaultCommonFiles();
     return commonFiles + QStringLiteral("/Sony Shared/FeliCaLibrary/libfelica.so");
 }
 

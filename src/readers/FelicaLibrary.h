@@ -24,11 +24,9 @@ struct FelicaEntryPoints {
     bool CanReadBlocks() const;
 };
 
-// The library's error type that marks a failed read.
-constexpr int kFelicaReadError = 0x98;
-
 // "<common files>/Sony Shared/FeliCaLibrary/libfelica.so". The common files folder is
-// VOLUNI_COMMON_FILES_DIR when set, else /usr/lib.
+// VOLUNI_COMMON_FILES_DIR when set, else the lib folder beside the program's folder
+// (/usr/lib for /usr/bin/voluni-viewer).
 QString FelicaLibraryPath();
 
 // Loads the library at path and fills entries by name, reporting each missing export on

@@ -122,11 +122,15 @@ int CFelicaMod::OpenReader()
 {
     const LONG rc = FindReader();
     if (rc != SCARD_S_SUCCESS) {
-        m_pReader = std::make_unique<CPasoriMod>();
+        auto pasori = std::make_unique<CPasoriMod>();
+        CPasoriMod& library = *pasori;
+        m_pReader = std::move(pasori);
         if (!m_pReader->IsAvailable())
             return CodeForUnavailableLibrary(rc);
+        // A library without any reader of its own leaves the PC/SC answer to speak, as if
+        // it were not installed.
         if (!m_pReader->Open())
-            return CARD_READ_OPEN_FAILED;
+            return library.FoundNoReader() ? CodeForUnavailableLibrary(rc) : CARD_READ_OPEN_FAILED;
         if (!m_pReader->IsReaderAlive())
             return CARD_READ_NO_READER;
         m_strReader = m_pReader->GetVersionText();

@@ -147,3 +147,13 @@ int CPasoriMod::IsReaderAlive()
     m_entries.reader_writer_is_alive(&alive);
     return alive;
 }
+
+bool CPasoriMod::FoundNoReader()
+{
+    if (!IsAvailable())
+        return false;
+    int errorType1 = 0;
+    int errorType2 = 0;
+    m_entries.get_last_error_types(&errorType1, &errorType2);
+    return errorType2 == kFelicaNoReaderError;
+}

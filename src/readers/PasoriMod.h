@@ -23,6 +23,8 @@ public:
     QString GetVersionText() override;
     int GetVersionNumber() override;
     int IsReaderAlive() override;
+    // After a failed Open: the library found no reader/writer attached at all.
+    bool FoundNoReader();
 
     FelicaEntryPoints m_entries; // set only when the library loaded
     void* m_hLibrary = nullptr;

@@ -1,0 +1,94 @@
+// Sony FeliCa readers emulated behind the USB seam: each answers the host frames of its chip
+// family as the published protocol describes them, carries a card from a card image, and can
+// be told to misbehave.
+#pragma once
+
+#include "felicausb/FrameCodec.h"
+#include "felicausb/UsbTransport.h"
+#include "readers/sim/CardImage.h"
+
+#include <deque>
+#include <memory>
+#include <optional>
+#include <vector>
+
+enum class EEmulatedFault {
+    None,
+    WrongChecksum, // the response's data checksum is off by one
+    Nack,          // the reader answers the command frame with a NACK
+    NoAnswer,      // acknowledged, then nothing
+    Nonsense,      // a well-formed response with the wrong response code
+    DeviceGone,    // unplugged: every transfer fails from then on
+};
+
+// Counts of what crossed the seam, for tests and the benchmark.
+struct SEmulatorCounts {
+    int commands = 0;     // host command frames (acknowledgements not counted)
+    int cardFrames = 0;   // frames passed on to the card
+    int readCommands = 0; // of which Read Without Encryption
+    size_t bytesOut = 0;  // host to reader, every transfer
+    size_t bytesIn = 0;   // reader to host, every transfer
+};
+
+class CEmulatedReader {
+public:
+    CEmulatedReader(uint16_t product, FrameCodec::EFamily family);
+
+    SUsbDeviceInfo m_info;
+    FrameCodec::EFamily m_family;
+    std::optional<CCardImage> m_card;
+    // Blocks from this number on no longer answer: the card was taken away.
+    int m_nCardRemovedAtBlock = -1;
+    // Most blocks the card takes in one read command.
+    unsigned m_nMaxBlocksPerRead = 15;
+    EUsbResult m_openResult = EUsbResult::Ok; // Busy or NoPermission: the reader does not open
+
+    // The fault hits Read Without Encryption commands from number m_nFaultFromRead (0 the
+    // first after the reader was set up) on, m_nFaultTimes of them (-1: all).
+    EEmulatedFault m_fault = EEmulatedFault::None;
+    int m_nFaultFromRead = 0;
+    int m_nFaultTimes = -1;
+    // Every command, reads or not, gets no answer.
+    bool m_bSilent = false;
+
+    bool m_bGone = false;
+    bool m_bOpen = false;
+    SEmulatorCounts m_counts;
+
+    EUsbResult Write(const ByteVector& bytes);
+    EUsbResult Read(ByteVector& bytes);
+
+private:
+    // The chip's answer to one host command (identifier and code first); false: none.
+    bool Respond(const ByteVector& command, ByteVector& response);
+    bool Rcs380(uint8_t code, const ByteVector& params, ByteVector& response);
+    bool Rcs956(uint8_t code, const ByteVector& params, ByteVector& response);
+    // The card's answer to a frame (without its length byte); false: it does not answer.
+    bool CardAnswer(const ByteVector& command, ByteVector& answer);
+    bool FaultDue(const ByteVector& command);
+
+    std::deque<ByteVector> m_pending;
+};
+
+class CUsbEmulator final : public IUsbBus {
+public:
+    // An RC-S380/S (054C:06C1), RC-S380/P (06C3) or RC-S370 (02E1).
+    CEmulatedReader& Plug(uint16_t product, std::optional<CCardImage> card = std::nullopt);
+    // A USB device that is no FeliCa reader.
+    void PlugOther(uint16_t vendor, uint16_t product);
+    void Clear();
+    CEmulatedReader& Reader(size_t index) { return *m_readers.at(index); }
+    SEmulatorCounts Counts() const;
+    void ResetCounts();
+
+    std::vector<SUsbDeviceInfo> Devices() override;
+    std::unique_ptr<IUsbDevice> Open(const SUsbDeviceInfo& device, EUsbResult& why) override;
+
+private:
+    std::vector<std::unique_ptr<CEmulatedReader>> m_readers;
+    std::vector<SUsbDeviceInfo> m_others;
+};
+
+// The emulator inside the test build of the library; tests reach it through the exported
+// usb_emulator().
+using UsbEmulatorFn = CUsbEmulator* (*)();

@@ -9,6 +9,7 @@
 #include "cli/EntryJsonWriter.h"
 #include "cli/ExitCode.h"
 #include "reading/CardReadCommand.h"
+#include "cli/ReadersCommand.h"
 #include "readers/sim/SimulatedPcscService.h"
 #include "resources/StringTable.h"
 
@@ -26,6 +27,7 @@ const char* const kHelp = R"(Usage:
   voluni read [--card-image FILE] [--reader NAME] [--polling-time SECONDS]
               [--database FILE] [--format json|csv] [--output FILE]
   voluni show FILE.ent [--format json|csv] [--output FILE]
+  voluni readers
 
 read   Reads the card on the reader (or the card image given with --card-image,
        laid on a simulated reader named by --reader), names its stations from
@@ -34,6 +36,8 @@ read   Reads the card on the reader (or the card image given with --card-image,
        --polling-time defaults to the viewer's PollingTime setting; 0 means
        a single attempt.
 show   Loads an entry file (.ent) and prints its entries.
+readers  Lists every card reader pcscd offers: the reader module chosen for it
+       (or why none), the card on it, its ATR and the IDm from one polling.
 
 JSON (the default) holds every field of every entry, oldest first; CSV holds
 the history list's columns, the first one 1 for an entry that counts towards
@@ -210,5 +214,7 @@ int RunVoluni(const QStringList& arguments, QByteArray& output)
     }
     if (command == QLatin1String("show"))
         return RunShow(parser, format, output);
+    if (command == QLatin1String("readers"))
+        return RunReaders(output);
     return Usage(command.isEmpty() ? QStringLiteral("no command given") : QStringLiteral("unknown command: ") + command);
 }

@@ -3,10 +3,8 @@
 #include "readers/CardReadResult.h"
 
 #include "readers/PasoriMod.h"
-#include "readers/PcscCloud.h"
-#include "readers/PcscMod.h"
-#include "readers/PcscMrica.h"
 #include "readers/PcscService.h"
+#include "readers/ReaderTable.h"
 
 #include <PCSC/winscard.h>
 
@@ -14,55 +12,6 @@
 #include <vector>
 
 namespace {
-
-enum class ModuleKind { Pcsc, Cloud, Mrica };
-
-struct KnownReader {
-    const char* name;
-    ModuleKind kind;
-};
-
-// A reader matches the first entry whose text occurs in its name, so the position is the
-// reader type; keep the order, the reader types are the positions.
-constexpr KnownReader kKnownReaders[] = {
-    {"SCR331CL-NTTCom", ModuleKind::Pcsc},
-    {"Identiv uTrust 4701 F CT_CL Reader", ModuleKind::Cloud},
-    {"Identive CLOUD 4700 F Contactless Reader", ModuleKind::Cloud},
-    {"Identiv CLOUD 3701 F Contactless Reader", ModuleKind::Cloud},
-    {"Identiv uTrust 4701 F CL Reader", ModuleKind::Cloud},
-    {"ACS ACR1251 CL Reader PICC", ModuleKind::Pcsc},
-    {"ACS ACR1252 1S CL Reader PICC", ModuleKind::Pcsc},
-    {"Circle CIR315 CL", ModuleKind::Mrica},
-};
-
-constexpr int kKnownReaderCount = static_cast<int>(std::size(kKnownReaders));
-
-// 1-based type of the first entry occurring in name; 0 when none does.
-int MatchKnownReader(const std::string& name)
-{
-    for (int type = 1; type <= kKnownReaderCount; ++type) {
-        if (name.find(kKnownReaders[type - 1].name) != std::string::npos)
-            return type;
-    }
-    return 0;
-}
-
-// Unknown types get the generic module.
-std::unique_ptr<CReaderMod> CreatePcscModule(int nReaderType, const QString& strReader)
-{
-    const ModuleKind kind = nReaderType >= 1 && nReaderType <= kKnownReaderCount
-        ? kKnownReaders[nReaderType - 1].kind
-        : ModuleKind::Pcsc;
-    switch (kind) {
-    case ModuleKind::Cloud:
-        return std::make_unique<CPcscCloud>(strReader);
-    case ModuleKind::Mrica:
-        return std::make_unique<CPcscMrica>(strReader);
-    case ModuleKind::Pcsc:
-        break;
-    }
-    return std::make_unique<CPcscMod>(strReader);
-}
 
 int CodeForUnavailableLibrary(LONG rc)
 {
@@ -75,6 +24,23 @@ int CodeForUnavailableLibrary(LONG rc)
     default:
         return CARD_READ_OPEN_FAILED;
     }
+}
+
+// Connects to the reader shared and lets go; true when it is there, with or without a card
+// (a card taken away during the probe still proves the reader is there). rc becomes the
+// connect code; atr, when given, receives the card's ATR.
+bool ProbeConnection(IPcscService& pcsc, SCARDCONTEXT hContext, const std::string& name, LONG& rc,
+                 std::vector<uint8_t>* atr = nullptr)
+{
+    SCARDHANDLE hCard = 0;
+    DWORD protocol = 0;
+    rc = pcsc.Connect(hContext, name, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, &hCard, &protocol);
+    if (hCard) {
+        if (atr && rc == SCARD_S_SUCCESS && pcsc.Status(hCard, *atr) != SCARD_S_SUCCESS)
+            atr->clear();
+        pcsc.Disconnect(hCard, SCARD_LEAVE_CARD);
+    }
+    return rc == SCARD_S_SUCCESS || rc == SCARD_W_REMOVED_CARD;
 }
 
 } // namespace
@@ -96,24 +62,27 @@ LONG CFelicaMod::FindReader()
     }
 
     rc = SCARD_E_NO_SMARTCARD;
-    for (const std::string& name : readers) {
-        const int type = MatchKnownReader(name);
-        if (type == 0)
-            continue;
-        SCARDHANDLE hCard = 0;
-        DWORD protocol = 0;
-        rc = pcsc.Connect(hContext, name, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, &hCard,
-                          &protocol);
-        if (hCard)
-            pcsc.Disconnect(hCard, SCARD_LEAVE_CARD);
-        // A card taken away during the probe still proves the reader is there.
-        if (rc == SCARD_S_SUCCESS || rc == SCARD_W_REMOVED_CARD) {
+    // The known readers first, then the readers of the other dialects: a known reader is
+    // always preferred, wherever it is listed.
+    for (const bool known : {true, false}) {
+        for (const std::string& name : readers) {
+            const int knownType = MatchKnownReader(name);
+            if (known != (knownType != 0))
+                continue;
+            std::vector<uint8_t> atr;
+            const bool present = ProbeConnection(pcsc, hContext, name, rc, known ? nullptr : &atr);
+            const int type = known ? knownType : MatchOtherReader(name, rc, atr);
+            if (!present || type == 0)
+                continue;
             m_strReader = QString::fromStdString(name);
             m_nReaderType = type;
-            rc = SCARD_S_SUCCESS;
-            break;
+            pcsc.ReleaseContext(hContext);
+            return SCARD_S_SUCCESS;
         }
     }
+    // A card that answered but is no FeliCa card leaves no reader to take.
+    if (rc == SCARD_S_SUCCESS)
+        rc = SCARD_E_NO_SMARTCARD;
     pcsc.ReleaseContext(hContext);
     return rc;
 }

@@ -1,5 +1,6 @@
 #include "readers/PcscService.h"
 
+#include <algorithm>
 #include <mutex>
 #include <utility>
 
@@ -41,6 +42,19 @@ public:
     }
 
     LONG Disconnect(SCARDHANDLE card, DWORD disposition) override { return SCardDisconnect(card, disposition); }
+
+    LONG Status(SCARDHANDLE card, std::vector<uint8_t>& atr) override
+    {
+        atr.assign(MAX_ATR_SIZE, 0);
+        DWORD atrLength = MAX_ATR_SIZE;
+        DWORD state = 0;
+        DWORD protocol = 0;
+        char name[MAX_READERNAME] = {};
+        DWORD nameLength = sizeof name;
+        const LONG rc = SCardStatus(card, name, &nameLength, &state, &protocol, atr.data(), &atrLength);
+        atr.resize(rc == SCARD_S_SUCCESS ? std::min<DWORD>(atrLength, MAX_ATR_SIZE) : 0);
+        return rc;
+    }
 
     LONG BeginTransaction(SCARDHANDLE card) override { return SCardBeginTransaction(card); }
 

@@ -34,6 +34,8 @@ public:
     virtual LONG Connect(SCARDCONTEXT context, const std::string& reader, DWORD shareMode,
                          DWORD preferredProtocols, SCARDHANDLE* card, DWORD* activeProtocol) = 0;
     virtual LONG Disconnect(SCARDHANDLE card, DWORD disposition) = 0;
+    // SCardStatus of a card connection, for the card's ATR.
+    virtual LONG Status(SCARDHANDLE card, std::vector<uint8_t>& atr) = 0;
     virtual LONG BeginTransaction(SCARDHANDLE card) = 0;
     virtual LONG EndTransaction(SCARDHANDLE card, DWORD disposition) = 0;
     // receiveLength: in, the buffer size; out, the bytes received.

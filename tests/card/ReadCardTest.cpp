@@ -111,7 +111,13 @@ TEST_F(ReadCardTest, FailuresLeaveTheSessionAlone)
     const std::vector<std::pair<std::string, std::pair<int, std::function<void()>>>> cases = {
         {"serviceStopped", {-3, [&] { Install(card())->SetServiceRunning(false); }}},
         {"noReader", {-2, [&] { Install(card())->SetReaderAttached(false); }}},
-        {"unknownReader", {-1, [&] { Install(card(), "Some Other Reader 0"); }}},
+        // Not FeliCa by its ATR (a MIFARE card's), so no module serves the reader.
+        {"unknownReader", {-1, [&] {
+             Install(card(), "Some Other Reader 0")
+                 ->Card()
+                 .SetAtr({0x3B, 0x8F, 0x80, 0x01, 0x80, 0x4F, 0x0C, 0xA0, 0x00, 0x00,
+                          0x03, 0x06, 0x03, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x6A});
+         }}},
         {"waitEndsWithoutCard", {-5, [&] { Install(std::nullopt); }}},
     };
     for (const auto& [name, c] : cases) {

@@ -278,6 +278,11 @@ TEST_F(VoluniCommandTest, BadArgumentsAndImagesAreRefused)
     const QString badDate = WriteFile(QStringLiteral("date.json"),
                                       Compact(kCardImage).replace(QStringLiteral("2A22A5E0"), QStringLiteral("2A20A5E0")).toUtf8());
     const QString broken = WriteFile(QStringLiteral("broken.json"), QByteArray(R"({"idm": "12"})"));
+    // An unknown reader is read only when its card's ATR announces FeliCa; this one is a
+    // MIFARE card's.
+    const QString notFelica = WriteFile(
+        QStringLiteral("mifare.json"),
+        Compact(kCardImage).replace(0, 1, QStringLiteral(R"({"atr": "3B8F8001804F0CA000000306030001000000006A", )")).toUtf8());
     const struct {
         QStringList args;
         int exitCode;
@@ -291,7 +296,7 @@ TEST_F(VoluniCommandTest, BadArgumentsAndImagesAreRefused)
         {{QStringLiteral("read"), QStringLiteral("--card-image"), broken}, EXIT_CARD_IMAGE},
         {{QStringLiteral("read"), QStringLiteral("--card-image"), m_dir.filePath(QStringLiteral("none.json"))},
          EXIT_CARD_IMAGE},
-        {{QStringLiteral("read"), QStringLiteral("--card-image"), image, QStringLiteral("--reader"),
+        {{QStringLiteral("read"), QStringLiteral("--card-image"), notFelica, QStringLiteral("--reader"),
           QStringLiteral("Unknown Reader 0"), QStringLiteral("--polling-time"), QStringLiteral("0")},
          EXIT_READER_OPEN},
         {{QStringLiteral("read"), QStringLiteral("--card-image"), badDate, QStringLiteral("--polling-time"),
@@ -341,6 +346,61 @@ TEST_F(VoluniCommandTest, ProgramWritesStandardOutputOrTheOutputFile)
     EXPECT_EQ(process.exitCode(), EXIT_FILE);
     EXPECT_TRUE(process.readAllStandardOutput().isEmpty());
     EXPECT_TRUE(process.readAllStandardError().startsWith("voluni: "));
+}
+
+} // namespace
+
+namespace {
+
+// `voluni readers` over the simulated reader: what it says of each kind of reader.
+TEST_F(VoluniCommandTest, ReadersListsTheModuleTheCardAndTheIdm)
+{
+    CCardImage card;
+    ASSERT_TRUE(card.LoadJson(Compact(kCardImage).toUtf8()).isEmpty());
+    const QString idm = QByteArray(reinterpret_cast<const char*>(card.m_idm.data()), 8).toHex(' ').toUpper();
+    const struct {
+        const char* name;
+        const char* reader;
+        std::vector<uint8_t> atr; // empty: the FeliCa ATR
+        int exitCode;
+        QString says;
+    } cases[] = {
+        {"sony", "SONY FeliCa RC-S300/P (0236798) 00 00", {}, EXIT_OK,
+         QStringLiteral("  module: CPcscStorageCard, Sony reader")},
+        {"acr122u", "ACS ACR122U PICC Interface 00 00", {}, EXIT_OK, QStringLiteral("  IDm: ") + idm},
+        {"known", "ACS ACR1252 Dual Reader [ACR1252 Dual Reader PICC] 00 00", {}, EXIT_OK,
+         QStringLiteral("known reader type 7")},
+        {"samSlot", "ACS ACR1252 Dual Reader [ACR1252 Dual Reader SAM] 01 00", {}, EXIT_READER_OPEN,
+         QStringLiteral("a SAM or contact slot")},
+        {"notFelica", "Generic NFC Reader 00 00", {0x3B, 0x80, 0x80, 0x01, 0x01}, EXIT_READER_OPEN,
+         QStringLiteral("  card: present, ATR 3B 80 80 01 01\n")},
+    };
+    for (const auto& c : cases) {
+        auto service = std::make_shared<CSimulatedPcscService>(card, c.reader);
+        if (!c.atr.empty())
+            service->Card().SetAtr(c.atr);
+        SetPcscService(service);
+        EXPECT_EQ(Run({QStringLiteral("readers")}), c.exitCode) << c.name;
+        const QString text = QString::fromUtf8(m_output);
+        EXPECT_TRUE(text.startsWith(QString::fromUtf8(c.reader) + QLatin1Char('\n'))) << c.name;
+        EXPECT_TRUE(text.contains(c.says)) << c.name << "\n" << text.toStdString();
+        // Listing never writes a reader mode.
+        for (const auto& frame : service->Frames())
+            EXPECT_EQ(frame.channel, CSimulatedPcscService::SFrame::EChannel::Transmit) << c.name;
+    }
+}
+
+TEST_F(VoluniCommandTest, ReadersWithoutReaderOrServiceSayWhy)
+{
+    CCardImage card;
+    ASSERT_TRUE(card.LoadJson(Compact(kCardImage).toUtf8()).isEmpty());
+    auto service = std::make_shared<CSimulatedPcscService>(card);
+    SetPcscService(service);
+    service->SetReaderAttached(false);
+    EXPECT_EQ(Run({QStringLiteral("readers")}), EXIT_NO_READER);
+    service->SetServiceRunning(false);
+    EXPECT_EQ(Run({QStringLiteral("readers")}), EXIT_SERVICE_STOPPED);
+    EXPECT_EQ(m_messages, QStringList({LoadResString(IDS_READER_NOT_CONNECTED), LoadResString(IDS_SMARTCARD_SERVICE_STOPPED)}));
 }
 
 } // namespace

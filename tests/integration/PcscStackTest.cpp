@@ -7,6 +7,7 @@
 #include <PCSC/pcsclite.h>
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -150,6 +151,128 @@ TEST_F(PcscStack, CommandLineToolReadsTheCard)
     ASSERT_EQ(entries.size(), static_cast<qsizetype>(m_image.m_history.size()));
     // Oldest first: the last block of the image is the first entry.
     EXPECT_EQ(entries.first().toObject().value(QStringLiteral("entryStationName")).toString(), QStringLiteral("新宿"));
+}
+
+} // namespace
+
+namespace {
+
+// Reader names exactly as pcscd lists real devices (driver friendly name, interface,
+// serial), each read whole by the command-line tool.
+struct SLinuxReader {
+    const char* name;
+    QStringList friendlyNames; // the readers pcscd offers, in its order
+    int cardReader;            // the one the card lies on
+    QStringList cardOptions;   // for the virtual card
+};
+
+void PrintTo(const SLinuxReader& reader, std::ostream* out)
+{
+    *out << reader.name;
+}
+
+class PcscStackLinuxNames : public PcscStack, public testing::WithParamInterface<SLinuxReader> {
+protected:
+    // The sample card with twenty history blocks, the most a read takes.
+    QString TwentyBlockImage()
+    {
+        QFile sample(kImagePath);
+        EXPECT_TRUE(sample.open(QIODevice::ReadOnly));
+        QJsonObject image = QJsonDocument::fromJson(sample.readAll()).object();
+        QJsonArray history = image.value(QStringLiteral("history")).toArray();
+        const QJsonArray once = history;
+        for (const QJsonValue& block : once)
+            history.append(block);
+        image.insert(QStringLiteral("history"), history);
+        const QString path = m_noLibrary.filePath(QStringLiteral("twenty.json"));
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QJsonDocument(image).toJson());
+        return path;
+    }
+
+    QProcess& RunVoluni(const QStringList& arguments)
+    {
+        m_voluni.start(QStringLiteral(VOLUNI_BINARY_DIR "/bin/voluni"), arguments);
+        EXPECT_TRUE(m_voluni.waitForFinished(30000));
+        return m_voluni;
+    }
+
+    QProcess m_voluni;
+};
+
+TEST_P(PcscStackLinuxNames, CommandLineToolReadsAllTwentyBlocks)
+{
+    const SLinuxReader& reader = GetParam();
+    QString error = m_pcscd.Start(reader.friendlyNames);
+    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+    const QString image = TwentyBlockImage();
+    // A card on every reader: the one to take is chosen by name, not by where a card is.
+    for (int i = 0; i < reader.friendlyNames.size(); ++i) {
+        error = m_pcscd.InsertCard(image, i, reader.cardOptions);
+        ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+    }
+    QProcess& voluni = RunVoluni({QStringLiteral("read"), QStringLiteral("--polling-time"), QStringLiteral("2")});
+    ASSERT_EQ(voluni.exitCode(), 0) << voluni.readAllStandardError().toStdString() << m_pcscd.Log().toStdString();
+    const QJsonObject root = QJsonDocument::fromJson(voluni.readAllStandardOutput()).object();
+    EXPECT_EQ(root.value(QStringLiteral("entries")).toArray().size(), 20);
+
+    QProcess& listing = RunVoluni({QStringLiteral("readers")});
+    EXPECT_EQ(listing.exitCode(), 0);
+    const QString text = QString::fromUtf8(listing.readAllStandardOutput());
+    const QString taken = m_pcscd.ReaderName(reader.cardReader);
+    EXPECT_TRUE(text.contains(taken + QStringLiteral("\n  module: CPcsc"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("IDm: ") + QByteArray(reinterpret_cast<const char*>(m_image.m_idm.data()), 8)
+                                                           .toHex(' ')
+                                                           .toUpper()))
+        << text.toStdString();
+}
+
+const QString kAcr1252Sam = QStringLiteral("ACS ACR1252 Dual Reader [ACR1252 Dual Reader SAM]");
+const QString kAcr1252Picc = QStringLiteral("ACS ACR1252 Dual Reader [ACR1252 Dual Reader PICC]");
+
+INSTANTIATE_TEST_SUITE_P(Readers, PcscStackLinuxNames, testing::Values(
+    SLinuxReader{"SonyRcS300", {QStringLiteral("SONY FeliCa RC-S300/P (0236798)")}, 0, {}},
+    SLinuxReader{"Acr122u", {QStringLiteral("ACS ACR122U PICC Interface")}, 0, {}},
+    SLinuxReader{"Acr122uGetResponse", {QStringLiteral("ACS ACR122U PICC Interface")}, 0,
+                 {QStringLiteral("--pn532-get-response")}},
+    SLinuxReader{"Acr1252Libccid", {kAcr1252Picc}, 0, {}},
+    SLinuxReader{"Acr1252AcsDriver", {QStringLiteral("ACS ACR1252 1S CL Reader [ACR1252 1S CL Reader PICC] (1A2B3C4D)")},
+                 0, {}},
+    SLinuxReader{"UnknownWithFelicaAtr", {QStringLiteral("Generic NFC Reader [Contactless Interface] (0001)")}, 0, {}},
+    SLinuxReader{"OneBlockPerCommand", {QStringLiteral("SONY FeliCa RC-S660/U")}, 0,
+                 {QStringLiteral("--blocks-per-read"), QStringLiteral("1")}},
+    // The SAM slot is listed first and holds a card too; the contactless slot is taken.
+    SLinuxReader{"SamSlotBesideContactless", {kAcr1252Sam, kAcr1252Picc}, 1, {}}),
+    [](const testing::TestParamInfo<SLinuxReader>& info) { return std::string(info.param.name); });
+
+TEST_F(PcscStack, UnknownReaderWithACardThatIsNotFelicaCannotBeOpened)
+{
+    QString error = m_pcscd.Start(QStringLiteral("Generic NFC Reader [Contactless Interface]"));
+    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+    // A MIFARE Classic 1K in the storage-card form.
+    QFile sample(kImagePath);
+    ASSERT_TRUE(sample.open(QIODevice::ReadOnly));
+    QJsonObject image = QJsonDocument::fromJson(sample.readAll()).object();
+    image.insert(QStringLiteral("atr"), QStringLiteral("3B8F8001804F0CA000000306030001000000006A"));
+    const QString path = m_noLibrary.filePath(QStringLiteral("mifare.json"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QJsonDocument(image).toJson());
+    file.close();
+    error = m_pcscd.InsertCard(path);
+    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+    QProcess voluni;
+    voluni.start(QStringLiteral(VOLUNI_BINARY_DIR "/bin/voluni"),
+                 {QStringLiteral("read"), QStringLiteral("--polling-time"), QStringLiteral("0")});
+    ASSERT_TRUE(voluni.waitForFinished(30000));
+    EXPECT_EQ(voluni.exitCode(), 4);
+    EXPECT_TRUE(QString::fromUtf8(voluni.readAllStandardError()).contains(QStringLiteral("カードリーダーのオープンに失敗しました。")));
+
+    voluni.start(QStringLiteral(VOLUNI_BINARY_DIR "/bin/voluni"), {QStringLiteral("readers")});
+    ASSERT_TRUE(voluni.waitForFinished(30000));
+    EXPECT_EQ(voluni.exitCode(), 4);
+    EXPECT_TRUE(QString::fromUtf8(voluni.readAllStandardOutput()).contains(QStringLiteral("does not announce FeliCa")));
 }
 
 } // namespace

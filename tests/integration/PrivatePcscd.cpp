@@ -18,6 +18,7 @@
 #include <csignal>
 #include <functional>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -73,12 +74,15 @@ bool CardPresent(const QString& readerName)
 
 } // namespace
 
+static void PrepareChild(QProcess& process)
+{
+    process.setChildProcessModifier(DieWithParent);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+}
+
 CPrivatePcscd::CPrivatePcscd()
 {
-    for (QProcess* process : {&m_pcscd, &m_card}) {
-        process->setChildProcessModifier(DieWithParent);
-        process->setProcessChannelMode(QProcess::MergedChannels);
-    }
+    PrepareChild(m_pcscd);
 }
 
 CPrivatePcscd::~CPrivatePcscd()
@@ -125,32 +129,51 @@ void CPrivatePcscd::UsePrivateSocket()
     setenv("PCSCLITE_CSOCK_NAME", socket.toLocal8Bit().constData(), 1);
 }
 
-QString CPrivatePcscd::Start(const QString& friendlyName)
+QString CPrivatePcscd::Start(const QStringList& friendlyNames)
 {
     Stop();
     m_strLog.clear();
-    m_strFriendlyName = friendlyName;
-    m_nPort = FreePortPair();
-    if (m_nPort == 0)
-        return QStringLiteral("no two free neighbouring TCP ports");
+    m_friendlyNames = friendlyNames;
+    m_ports.clear();
+    m_cards.clear();
 
     const QDir folder(SocketFolder());
     QFile::remove(folder.filePath(QStringLiteral("pcscd.comm")));
     // pcscd gets an empty driver folder, so no reader plugged into this machine joins
     // the test; the vpcd driver is loaded from a copy by its path.
-    const QString driver = folder.filePath(QStringLiteral("libifdvpcd.so"));
-    if (!folder.mkpath(QStringLiteral("drivers")) ||
-        (!QFileInfo::exists(driver) && !QFile::copy(QLatin1String(kVpcdDriver), driver)))
+    if (!folder.mkpath(QStringLiteral("drivers")))
         return QStringLiteral("cannot prepare the driver folder in %1").arg(folder.path());
     m_strConfigPath = folder.filePath(QStringLiteral("reader.conf"));
     QFile config(m_strConfigPath);
     if (!config.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return QStringLiteral("%1: %2").arg(m_strConfigPath, config.errorString());
-    config.write(QStringLiteral("FRIENDLYNAME \"%1\"\nDEVICENAME /dev/null:%2\nLIBPATH %3\n")
-                     .arg(friendlyName)
-                     .arg(m_nPort)
-                     .arg(driver)
-                     .toUtf8());
+    for (const QString& friendlyName : friendlyNames) {
+        // Each reader's two slots take a port each; the pairs must not meet.
+        quint16 port = 0;
+        for (int attempt = 0; attempt < 50 && port == 0; ++attempt) {
+            port = FreePortPair();
+            for (const quint16 taken : m_ports) {
+                if (port && port + 1 >= taken && port <= taken + 1)
+                    port = 0;
+            }
+        }
+        if (port == 0)
+            return QStringLiteral("no two free neighbouring TCP ports");
+        m_ports.push_back(port);
+        // A copy of the driver per reader: the driver keeps its port per loaded library.
+        const QString driver = folder.filePath(m_ports.size() == 1 ? QStringLiteral("libifdvpcd.so")
+                                                                   : QStringLiteral("libifdvpcd-%1.so").arg(m_ports.size()));
+        if (!QFileInfo::exists(driver) && !QFile::copy(QLatin1String(kVpcdDriver), driver))
+            return QStringLiteral("cannot copy the vpcd driver to %1").arg(driver);
+        auto card = std::make_unique<QProcess>();
+        PrepareChild(*card);
+        m_cards.push_back(std::move(card));
+        config.write(QStringLiteral("FRIENDLYNAME \"%1\"\nDEVICENAME /dev/null:%2\nLIBPATH %3\n\n")
+                         .arg(friendlyName)
+                         .arg(port)
+                         .arg(driver)
+                         .toUtf8());
+    }
     config.close();
 
     // The bind mounts live only in pcscd's own namespace and die with it.
@@ -167,27 +190,58 @@ QString CPrivatePcscd::Start(const QString& friendlyName)
                  kStartTimeoutMs) ||
         m_pcscd.state() == QProcess::NotRunning)
         return QStringLiteral("pcscd did not come up: %1").arg(Log());
+    // Every reader listed before the test begins.
+    if (!WaitFor([&] { return !ReaderName(static_cast<int>(friendlyNames.size()) - 1).isEmpty(); }, kStartTimeoutMs))
+        return QStringLiteral("pcscd did not list every reader: %1").arg(Log());
     return QString();
 }
 
-QString CPrivatePcscd::InsertCard(const QString& imagePath)
+QString CPrivatePcscd::InsertCard(const QString& imagePath, int reader, const QStringList& cardOptions)
 {
-    StopProcess(m_card);
-    m_card.start(QStringLiteral(VOLUNI_VCARD),
-                 {QStringLiteral("--port"), QString::number(m_nPort), imagePath});
-    if (!m_card.waitForStarted(kStartTimeoutMs))
-        return QStringLiteral("cannot start the virtual card: %1").arg(m_card.errorString());
-    const QString reader = ReaderName();
-    if (!WaitFor([&] { return CardPresent(reader) || m_card.state() == QProcess::NotRunning; }, kStartTimeoutMs) ||
-        m_card.state() == QProcess::NotRunning)
-        return QStringLiteral("pcscd did not see the card: %1 %2")
-            .arg(QString::fromLocal8Bit(m_card.readAll()), Log());
+    if (reader < 0 || static_cast<size_t>(reader) >= m_cards.size())
+        return QStringLiteral("no reader %1").arg(reader);
+    QProcess& card = *m_cards[static_cast<size_t>(reader)];
+    StopProcess(card);
+    card.start(QStringLiteral(VOLUNI_VCARD),
+               QStringList{QStringLiteral("--port"), QString::number(m_ports[static_cast<size_t>(reader)]), imagePath}
+                   + cardOptions);
+    if (!card.waitForStarted(kStartTimeoutMs))
+        return QStringLiteral("cannot start the virtual card: %1").arg(card.errorString());
+    const QString name = ReaderName(reader);
+    if (!WaitFor([&] { return CardPresent(name) || card.state() == QProcess::NotRunning; }, kStartTimeoutMs) ||
+        card.state() == QProcess::NotRunning)
+        return QStringLiteral("pcscd did not see the card on \"%1\": %2 %3")
+            .arg(name, QString::fromLocal8Bit(card.readAll()), Log());
     return QString();
+}
+
+QString CPrivatePcscd::ReaderName(int reader) const
+{
+    if (reader < 0 || reader >= m_friendlyNames.size())
+        return QString();
+    // pcscd numbers readers itself: the first one listed under this friendly name.
+    const QString prefix = m_friendlyNames.at(reader) + QLatin1Char(' ');
+    SCARDCONTEXT context = 0;
+    if (SCardEstablishContext(SCARD_SCOPE_USER, nullptr, nullptr, &context) != SCARD_S_SUCCESS)
+        return QString();
+    QString name;
+    char list[4096] = {};
+    DWORD length = sizeof list;
+    if (SCardListReaders(context, nullptr, list, &length) == SCARD_S_SUCCESS) {
+        for (const char* entry = list; *entry && name.isEmpty(); entry += std::strlen(entry) + 1) {
+            const QString candidate = QString::fromUtf8(entry);
+            if (candidate.startsWith(prefix) && candidate.size() == prefix.size() + 5)
+                name = candidate;
+        }
+    }
+    SCardReleaseContext(context);
+    return name;
 }
 
 void CPrivatePcscd::Stop()
 {
-    StopProcess(m_card);
+    for (const auto& card : m_cards)
+        StopProcess(*card);
     StopProcess(m_pcscd);
 }
 

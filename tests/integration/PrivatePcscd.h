@@ -7,7 +7,10 @@
 #include <QProcess>
 #include <QString>
 
+#include <QStringList>
+
 #include <memory>
+#include <vector>
 
 class CPrivatePcscd {
 public:
@@ -24,14 +27,19 @@ public:
 
     // Starts pcscd with one virtual reader named friendlyName, on free ports.
     // Empty result: running; otherwise what went wrong.
-    QString Start(const QString& friendlyName);
-    // Lays the card of the image on the reader and waits until pcscd sees it.
-    QString InsertCard(const QString& imagePath);
+    QString Start(const QString& friendlyName) { return Start(QStringList{friendlyName}); }
+    // The same with one virtual reader per name, listed by pcscd in this order.
+    QString Start(const QStringList& friendlyNames);
+    // Lays the card of the image on the first reader and waits until pcscd sees it.
+    QString InsertCard(const QString& imagePath) { return InsertCard(imagePath, 0, {}); }
+    // The same on reader `reader`, with more options for the virtual card program.
+    QString InsertCard(const QString& imagePath, int reader, const QStringList& cardOptions);
     // Stops the card and pcscd, whatever state they are in.
     void Stop();
 
-    // The name pcscd gives the reader's first slot.
-    QString ReaderName() const { return m_strFriendlyName + QStringLiteral(" 00 00"); }
+    // The name pcscd gives the first reader's first slot.
+    QString ReaderName() const { return ReaderName(0); }
+    QString ReaderName(int reader) const;
     // pcscd's log, to show when something failed.
     QString Log();
 
@@ -39,10 +47,10 @@ private:
     static QString SocketFolder();
     void StopProcess(QProcess& process);
 
-    QString m_strFriendlyName;
-    quint16 m_nPort = 0;
+    QStringList m_friendlyNames;
+    std::vector<quint16> m_ports;
     QProcess m_pcscd;
-    QProcess m_card;
+    std::vector<std::unique_ptr<QProcess>> m_cards;
     QString m_strConfigPath;
     QString m_strLog;
 };

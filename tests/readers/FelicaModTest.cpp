@@ -5,7 +5,12 @@
 #include "readers/PcscCloud.h"
 #include "readers/PcscMod.h"
 #include "readers/PcscMrica.h"
+#include "readers/PcscPn532.h"
+#include "readers/PcscStorageCard.h"
+#include "readers/ReaderTable.h"
 #include "ScriptedPcsc.h"
+
+#include "HexBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -23,9 +28,18 @@ protected:
     CFakeFelicaLibrary m_fake;
 
     // Discovery of the readers listed; each known one answers its connection with connectRc.
+    // When no known reader is taken, the others are probed in list order: a card's ATR is
+    // read, an empty one refuses as an empty reader.
     struct Listed {
+        Listed(std::string n, std::optional<LONG> rc, std::optional<std::string> cardAtr = std::nullopt,
+               bool taken = false)
+            : name(std::move(n)), connectRc(rc), atr(std::move(cardAtr)), takenByAtr(taken)
+        {
+        }
         std::string name;
-        std::optional<LONG> connectRc; // none: not in the table, never connected
+        std::optional<LONG> connectRc;  // none: not in the table
+        std::optional<std::string> atr; // a reader outside the table: its card's ATR
+        bool takenByAtr = false;
     };
     void ScriptDiscovery(const std::vector<Listed>& readers)
     {
@@ -33,16 +47,26 @@ protected:
         for (const Listed& reader : readers)
             names.push_back(reader.name);
         m_pcsc->Establish().List(names);
+        bool taken = false;
         for (const Listed& reader : readers) {
             if (!reader.connectRc)
                 continue;
             m_pcsc->ConnectShared(reader.name, *reader.connectRc);
-            if (*reader.connectRc == SCARD_S_SUCCESS) {
+            if (*reader.connectRc == SCARD_S_SUCCESS)
                 m_pcsc->Disconnect(SCARD_LEAVE_CARD);
+            taken = *reader.connectRc == SCARD_S_SUCCESS || *reader.connectRc == SCARD_W_REMOVED_CARD;
+            if (taken)
                 break;
+        }
+        for (const Listed& reader : readers) {
+            if (taken || reader.connectRc)
+                continue;
+            if (!reader.atr) {
+                m_pcsc->ConnectShared(reader.name, kPcscEmptyReader);
+                continue;
             }
-            if (*reader.connectRc == SCARD_W_REMOVED_CARD)
-                break;
+            m_pcsc->ConnectShared(reader.name).Status(*reader.atr).Disconnect(SCARD_LEAVE_CARD);
+            taken = reader.takenByAtr;
         }
         m_pcsc->Release();
     }
@@ -74,6 +98,11 @@ TEST_P(OpenReaderFailureTest, MapsTheLastPcscResult)
         for (const std::string& reader : failure.readers) {
             if (reader.starts_with("SCR331CL-NTTCom"))
                 m_pcsc->ConnectShared(reader, SCARD_E_NO_SMARTCARD);
+        }
+        // Readers outside the table are probed after the known ones, for a FeliCa card's ATR.
+        for (const std::string& reader : failure.readers) {
+            if (!reader.starts_with("SCR331CL-NTTCom"))
+                m_pcsc->ConnectShared(reader, kPcscEmptyReader);
         }
         m_pcsc->Release();
     }
@@ -156,8 +185,146 @@ INSTANTIATE_TEST_SUITE_P(Table, KnownReaderTest, testing::Values(
               "95 FF 60", "95 FF FF"},
     KnownCase{"Type6", "ACS ACR1251 CL Reader PICC 0", 6, &typeid(CPcscMod), "95 FF", "95 1B"},
     KnownCase{"Type7", "ACS ACR1252 1S CL Reader PICC 0", 7, &typeid(CPcscMod), "95 FF", "95 1B"},
-    KnownCase{"Type8", "Circle CIR315 CL 0", 8, &typeid(CPcscMrica), "FF 00 41 01 01 0C", "FF 00 41 01 01 01"}),
+    KnownCase{"Type8", "Circle CIR315 CL 0", 8, &typeid(CPcscMrica), "FF 00 41 01 01 0C", "FF 00 41 01 01 01"},
+    // The same models as pcscd names them under Debian's CCID driver and under ACS's driver.
+    KnownCase{"Acr1252Libccid", "ACS ACR1252 Dual Reader [ACR1252 Dual Reader PICC] 00 00", 7, &typeid(CPcscMod),
+              "95 FF", "95 1B"},
+    KnownCase{"Acr1252AcsDriver", "ACS ACR1252 1S CL Reader [ACR1252 1S CL Reader PICC] 00 00", 7, &typeid(CPcscMod),
+              "95 FF", "95 1B"},
+    KnownCase{"Acr1251AcsDriver", "ACS ACR1251 1S CL Reader [ACR1251 1S CL Reader PICC] (1A2B3C4D) 00 00", 6,
+              &typeid(CPcscMod), "95 FF", "95 1B"},
+    KnownCase{"Cloud4700UnderThe4500Name", "Identive Identive CLOUD 4500 F Dual Interface Reader 00 01", 3,
+              &typeid(CPcscCloud), "95 FF 60", "95 FF FF"},
+    KnownCase{"Circle315Libccid", "Circle CIR315 [CIR315 PICC] 00 00", 8, &typeid(CPcscMrica), "FF 00 41 01 01 0C",
+              "FF 00 41 01 01 01"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Names as pcscd lists them: a driver's friendly name, interface, serial, reader and slot.
+struct LinuxNameCase {
+    const char* name;
+    int type; // 0: not taken as a known reader
+};
+
+class LinuxNameTest : public testing::TestWithParam<LinuxNameCase> {};
+
+TEST_P(LinuxNameTest, MatchesTheModelsContactlessSlotOnly)
+{
+    EXPECT_EQ(MatchKnownReader(GetParam().name), GetParam().type) << GetParam().name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, LinuxNameTest, testing::Values(
+    LinuxNameCase{"ACS ACR1252 Dual Reader [ACR1252 Dual Reader PICC] 00 00", 7},
+    LinuxNameCase{"ACS ACR1252 Dual Reader [ACR1252 Dual Reader SAM] 01 00", 0},
+    LinuxNameCase{"ACS ACR1252 Dual Reader 00 00", 7},
+    LinuxNameCase{"ACS ACR1252 Dual Reader 00 01", 0}, // the SAM slot without an interface name
+    LinuxNameCase{"ACS ACR1252 CL Reader (0123ABCD) 00 00", 7},
+    LinuxNameCase{"ACS ACR1251 Dual Reader [ACR1251 Dual Reader SAM] 00 00", 0},
+    LinuxNameCase{"ACS ACR1251 CL Reader 00 00", 6},
+    LinuxNameCase{"Identiv Identiv uTrust 4701 F Dual Interface Reader [CL Reader] 01 00", 5},
+    LinuxNameCase{"Identiv Identiv uTrust 4701 F Dual Interface Reader [Contact Reader] 00 00", 0},
+    LinuxNameCase{"Identiv Identiv uTrust 4701 F Dual Interface Reader 00 00", 0},
+    LinuxNameCase{"Identiv uTrust 3701 F CL Reader 00 00", 4},
+    LinuxNameCase{"Circle CIR315 Dual & 1S [CIR315 SAM] 00 02", 0},
+    LinuxNameCase{"Circle CIR315 DI 00 01", 8},
+    // A friendly name followed by something that is not pcscd's suffix, and other readers.
+    LinuxNameCase{"ACS ACR1252 Dual Reader Clone 00 00", 0},
+    LinuxNameCase{"ACS ACR122U PICC Interface 00 00", 0},
+    LinuxNameCase{"SONY FeliCa RC-S300/P (0236798) 00 00", 0}));
+
+struct AtrCase {
+    const char* name;
+    const char* atr;
+    bool felica;
+};
+
+class FelicaAtrTest : public testing::TestWithParam<AtrCase> {};
+
+TEST_P(FelicaAtrTest, StorageCardAtrNamesTheCard)
+{
+    EXPECT_EQ(AtrAnnouncesFelica(HexBytes(GetParam().atr)), GetParam().felica);
+}
+
+INSTANTIATE_TEST_SUITE_P(Atrs, FelicaAtrTest, testing::Values(
+    AtrCase{"Felica", "3B 8F 80 01 80 4F 0C A0 00 00 03 06 11 00 3B 00 00 00 00 42", true},
+    AtrCase{"MifareClassic1K", "3B 8F 80 01 80 4F 0C A0 00 00 03 06 03 00 01 00 00 00 00 6A", false},
+    AtrCase{"OtherRid", "3B 8F 80 01 80 4F 0C A0 00 00 03 07 11 00 3B 00 00 00 00 43", false},
+    AtrCase{"CutShort", "3B 8F 80 01 80 4F 0C A0 00 00 03 06 11", false},
+    AtrCase{"ContactCard", "3B F8 13 00 00 81 31 FE 15 59 75 62 69 6B 65 79 34 D4", false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Readers outside the table: the module each gets, and no escape command on opening.
+struct OtherReaderCase {
+    const char* name;
+    const char* reader;
+    std::string atr; // what decides for a reader no driver name identifies
+    int type;
+    const std::type_info* module;
+};
+
+void PrintTo(const OtherReaderCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class OtherReaderTest : public FelicaModTest, public testing::WithParamInterface<OtherReaderCase> {};
+
+constexpr const char* kFelicaAtr = "3B 8F 80 01 80 4F 0C A0 00 00 03 06 11 00 3B 00 00 00 00 42";
+// An ATR that announces nothing: the name alone decides for the readers the drivers name.
+constexpr const char* kPlainAtr = "3B 80 80 01 01";
+
+TEST_P(OtherReaderTest, OpenReaderMakesTheDialectsModule)
+{
+    const OtherReaderCase& other = GetParam();
+    m_pcsc->Establish().List({"Generic Contact Reader 00 00", other.reader});
+    m_pcsc->ConnectShared("Generic Contact Reader 00 00", kPcscEmptyReader);
+    m_pcsc->ConnectShared(other.reader).Status(other.atr);
+    m_pcsc->Disconnect(SCARD_LEAVE_CARD).Release();
+    // The module made to write the run mode sends nothing.
+    m_pcsc->Establish().Release().Establish();
+    {
+        CFelicaMod felica;
+        ASSERT_EQ(felica.OpenReader(), 0);
+        EXPECT_EQ(felica.m_nReaderType, other.type);
+        EXPECT_EQ(felica.m_strReader, QString::fromUtf8(other.reader));
+        ASSERT_TRUE(felica.m_pReader);
+        EXPECT_EQ(typeid(*felica.m_pReader), *other.module);
+        m_pcsc->Release();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Readers, OtherReaderTest, testing::Values(
+    OtherReaderCase{"SonyRcS300", "SONY FeliCa RC-S300/P (0236798) 00 00", kPlainAtr, kReaderTypeSonyStorageCard,
+                    &typeid(CPcscStorageCard)},
+    OtherReaderCase{"SonyRcS660", "SONY FeliCa RC-S660/U 00 00", kPlainAtr, kReaderTypeSonyStorageCard,
+                    &typeid(CPcscStorageCard)},
+    OtherReaderCase{"Acr122uLibccid", "ACS ACR122U PICC Interface 00 00", kPlainAtr, kReaderTypeAcr122u,
+                    &typeid(CPcscPn532)},
+    OtherReaderCase{"Acr122uAcsDriver", "ACS ACR122U 00 00", kPlainAtr, kReaderTypeAcr122u, &typeid(CPcscPn532)},
+    OtherReaderCase{"UnknownWithFelicaAtr", "Some Vendor NFC Reader [Contactless] 00 00", kFelicaAtr,
+                    kReaderTypeFelicaAtr, &typeid(CPcscStorageCard)}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(FelicaModTest, AKnownReaderIsPreferredWhereverItIsListed)
+{
+    ScriptDiscovery({{"SONY FeliCa RC-S300/S 00 00", std::nullopt},
+                     {"ACS ACR1252 Dual Reader [ACR1252 Dual Reader SAM] 01 00", std::nullopt},
+                     {"ACS ACR1252 Dual Reader [ACR1252 Dual Reader PICC] 00 00", SCARD_S_SUCCESS}});
+    CFelicaMod felica;
+    EXPECT_EQ(felica.FindReader(), SCARD_S_SUCCESS);
+    EXPECT_EQ(felica.m_strReader, QStringLiteral("ACS ACR1252 Dual Reader [ACR1252 Dual Reader PICC] 00 00"));
+    EXPECT_EQ(felica.m_nReaderType, 7);
+}
+
+TEST_F(FelicaModTest, NeitherASamSlotNorACardThatIsNotFelicaIsTaken)
+{
+    m_fake.Remove();
+    ScriptDiscovery({{"ACS ACR1252 Dual Reader [ACR1252 Dual Reader SAM] 01 00", std::nullopt, std::string(kFelicaAtr)},
+                     {"Generic NFC Reader 00 00", std::nullopt,
+                      std::string("3B 8F 80 01 80 4F 0C A0 00 00 03 06 03 00 01 00 00 00 00 6A")}});
+    CFelicaMod felica;
+    EXPECT_EQ(felica.OpenReader(), -1);
+    EXPECT_TRUE(felica.m_strReader.isEmpty());
+}
 
 TEST_F(FelicaModTest, FirstReaderInListOrderThatAcceptsWins)
 {

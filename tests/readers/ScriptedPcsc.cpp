@@ -85,6 +85,11 @@ CScriptedPcsc& CScriptedPcsc::Disconnect(DWORD disposition)
                    {}, {}});
 }
 
+CScriptedPcsc& CScriptedPcsc::Status(const std::string& atr, LONG rc)
+{
+    return Expect({"Status(" + Handle(kCard) + ")", rc, 0, {}, HexBytes(atr)});
+}
+
 CScriptedPcsc& CScriptedPcsc::Begin(LONG rc)
 {
     return Expect({"BeginTransaction(" + Handle(kCard) + ")", rc, 0, {}, {}});
@@ -191,6 +196,15 @@ LONG CScriptedPcsc::Disconnect(SCARDHANDLE card, DWORD disposition)
 {
     const Call* call = Take("Disconnect(" + Handle(card) + ", " + std::to_string(disposition) + ")");
     return call ? call->rc : SCARD_F_INTERNAL_ERROR;
+}
+
+LONG CScriptedPcsc::Status(SCARDHANDLE card, std::vector<uint8_t>& atr)
+{
+    const Call* call = Take("Status(" + Handle(card) + ")");
+    if (!call)
+        return SCARD_F_INTERNAL_ERROR;
+    atr = call->rc == SCARD_S_SUCCESS ? call->answer : std::vector<uint8_t>();
+    return call->rc;
 }
 
 LONG CScriptedPcsc::BeginTransaction(SCARDHANDLE card)

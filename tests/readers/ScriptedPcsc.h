@@ -26,6 +26,8 @@ public:
     // Direct, no protocol, as the reader mode is written.
     CScriptedPcsc& ConnectDirect(const std::string& reader, LONG rc = SCARD_S_SUCCESS);
     CScriptedPcsc& Disconnect(DWORD disposition);
+    // The card's ATR in hex.
+    CScriptedPcsc& Status(const std::string& atr, LONG rc = SCARD_S_SUCCESS);
     CScriptedPcsc& Begin(LONG rc = SCARD_S_SUCCESS);
     // Always leaving the card.
     CScriptedPcsc& End();
@@ -47,6 +49,7 @@ public:
     LONG Connect(SCARDCONTEXT context, const std::string& reader, DWORD shareMode, DWORD preferredProtocols,
                  SCARDHANDLE* card, DWORD* activeProtocol) override;
     LONG Disconnect(SCARDHANDLE card, DWORD disposition) override;
+    LONG Status(SCARDHANDLE card, std::vector<uint8_t>& atr) override;
     LONG BeginTransaction(SCARDHANDLE card) override;
     LONG EndTransaction(SCARDHANDLE card, DWORD disposition) override;
     LONG Transmit(SCARDHANDLE card, const SCARD_IO_REQUEST* sendPci, const uint8_t* send, DWORD sendLength,

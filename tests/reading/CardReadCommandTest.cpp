@@ -129,6 +129,9 @@ public:
     void UseUnknownReader()
     {
         m_pService = std::make_shared<CSimulatedPcscService>(CommuteImage(), "Generic Contactless Reader 0");
+        // Not FeliCa by its ATR (a MIFARE card's), so no module serves the reader.
+        m_pService->Card().SetAtr({0x3B, 0x8F, 0x80, 0x01, 0x80, 0x4F, 0x0C, 0xA0, 0x00, 0x00,
+                                   0x03, 0x06, 0x03, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x6A});
         SetPcscService(m_pService);
     }
 };
@@ -153,7 +156,8 @@ INSTANTIATE_TEST_SUITE_P(
         SFailureCase{"ServiceStopped",
                      [](CardReadCommandTest& t) { static_cast<CardReadFailures&>(t).UseCard(CommuteImage()).SetServiceRunning(false); },
                      1, "SmartCardサービスが停止しています。"},
-        // A reader of no known kind: nothing to open, and no vendor library either.
+        // A reader of no known kind with a card that is not FeliCa: nothing to open, and no
+        // vendor library either.
         SFailureCase{"ReaderNotOpened",
                      [](CardReadCommandTest& t) { static_cast<CardReadFailures&>(t).UseUnknownReader(); },
                      1, "カードリーダーのオープンに失敗しました。"},

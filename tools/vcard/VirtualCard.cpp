@@ -27,11 +27,6 @@ namespace {
 
 enum EControl : uint8_t { kPowerOff = 0, kPowerOn = 1, kReset = 2, kGetAtr = 4 };
 
-// What contactless readers report for a FeliCa card; pcscd settles on T=1 for it,
-// the protocol the reader modules transmit with.
-const std::vector<uint8_t> kAtr = {0x3B, 0x8F, 0x80, 0x01, 0x80, 0x4F, 0x0C, 0xA0, 0x00, 0x00,
-                                   0x03, 0x06, 0x11, 0x00, 0x3B, 0x00, 0x00, 0x00, 0x00, 0x42};
-
 int Connect(const QString& host, quint16 port)
 {
     addrinfo hints{};
@@ -92,7 +87,7 @@ bool WriteMessage(int fd, const std::vector<uint8_t>& message)
 }
 
 // Serves the driver until it hangs up.
-void Serve(int fd, const CSimulatedCard& card)
+void Serve(int fd, CSimulatedCard& card)
 {
     std::vector<uint8_t> message;
     for (;;) {
@@ -104,7 +99,7 @@ void Serve(int fd, const CSimulatedCard& card)
             return;
         if (message.size() == 1) {
             // Power and reset need no answer; the driver only waits for the ATR.
-            if (message[0] == kGetAtr && !WriteMessage(fd, kAtr))
+            if (message[0] == kGetAtr && !WriteMessage(fd, card.Atr()))
                 return;
         } else if (!message.empty() && !WriteMessage(fd, card.Transmit(message))) {
             return;
@@ -131,7 +126,12 @@ int main(int argc, char** argv)
     const QCommandLineOption waitOption(
         QStringLiteral("wait"), QStringLiteral("seconds to keep trying while the driver is not listening yet"),
         QStringLiteral("seconds"), QStringLiteral("10"));
-    parser.addOptions({hostOption, portOption, waitOption});
+    const QCommandLineOption blocksOption(
+        QStringLiteral("blocks-per-read"), QStringLiteral("blocks the card reads in one command at most"),
+        QStringLiteral("count"));
+    const QCommandLineOption getResponseOption(
+        QStringLiteral("pn532-get-response"), QStringLiteral("answer PN532 commands with 61 nn for GET RESPONSE"));
+    parser.addOptions({hostOption, portOption, waitOption, blocksOption, getResponseOption});
     parser.process(app);
     if (parser.positionalArguments().size() != 1)
         parser.showHelp(2);
@@ -163,7 +163,11 @@ int main(int argc, char** argv)
     const int on = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
 
-    Serve(fd, CSimulatedCard(std::move(image)));
+    CSimulatedCard card(std::move(image));
+    if (parser.isSet(blocksOption))
+        card.SetBlocksPerRead(parser.value(blocksOption).toUInt());
+    card.SetPn532AnswersByGetResponse(parser.isSet(getResponseOption));
+    Serve(fd, card);
     close(fd);
     return 0;
 }

@@ -79,6 +79,16 @@ QString CCardImage::LoadJson(const QByteArray& json)
         image.m_history.push_back(block);
     }
 
+    if (object.contains(QLatin1String("atr"))) {
+        // An ATR is 2 to 33 bytes.
+        const QString text = object.value(QLatin1String("atr")).toString();
+        if (text.size() < 4 || text.size() > 66 || text.size() % 2 != 0
+            || !std::all_of(text.begin(), text.end(), IsHexDigit))
+            return QStringLiteral("atr: expected 4 to 66 hex digits");
+        const QByteArray bytes = QByteArray::fromHex(text.toLatin1());
+        image.m_atr.assign(bytes.begin(), bytes.end());
+    }
+
     *this = std::move(image);
     return {};
 }

@@ -21,8 +21,11 @@ public:
     std::vector<uint16_t> m_systems;
     // Block 0 (the newest) first; slots after the last one are empty.
     HistoryBlockList m_history;
+    // The ATR the reader reports for the card (optional "atr"); empty: the PC/SC
+    // storage-card ATR of a FeliCa card.
+    std::vector<uint8_t> m_atr;
 
-    // Reads {"idm", "pmm", "systems", "history"}; on failure the image is left
+    // Reads {"idm", "pmm", "systems", "history"} and the optional "atr"; on failure the image is left
     // untouched and the result names what is wrong. Empty result: success.
     QString LoadJson(const QByteArray& json);
     QString LoadFile(const QString& path);

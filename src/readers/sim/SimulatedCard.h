@@ -1,6 +1,8 @@
 // A contactless reader with a FeliCa card on it, answering from a card image the frames
 // the PC/SC modules send: FF 40 polling, FF 46 read, the Circle pass-through FF AB and its
-// preparation FF 00 41 81 01 0C, and the escape commands. The one place that turns an
+// preparation FF 00 41 81 01 0C, the storage-card commands (GET DATA, SELECT FILE, READ
+// BINARY), PN532 commands through the direct transmit FF 00 00 00 (with GET RESPONSE when
+// told to answer 61 nn), and the escape commands. The one place that turns an
 // image into answers: the simulated service and the virtual card both use it.
 #pragma once
 
@@ -8,7 +10,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <algorithm>
 #include <map>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -24,12 +28,24 @@ public:
     static constexpr uint16_t kSwBadInstruction = 0x6D00;
     static constexpr uint16_t kSwBadClass = 0x6E00;
 
+    // Blocks one READ BINARY or one PN532 read takes at most; more are refused.
+    static constexpr size_t kDefaultBlocksPerRead = 12;
+
     explicit CSimulatedCard(CCardImage image);
 
     const CCardImage& Image() const { return m_image; }
 
+    // The ATR the reader reports: the image's, or else the PC/SC storage-card form
+    // announcing FeliCa.
+    const std::vector<uint8_t>& Atr() const { return m_atr; }
+    void SetAtr(std::vector<uint8_t> atr) { m_atr = std::move(atr); }
+    // A card that reads at most this many blocks per command (1: one at a time).
+    void SetBlocksPerRead(size_t blocks) { m_nBlocksPerRead = std::max<size_t>(blocks, 1); }
+    // PN532 answers come as 61 nn, to be fetched with GET RESPONSE.
+    void SetPn532AnswersByGetResponse(bool on) { m_bPn532GetResponse = on; }
+
     // One SCardTransmit: the answer bytes, status word last.
-    std::vector<uint8_t> Transmit(std::span<const uint8_t> apdu) const;
+    std::vector<uint8_t> Transmit(std::span<const uint8_t> apdu);
     // One escape command; false for a command the reader does not know.
     bool Control(std::span<const uint8_t> command, std::vector<uint8_t>& answer);
 
@@ -53,11 +69,20 @@ private:
     std::vector<uint8_t> AnswerPolling(std::span<const uint8_t> request) const;
     std::vector<uint8_t> AnswerDirectRead(std::span<const uint8_t> apdu) const;
     std::vector<uint8_t> AnswerPassThrough(std::span<const uint8_t> apdu) const;
+    std::vector<uint8_t> AnswerFelicaCommand(std::span<const uint8_t> command) const;
+    std::vector<uint8_t> AnswerStorageCard(std::span<const uint8_t> apdu);
+    std::vector<uint8_t> AnswerReadBinary(uint8_t first, uint8_t le) const;
+    std::vector<uint8_t> AnswerPn532(std::span<const uint8_t> command);
     SBlockAnswer ReadBlock(uint16_t serviceCode, uint8_t block) const;
     std::vector<uint8_t> ReadBlockData(uint8_t block) const;
     std::vector<uint8_t> ApplyBlockFault(uint8_t block, std::vector<uint8_t> answer) const;
 
     CCardImage m_image;
+    std::vector<uint8_t> m_atr;
+    size_t m_nBlocksPerRead = kDefaultBlocksPerRead;
+    bool m_bPn532GetResponse = false;
+    std::vector<uint8_t> m_pendingResponse; // what GET RESPONSE hands out
+    std::optional<uint16_t> m_selectedService;
     uint8_t m_nReaderMode = 0xFF;
     uint8_t m_nFirmwareMajor = 1;
     uint8_t m_nFirmwareMinor = 5;

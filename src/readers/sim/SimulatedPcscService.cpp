@@ -116,6 +116,19 @@ LONG CSimulatedPcscService::Disconnect(SCARDHANDLE card, DWORD /*disposition*/)
     return m_handles.erase(card) ? SCARD_S_SUCCESS : SCARD_E_INVALID_HANDLE;
 }
 
+LONG CSimulatedPcscService::Status(SCARDHANDLE card, std::vector<uint8_t>& atr)
+{
+    const std::lock_guard lock(m_mutex);
+    atr.clear();
+    const auto handle = m_handles.find(card);
+    if (handle == m_handles.end())
+        return SCARD_E_INVALID_HANDLE;
+    if (!m_bCardPresent)
+        return SCARD_W_REMOVED_CARD;
+    atr = m_card.Atr();
+    return SCARD_S_SUCCESS;
+}
+
 LONG CSimulatedPcscService::BeginTransaction(SCARDHANDLE card)
 {
     const std::lock_guard lock(m_mutex);

@@ -53,6 +53,7 @@ public:
     LONG Connect(SCARDCONTEXT context, const std::string& reader, DWORD shareMode, DWORD preferredProtocols,
                  SCARDHANDLE* card, DWORD* activeProtocol) override;
     LONG Disconnect(SCARDHANDLE card, DWORD disposition) override;
+    LONG Status(SCARDHANDLE card, std::vector<uint8_t>& atr) override;
     LONG BeginTransaction(SCARDHANDLE card) override;
     LONG EndTransaction(SCARDHANDLE card, DWORD disposition) override;
     LONG Transmit(SCARDHANDLE card, const SCARD_IO_REQUEST* sendPci, const uint8_t* send, DWORD sendLength,

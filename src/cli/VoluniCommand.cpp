@@ -10,13 +10,14 @@
 #include "cli/EntryCsvWriter.h"
 #include "cli/EntryJsonWriter.h"
 #include "cli/ExitCode.h"
+#include "cli/OutputSink.h"
+#include "cli/OutputTarget.h"
 #include "card/HistoryDecoder.h"
 #include "readers/sim/SimulatedPcscService.h"
 #include "resources/StringTable.h"
 
+#include <QBuffer>
 #include <QCommandLineParser>
-#include <QFile>
-#include <QSaveFile>
 #include <QThread>
 
 #include <algorithm>
@@ -64,20 +65,6 @@ int Usage(const QString& message)
     return EXIT_USAGE;
 }
 
-int Emit(const QByteArray& text, const QString& outputPath, QByteArray& output)
-{
-    if (outputPath.isEmpty()) {
-        output = text;
-        return EXIT_OK;
-    }
-    QSaveFile file(outputPath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        Fail(outputPath + QStringLiteral(": ") + file.errorString());
-        return EXIT_FILE;
-    }
-    return EXIT_OK;
-}
-
 int ReaderFailure(int rc)
 {
     switch (rc) {
@@ -96,7 +83,7 @@ int ReaderFailure(int rc)
     }
 }
 
-int RunRead(const QCommandLineParser& parser, const QString& format, QByteArray& output)
+int RunRead(const QCommandLineParser& parser, const QString& format, const COutputTarget& output)
 {
     CAppProfile profile;
     profile.LoadProfile();
@@ -146,12 +133,15 @@ int RunRead(const QCommandLineParser& parser, const QString& format, QByteArray&
         return EXIT_INVALID_DATE;
     }
 
-    const QByteArray text = format == QLatin1String("csv") ? EntriesToCsv(data.m_entries)
-                                                           : EntriesToJson(data.m_entries, summary, std::nullopt);
-    return Emit(text, parser.value(QStringLiteral("output")), output);
+    return output.Write([&](COutputSink& out) {
+        if (format == QLatin1String("csv"))
+            WriteEntriesCsv(out, data.m_entries);
+        else
+            WriteEntriesJson(out, data.m_entries, summary, std::nullopt);
+    });
 }
 
-int RunShow(const QCommandLineParser& parser, const QString& format, QByteArray& output)
+int RunShow(const QCommandLineParser& parser, const QString& format, const COutputTarget& output)
 {
     const QStringList args = parser.positionalArguments();
     if (args.size() != 2)
@@ -164,16 +154,18 @@ int RunShow(const QCommandLineParser& parser, const QString& format, QByteArray&
         return EXIT_FILE;
     }
     const CEntryInfoData& data = document.m_data;
-    const QByteArray text = format == QLatin1String("csv") ? EntriesToCsv(data.m_entries)
-                                                           : EntriesToJson(data.m_entries, std::nullopt, data.m_time);
-    return Emit(text, parser.value(QStringLiteral("output")), output);
+    return output.Write([&](COutputSink& out) {
+        if (format == QLatin1String("csv"))
+            WriteEntriesCsv(out, data.m_entries);
+        else
+            WriteEntriesJson(out, data.m_entries, std::nullopt, data.m_time);
+    });
 }
 
 } // namespace
 
-int RunVoluni(const QStringList& arguments, QByteArray& output)
+int RunVoluni(const QStringList& arguments, QIODevice& standardOutput)
 {
-    output.clear();
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromUtf8(kHelp));
     parser.addOption({QStringLiteral("card-image"), QStringLiteral("Card image (JSON) on a simulated reader."),
@@ -193,14 +185,13 @@ int RunVoluni(const QStringList& arguments, QByteArray& output)
 
     if (!parser.parse(arguments))
         return Usage(parser.errorText());
-    if (parser.isSet(help)) {
-        output = kHelp;
-        return EXIT_OK;
-    }
+    if (parser.isSet(help))
+        return COutputTarget(QString(), standardOutput).Write(QByteArray(kHelp));
     const QString format = parser.value(QStringLiteral("format"));
     if (format != QLatin1String("json") && format != QLatin1String("csv"))
         return Usage(QStringLiteral("--format is json or csv"));
 
+    const COutputTarget output(parser.value(QStringLiteral("output")), standardOutput);
     const QStringList args = parser.positionalArguments();
     const QString command = args.value(0);
     if (command == QLatin1String("read")) {
@@ -211,4 +202,15 @@ int RunVoluni(const QStringList& arguments, QByteArray& output)
     if (command == QLatin1String("show"))
         return RunShow(parser, format, output);
     return Usage(command.isEmpty() ? QStringLiteral("no command given") : QStringLiteral("unknown command: ") + command);
+}
+
+int RunVoluni(const QStringList& arguments, QByteArray& output)
+{
+    output.clear();
+    QBuffer buffer(&output);
+    buffer.open(QIODevice::WriteOnly);
+    const int rc = RunVoluni(arguments, buffer);
+    if (rc != EXIT_OK)
+        output.clear();
+    return rc;
 }

@@ -22,6 +22,9 @@ public:
     // Block 0 (the newest) first; slots after the last one are empty.
     HistoryBlockList m_history;
 
+    // A card holds a few kilobytes; a larger file is refused unread past this size.
+    static constexpr qsizetype kMaxFileSize = 64 * 1024;
+
     // Reads {"idm", "pmm", "systems", "history"}; on failure the image is left
     // untouched and the result names what is wrong. Empty result: success.
     QString LoadJson(const QByteArray& json);

@@ -65,6 +65,18 @@ int Usage(const QString& message)
     return EXIT_USAGE;
 }
 
+// Streamed: the text of a large list never exists whole.
+int WriteEntries(const COutputTarget& output, const QString& format, const CEntryList& entries,
+                 const std::optional<SCardSummary>& card, const std::optional<int64_t>& time)
+{
+    return output.Write([&](COutputSink& out) {
+        if (format == QLatin1String("csv"))
+            WriteEntriesCsv(out, entries);
+        else
+            WriteEntriesJson(out, entries, card, time);
+    });
+}
+
 int ReaderFailure(int rc)
 {
     switch (rc) {
@@ -133,12 +145,7 @@ int RunRead(const QCommandLineParser& parser, const QString& format, const COutp
         return EXIT_INVALID_DATE;
     }
 
-    return output.Write([&](COutputSink& out) {
-        if (format == QLatin1String("csv"))
-            WriteEntriesCsv(out, data.m_entries);
-        else
-            WriteEntriesJson(out, data.m_entries, summary, std::nullopt);
-    });
+    return WriteEntries(output, format, data.m_entries, summary, std::nullopt);
 }
 
 int RunShow(const QCommandLineParser& parser, const QString& format, const COutputTarget& output)
@@ -154,12 +161,7 @@ int RunShow(const QCommandLineParser& parser, const QString& format, const COutp
         return EXIT_FILE;
     }
     const CEntryInfoData& data = document.m_data;
-    return output.Write([&](COutputSink& out) {
-        if (format == QLatin1String("csv"))
-            WriteEntriesCsv(out, data.m_entries);
-        else
-            WriteEntriesJson(out, data.m_entries, std::nullopt, data.m_time);
-    });
+    return WriteEntries(output, format, data.m_entries, std::nullopt, data.m_time);
 }
 
 } // namespace

@@ -165,5 +165,12 @@ std::function<QString(const QString&)> CAppProfile::DestinationLookupFunction() 
 
 QString CAppProfile::ConnectStringFor(const QString& databasePath)
 {
-    return kConnectFormat.arg(QDir::toNativeSeparators(databasePath));
+    QString path = QDir::toNativeSeparators(databasePath);
+    // A path that would end its clause early, or lose its outer spaces, goes in
+    // braces, the connection string's quoting; a '}' inside is doubled.
+    const bool bQuote = path.contains(u';') || path.contains(u'{') || path.contains(u'}')
+        || path != path.trimmed();
+    if (bQuote)
+        path = QLatin1Char('{') + path.replace(QStringLiteral("}"), QStringLiteral("}}")) + QLatin1Char('}');
+    return kConnectFormat.arg(path);
 }

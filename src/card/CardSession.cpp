@@ -60,7 +60,8 @@ int32_t CCardSession::ImportHistory(const QString& connectString, const QString&
     // date ends the pass early.
     CStationDb db;
     if (!db.Connect(connectString, password, 10))
-        ShowAppMessage(LoadResString(IDS_STATIONDB_CONNECT_FAILED), MessageIcon::Exclamation);
+        ShowAppMessage(LoadResString(IDS_STATIONDB_CONNECT_FAILED) + QLatin1Char('\n') + db.LastError(),
+                       MessageIcon::Exclamation);
 
     // Oldest first, so that each amount follows from the balance before it.
     int32_t previousBalance = -1;

@@ -1,47 +1,72 @@
 #include "cli/EntryCsvWriter.h"
 
+#include "cli/OutputSink.h"
 #include "view/HistoryColumns.h"
 #include "resources/StringTable.h"
 
-#include <QStringList>
+#include <QBuffer>
+#include <QStringEncoder>
 
 namespace {
 
-QString CsvField(const QString& text)
+bool NeedsQuotes(const QString& text)
 {
-    static const QString special = QStringLiteral(",\"\r\n");
     for (const QChar c : text) {
-        if (special.contains(c)) {
-            QString quoted = text;
-            quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-            return QLatin1Char('"') + quoted + QLatin1Char('"');
-        }
+        if (c == u',' || c == u'"' || c == u'\r' || c == u'\n')
+            return true;
     }
-    return text;
+    return false;
 }
 
-QByteArray CsvLine(const QStringList& fields)
+void AppendField(QString& line, const QString& text)
 {
-    QStringList quoted;
-    for (const QString& field : fields)
-        quoted << CsvField(field);
-    return quoted.join(QLatin1Char(',')).toUtf8() + "\r\n";
+    if (!NeedsQuotes(text)) {
+        line += text;
+        return;
+    }
+    QString quoted = text;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    line += QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+// Encoded straight into the output; the line is kept for the next one, so its room is made once.
+void WriteLine(COutputSink& out, QStringEncoder& utf8, QString& line)
+{
+    line += QStringLiteral("\r\n");
+    char* const start = out.Reserve(utf8.requiredSpace(line.size()));
+    out.Advance(utf8.appendToBuffer(start, line) - start);
+    line.resize(0);
 }
 
 } // namespace
 
+void WriteEntriesCsv(COutputSink& out, const CEntryList& entries)
+{
+    QStringEncoder utf8(QStringEncoder::Utf8);
+    QString line;
+    for (const HistoryColumn& column : HistoryColumns()) {
+        if (!line.isEmpty())
+            line += QLatin1Char(',');
+        AppendField(line, LoadResString(column.titleId));
+    }
+    WriteLine(out, utf8, line);
+    for (const auto& entry : entries) {
+        line += entry->apply != 0 ? QLatin1Char('1') : QLatin1Char('0');
+        for (int column = 1; column < kHistoryColumnCount; ++column) {
+            line += QLatin1Char(',');
+            AppendField(line, HistoryCellText(*entry, column).trimmed());
+        }
+        WriteLine(out, utf8, line);
+    }
+}
+
 QByteArray EntriesToCsv(const CEntryList& entries)
 {
-    QStringList titles;
-    for (const HistoryColumn& column : HistoryColumns())
-        titles << LoadResString(column.titleId);
-    QByteArray out = CsvLine(titles);
-    for (const auto& entry : entries) {
-        QStringList cells;
-        cells << QString::number(entry->apply != 0 ? 1 : 0);
-        for (int column = 1; column < kHistoryColumnCount; ++column)
-            cells << HistoryCellText(*entry, column).trimmed();
-        out += CsvLine(cells);
-    }
-    return out;
+    QByteArray text;
+    QBuffer buffer(&text);
+    buffer.open(QIODevice::WriteOnly);
+    COutputSink sink(buffer);
+    WriteEntriesCsv(sink, entries);
+    sink.Flush();
+    return text;
 }

@@ -1,70 +1,93 @@
 #include "cli/EntryJsonWriter.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
+#include "cli/OutputSink.h"
+
+#include <QBuffer>
 
 #include <charconv>
 #include <cmath>
 
 namespace {
 
+constexpr char kHexDigits[] = "0123456789abcdef";
+
 // QJsonObject sorts its keys; the record's field order reads better, so the
-// object is written by hand and Qt only escapes the strings.
+// object is written by hand.
 class CObjectWriter {
 public:
-    explicit CObjectWriter(QByteArray& out, int indent)
+    CObjectWriter(COutputSink& out, int indent)
         : m_out(out)
         , m_indent(indent)
     {
-        m_out += '{';
+        m_out.Write('{');
     }
 
-    void Raw(const char* key, const QByteArray& value)
+    // Starts a member; its value follows.
+    void Key(const char* key)
     {
-        m_out += m_first ? "\n" : ",\n";
+        m_out.Write(m_first ? QByteArrayView("\n") : QByteArrayView(",\n"));
         m_first = false;
-        m_out += QByteArray(m_indent + 2, ' ') + '"' + key + "\": " + value;
+        Indent(m_indent + 2);
+        m_out.Write('"');
+        m_out.Write(QByteArrayView(key));
+        m_out.Write("\": ");
     }
 
-    void Int(const char* key, int64_t value) { Raw(key, QByteArray::number(static_cast<qlonglong>(value))); }
-    void Text(const char* key, const QString& value) { Raw(key, StringLiteral(value)); }
+    void Int(const char* key, int64_t value)
+    {
+        Key(key);
+        char* room = m_out.Reserve(24);
+        m_out.Advance(std::to_chars(room, room + 24, value).ptr - room);
+    }
+
+    void Text(const char* key, const QString& value)
+    {
+        Key(key);
+        WriteJsonString(m_out, value);
+    }
+
+    void Hex(const char* key, const std::array<uint8_t, 8>& bytes)
+    {
+        Key(key);
+        m_out.Write('"');
+        m_out.Write(HexText(bytes.data(), bytes.size()));
+        m_out.Write('"');
+    }
 
     template <typename Real>
     void Number(const char* key, Real value)
     {
+        Key(key);
         if (!std::isfinite(value)) {
-            Raw(key, "null"); // JSON has no NaN or infinity; a stored file might
+            m_out.Write("null"); // JSON has no NaN or infinity; a stored file might
             return;
         }
-        char text[64];
         // Shortest text that reads back as the same value of its own width.
-        const auto result = std::to_chars(text, text + sizeof text, value);
-        Raw(key, QByteArray(text, static_cast<int>(result.ptr - text)));
+        char* room = m_out.Reserve(64);
+        m_out.Advance(std::to_chars(room, room + 64, value).ptr - room);
     }
 
     void Close()
     {
-        m_out += '\n' + QByteArray(m_indent, ' ') + '}';
+        m_out.Write('\n');
+        Indent(m_indent);
+        m_out.Write('}');
     }
 
-    static QByteArray StringLiteral(const QString& value)
-    {
-        const QByteArray array = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
-        return array.mid(1, array.size() - 2);
-    }
+    void Indent(int count) { m_out.Write(QByteArrayView("          ", count)); }
 
 private:
-    QByteArray& m_out;
+    COutputSink& m_out;
     int m_indent;
     bool m_first = true;
 };
 
-void WriteEntry(QByteArray& out, const CEntryInfo& e)
+void WriteEntry(COutputSink& out, const CEntryInfo& e)
 {
     CObjectWriter w(out, 4);
     w.Int("reserved", e.reserved);
     w.Int("apply", e.apply);
-    w.Raw("idm", '"' + HexText(e.idm.data(), e.idm.size()) + '"');
+    w.Hex("idm", e.idm);
     w.Int("terminalKind", e.terminalKind);
     w.Int("processKind", e.processKind);
     w.Int("paymentKind", e.paymentKind);
@@ -97,37 +120,114 @@ void WriteEntry(QByteArray& out, const CEntryInfo& e)
     w.Close();
 }
 
+// One UTF-16 unit (or a surrogate pair) as UTF-8; returns the end of what was written.
+char* PutUtf8(char* out, char32_t c)
+{
+    if (c < 0x800) {
+        *out++ = static_cast<char>(0xC0 | c >> 6);
+    } else if (c < 0x10000) {
+        *out++ = static_cast<char>(0xE0 | c >> 12);
+        *out++ = static_cast<char>(0x80 | (c >> 6 & 0x3F));
+    } else {
+        *out++ = static_cast<char>(0xF0 | c >> 18);
+        *out++ = static_cast<char>(0x80 | (c >> 12 & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c >> 6 & 0x3F));
+    }
+    *out++ = static_cast<char>(0x80 | (c & 0x3F));
+    return out;
+}
+
+char* PutEscape(char* out, char16_t u)
+{
+    *out++ = '\\';
+    switch (u) {
+    case u'"': *out++ = '"'; break;
+    case u'\\': *out++ = '\\'; break;
+    case u'\b': *out++ = 'b'; break;
+    case u'\f': *out++ = 'f'; break;
+    case u'\n': *out++ = 'n'; break;
+    case u'\r': *out++ = 'r'; break;
+    case u'\t': *out++ = 't'; break;
+    default:
+        *out++ = 'u';
+        for (int shift = 12; shift >= 0; shift -= 4)
+            *out++ = kHexDigits[u >> shift & 0xF];
+    }
+    return out;
+}
+
 } // namespace
+
+void WriteJsonString(COutputSink& out, const QString& text)
+{
+    // Six bytes per unit at most (\uxxxx), plus the quotes.
+    char* const start = out.Reserve(text.size() * 6 + 2);
+    char* p = start;
+    *p++ = '"';
+    const char16_t* unit = reinterpret_cast<const char16_t*>(text.constData());
+    const char16_t* const end = unit + text.size();
+    while (unit != end) {
+        const char16_t u = *unit++;
+        if (u < 0x80) {
+            if (u < 0x20 || u == u'"' || u == u'\\')
+                p = PutEscape(p, u);
+            else
+                *p++ = static_cast<char>(u);
+        } else if (!QChar::isSurrogate(u)) {
+            p = PutUtf8(p, u);
+        } else if (QChar::isHighSurrogate(u) && unit != end && QChar::isLowSurrogate(*unit)) {
+            p = PutUtf8(p, QChar::surrogateToUcs4(u, *unit++));
+        } else {
+            p = PutEscape(p, u);
+        }
+    }
+    *p++ = '"';
+    out.Advance(p - start);
+}
 
 QByteArray HexText(const uint8_t* bytes, size_t count)
 {
     return QByteArray(reinterpret_cast<const char*>(bytes), static_cast<int>(count)).toHex().toUpper();
 }
 
-QByteArray EntriesToJson(const CEntryList& entries, const std::optional<SCardSummary>& card,
-                         const std::optional<int64_t>& time)
+void WriteEntriesJson(COutputSink& out, const CEntryList& entries, const std::optional<SCardSummary>& card,
+                      const std::optional<int64_t>& time)
 {
-    QByteArray out;
     CObjectWriter root(out, 0);
     if (card) {
-        QByteArray cardText;
-        CObjectWriter c(cardText, 2);
-        c.Raw("idm", '"' + HexText(card->card.idm.data(), card->card.idm.size()) + '"');
-        c.Raw("pmm", '"' + HexText(card->card.pmm.data(), card->card.pmm.size()) + '"');
+        root.Key("card");
+        CObjectWriter c(out, 2);
+        c.Hex("idm", card->card.idm);
+        c.Hex("pmm", card->card.pmm);
         c.Int("balance", card->balance);
         c.Close();
-        root.Raw("card", cardText);
     }
     if (time)
         root.Int("time", *time);
-    QByteArray list = "[";
+    root.Key("entries");
+    out.Write('[');
     for (size_t i = 0; i < entries.size(); ++i) {
-        list += i == 0 ? "\n    " : ",\n    ";
-        WriteEntry(list, *entries[i]);
+        out.Write(i == 0 ? QByteArrayView("\n") : QByteArrayView(",\n"));
+        root.Indent(4);
+        WriteEntry(out, *entries[i]);
     }
-    list += entries.empty() ? "]" : "\n  ]";
-    root.Raw("entries", list);
+    if (!entries.empty()) {
+        out.Write('\n');
+        root.Indent(2);
+    }
+    out.Write(']');
     root.Close();
-    out += '\n';
-    return out;
+    out.Write('\n');
+}
+
+QByteArray EntriesToJson(const CEntryList& entries, const std::optional<SCardSummary>& card,
+                         const std::optional<int64_t>& time)
+{
+    QByteArray text;
+    QBuffer buffer(&text);
+    buffer.open(QIODevice::WriteOnly);
+    COutputSink sink(buffer);
+    WriteEntriesJson(sink, entries, card, time);
+    sink.Flush();
+    return text;
 }

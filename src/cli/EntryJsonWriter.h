@@ -5,8 +5,11 @@
 #include "card/EntryInfo.h"
 
 #include <QByteArray>
+#include <QString>
 
 #include <optional>
+
+class COutputSink;
 
 struct SCardSummary {
     CCardRecord card;
@@ -14,9 +17,18 @@ struct SCardSummary {
 };
 
 // One JSON document: {"card": {...}} for a read card, {"time": n} for a loaded
-// file, then "entries", oldest first. UTF-8, ending in a line feed.
+// file, then "entries", oldest first. UTF-8, ending in a line feed. Written
+// entry by entry, so the text never exists whole.
+void WriteEntriesJson(COutputSink& out, const CEntryList& entries, const std::optional<SCardSummary>& card,
+                      const std::optional<int64_t>& time);
+// The same document as one text.
 QByteArray EntriesToJson(const CEntryList& entries, const std::optional<SCardSummary>& card,
                          const std::optional<int64_t>& time);
+
+// A JSON string literal, quotes included: UTF-8, with the escapes of Qt's JSON
+// writer (\" \\ \b \f \n \r \t, \u00xx for other control characters, \uxxxx for
+// a UTF-16 unit that is no whole character).
+void WriteJsonString(COutputSink& out, const QString& text);
 
 // Eight bytes as sixteen upper-case hex digits.
 QByteArray HexText(const uint8_t* bytes, size_t count);

@@ -8,14 +8,15 @@
 #include "cli/EntryCsvWriter.h"
 #include "cli/EntryJsonWriter.h"
 #include "cli/ExitCode.h"
-#include "reading/CardReadCommand.h"
+#include "cli/OutputSink.h"
+#include "cli/OutputTarget.h"
 #include "cli/ReadersCommand.h"
+#include "reading/CardReadCommand.h"
 #include "readers/sim/SimulatedPcscService.h"
 #include "resources/StringTable.h"
 
+#include <QBuffer>
 #include <QCommandLineParser>
-#include <QFile>
-#include <QSaveFile>
 #include <QThread>
 
 #include <algorithm>
@@ -66,18 +67,16 @@ int Usage(const QString& message)
     return EXIT_USAGE;
 }
 
-int Emit(const QByteArray& text, const QString& outputPath, QByteArray& output)
+// Streamed: the text of a large list never exists whole.
+int WriteEntries(const COutputTarget& output, const QString& format, const CEntryList& entries,
+                 const std::optional<SCardSummary>& card, const std::optional<int64_t>& time)
 {
-    if (outputPath.isEmpty()) {
-        output = text;
-        return EXIT_OK;
-    }
-    QSaveFile file(outputPath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        Fail(outputPath + QStringLiteral(": ") + file.errorString());
-        return EXIT_FILE;
-    }
-    return EXIT_OK;
+    return output.Write([&](COutputSink& out) {
+        if (format == QLatin1String("csv"))
+            WriteEntriesCsv(out, entries);
+        else
+            WriteEntriesJson(out, entries, card, time);
+    });
 }
 
 int ReadFailureExit(const SCardReadOutcome& outcome)
@@ -96,7 +95,7 @@ int ReadFailureExit(const SCardReadOutcome& outcome)
     }
 }
 
-int RunRead(const QCommandLineParser& parser, const QString& format, QByteArray& output)
+int RunRead(const QCommandLineParser& parser, const QString& format, const COutputTarget& output)
 {
     CAppProfile profile;
     profile.LoadProfile();
@@ -150,12 +149,10 @@ int RunRead(const QCommandLineParser& parser, const QString& format, QByteArray&
     summary.card = data.m_card;
     summary.balance = outcome.nBalance;
 
-    const QByteArray text = format == QLatin1String("csv") ? EntriesToCsv(data.m_entries)
-                                                           : EntriesToJson(data.m_entries, summary, std::nullopt);
-    return Emit(text, parser.value(QStringLiteral("output")), output);
+    return WriteEntries(output, format, data.m_entries, summary, std::nullopt);
 }
 
-int RunShow(const QCommandLineParser& parser, const QString& format, QByteArray& output)
+int RunShow(const QCommandLineParser& parser, const QString& format, const COutputTarget& output)
 {
     const QStringList args = parser.positionalArguments();
     if (args.size() != 2)
@@ -168,16 +165,13 @@ int RunShow(const QCommandLineParser& parser, const QString& format, QByteArray&
         return EXIT_FILE;
     }
     const CEntryInfoData& data = document.m_data;
-    const QByteArray text = format == QLatin1String("csv") ? EntriesToCsv(data.m_entries)
-                                                           : EntriesToJson(data.m_entries, std::nullopt, data.m_time);
-    return Emit(text, parser.value(QStringLiteral("output")), output);
+    return WriteEntries(output, format, data.m_entries, std::nullopt, data.m_time);
 }
 
 } // namespace
 
-int RunVoluni(const QStringList& arguments, QByteArray& output)
+int RunVoluni(const QStringList& arguments, QIODevice& standardOutput)
 {
-    output.clear();
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromUtf8(kHelp));
     parser.addOption({QStringLiteral("card-image"), QStringLiteral("Card image (JSON) on a simulated reader."),
@@ -197,14 +191,13 @@ int RunVoluni(const QStringList& arguments, QByteArray& output)
 
     if (!parser.parse(arguments))
         return Usage(parser.errorText());
-    if (parser.isSet(help)) {
-        output = kHelp;
-        return EXIT_OK;
-    }
+    if (parser.isSet(help))
+        return COutputTarget(QString(), standardOutput).Write(QByteArray(kHelp));
     const QString format = parser.value(QStringLiteral("format"));
     if (format != QLatin1String("json") && format != QLatin1String("csv"))
         return Usage(QStringLiteral("--format is json or csv"));
 
+    const COutputTarget output(parser.value(QStringLiteral("output")), standardOutput);
     const QStringList args = parser.positionalArguments();
     const QString command = args.value(0);
     if (command == QLatin1String("read")) {
@@ -214,7 +207,23 @@ int RunVoluni(const QStringList& arguments, QByteArray& output)
     }
     if (command == QLatin1String("show"))
         return RunShow(parser, format, output);
-    if (command == QLatin1String("readers"))
-        return RunReaders(output);
+    if (command == QLatin1String("readers")) {
+        // The listing is printed also when no reader in it can be used.
+        QByteArray listing;
+        const int rc = RunReaders(listing);
+        const int written = output.Write(listing);
+        return written != EXIT_OK ? written : rc;
+    }
     return Usage(command.isEmpty() ? QStringLiteral("no command given") : QStringLiteral("unknown command: ") + command);
+}
+
+int RunVoluni(const QStringList& arguments, QByteArray& output)
+{
+    output.clear();
+    QBuffer buffer(&output);
+    buffer.open(QIODevice::WriteOnly);
+    const int rc = RunVoluni(arguments, buffer);
+    if (rc != EXIT_OK && arguments.value(1) != QLatin1String("readers"))
+        output.clear();
+    return rc;
 }

@@ -4,7 +4,12 @@
 #include <QByteArray>
 #include <QStringList>
 
-// Runs the tool with arguments (the program name first). What belongs on
-// standard output is left in output, and only when the run succeeded; messages
-// go through ShowAppMessage. Returns the exit code (ExitCode.h).
+class QIODevice;
+
+// Runs the tool with arguments (the program name first). Output goes to
+// standardOutput, or to the file named by --output, once the command has
+// succeeded; messages go through ShowAppMessage. Returns the exit code (ExitCode.h).
+int RunVoluni(const QStringList& arguments, QIODevice& standardOutput);
+// The same, with standard output collected in output, which stays empty unless
+// the run succeeded.
 int RunVoluni(const QStringList& arguments, QByteArray& output);

@@ -4,8 +4,13 @@
 #include "cli/VoluniCommand.h"
 
 #include <QCoreApplication>
+#include <QFile>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+
+#include <unistd.h>
 
 int main(int argc, char* argv[])
 {
@@ -14,10 +19,14 @@ int main(int argc, char* argv[])
     SetMessagePresenter([](const QString& text, MessageIcon) {
         std::fprintf(stderr, "voluni: %s\n", text.toUtf8().constData());
     });
-    QByteArray output;
-    const int rc = RunVoluni(QCoreApplication::arguments(), output);
-    std::fwrite(output.constData(), 1, static_cast<size_t>(output.size()), stdout);
-    if (std::fflush(stdout) != 0 && rc == 0)
-        return EXIT_FILE; // output lost: a file error like any other
+    // Unbuffered: the tool buffers itself, and each write's failure is seen where it happens.
+    QFile standardOutput;
+    standardOutput.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::DontCloseHandle);
+    int rc = RunVoluni(QCoreApplication::arguments(), standardOutput);
+    // Some file systems report a lost write only when the file is closed.
+    if (close(STDOUT_FILENO) != 0 && errno != EBADF && rc == EXIT_OK) {
+        std::fprintf(stderr, "voluni: standard output: %s\n", std::strerror(errno));
+        rc = EXIT_FILE;
+    }
     return rc;
 }

@@ -1,6 +1,7 @@
 #include "document/ArchiveWriter.h"
 
 #include "document/ArchiveError.h"
+#include "document/WriteAll.h"
 
 #include <QIODevice>
 #include <QtEndian>
@@ -95,8 +96,7 @@ void CArchiveWriter::Flush()
 {
     if (m_buffer.isEmpty())
         return;
-    const qint64 written = m_device.write(m_buffer);
-    const bool bComplete = written == m_buffer.size();
+    const bool bComplete = WriteAll(m_device, m_buffer.constData(), m_buffer.size());
     m_buffer.resize(0);
     if (!bComplete)
         throw CArchiveError(CArchiveError::Kind::Generic);

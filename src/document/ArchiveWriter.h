@@ -9,7 +9,7 @@
 class QIODevice;
 
 // Collects the bytes and hands them to the device in large pieces; a device
-// that takes fewer bytes than given makes Flush throw CArchiveError (generic).
+// that refuses them makes Flush throw CArchiveError (generic).
 class CArchiveWriter {
 public:
     explicit CArchiveWriter(QIODevice& device);

@@ -44,8 +44,9 @@ void CCorvaneDoc::OnOpenDocument(const QString& path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw CFileError(path, file.errorString());
-    // An empty file is never read: it opens as an empty document.
-    if (file.size() == 0) {
+    // An empty regular file is never read: it opens as an empty document. A pipe
+    // or a device has no size to go by and is read as a stream.
+    if (!file.isSequential() && file.size() == 0) {
         UpdateAllViews(HINT_CLEAR);
         m_data.Clear();
     } else {
@@ -58,10 +59,19 @@ void CCorvaneDoc::OnOpenDocument(const QString& path)
 void CCorvaneDoc::OnSaveDocument(const QString& path)
 {
     // The target is replaced only once every byte is written and flushed.
+    // Unbuffered: the archive writer buffers already, and a write that the
+    // file's own buffer took would fail later, at the flush, without its reason.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw CFileError(path, file.errorString());
-    SerializeStore(file);
+    try {
+        SerializeStore(file);
+    } catch (const CArchiveError&) {
+        // A refused write carries the system's reason ("No space left on device").
+        if (file.error() != QFileDevice::NoError)
+            throw CFileError(path, file.errorString());
+        throw;
+    }
     if (!file.commit())
         throw CFileError(path, file.errorString());
     m_strPathName = path;

@@ -15,6 +15,28 @@ namespace {
 
 const QString kUnregistered = QStringLiteral("未登録");
 
+// The value of a clause in braces starting at open, "}}" standing for '}'; sets
+// end to the position after the closing brace, or -1 when there is none.
+QString BracedValue(const QString& connectString, qsizetype open, qsizetype& end)
+{
+    QString value;
+    for (qsizetype i = open + 1; i < connectString.size(); ++i) {
+        const QChar c = connectString.at(i);
+        if (c == u'}') {
+            if (i + 1 < connectString.size() && connectString.at(i + 1) == u'}') {
+                value += c;
+                ++i;
+                continue;
+            }
+            end = i + 1;
+            return value;
+        }
+        value += c;
+    }
+    end = -1;
+    return {};
+}
+
 // The value of the DBQ clause, or empty without one. Clauses are "key=value"
 // separated by ';'; a value in braces may itself hold ';'.
 QString DatabasePath(const QString& connectString)
@@ -31,10 +53,10 @@ QString DatabasePath(const QString& connectString)
         qsizetype end = 0;
         QString value;
         if (valueStart < connectString.size() && connectString.at(valueStart) == u'{') {
-            const qsizetype close = connectString.indexOf(u'}', valueStart);
+            qsizetype close = 0;
+            value = BracedValue(connectString, valueStart, close);
             if (close < 0)
                 return {};
-            value = connectString.mid(valueStart + 1, close - valueStart - 1);
             end = connectString.indexOf(u';', close);
         } else {
             end = connectString.indexOf(u';', valueStart);
@@ -49,9 +71,10 @@ QString DatabasePath(const QString& connectString)
     return {};
 }
 
-// A file that SQLite opens but that is no database, or another database, fails here
-// and not at the first lookup.
-// Returns the reason, or empty when the four tables are there.
+// SQLite opens any file lazily; reading the schema is where a file that is no
+// database fails. A database needs one of the four tables to count as a station
+// database: a statement that needs a missing one fails on its own.
+// Returns the reason, or empty when the file will do.
 QString CheckStationTables(sqlite3* db)
 {
     const SqliteStatementPtr statement = PrepareSqlite(db,
@@ -59,9 +82,19 @@ QString CheckStationTables(sqlite3* db)
         "('StationCode', 'Company', 'BusCode', 'Version')");
     if (!statement || sqlite3_step(statement.get()) != SQLITE_ROW)
         return QString::fromUtf8(sqlite3_errmsg(db));
-    if (sqlite3_column_int(statement.get(), 0) != 4)
+    if (sqlite3_column_int(statement.get(), 0) == 0)
         return QStringLiteral("not a station database");
     return {};
+}
+
+// SQLite says "unable to open database file" for every reason; the system's own
+// reason (missing, unreadable, a folder) is more use to a person.
+QString OpenFailureReason(const QString& path, sqlite3* db)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return file.errorString();
+    return QString::fromUtf8(sqlite3_errmsg(db));
 }
 
 int TraceStatement(unsigned, void* context, void*, void* sql)
@@ -144,7 +177,7 @@ bool CStationDb::Connect(const QString& connectString, const QString& password, 
     sqlite3* db = nullptr;
     QString reason;
     if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
-        reason = QString::fromUtf8(sqlite3_errmsg(db));
+        reason = OpenFailureReason(path, db);
     else
         reason = CheckStationTables(db);
     if (!reason.isEmpty()) {

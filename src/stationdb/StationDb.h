@@ -24,7 +24,8 @@ public:
     bool Connect(const QString& connectString, const QString& password, uint32_t options);
     bool IsOpen() const;
     void Close();
-    // The engine's reason for the last failed Connect, for diagnostics.
+    // Why the last Connect failed: "<file>: <reason>" (missing, unreadable, not a
+    // database), or what is wrong with the connection string.
     QString LastError() const { return m_strLastError; }
     // Takes effect from the next Connect.
     void SetStatementTrace(StatementTrace trace) { m_trace = std::move(trace); }

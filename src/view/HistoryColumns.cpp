@@ -5,7 +5,9 @@
 
 #include <QDateTime>
 
+#include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <limits>
 
 namespace {
@@ -23,8 +25,17 @@ int32_t Magnitude(int32_t amount)
 
 QString DateText(int64_t dateTime)
 {
-    const QDateTime local = QDateTime::fromSecsSinceEpoch(dateTime, Qt::LocalTime);
-    return local.isValid() ? local.toString(QStringLiteral("yyyy/MM/dd")) : QString();
+    // From 1970 to 2038 QDateTime's local time is the C library's; asking that
+    // directly is several times faster, which a list or a file of 100,000 rows feels.
+    tm local{};
+    const auto seconds = static_cast<time_t>(dateTime);
+    if (dateTime >= 0 && dateTime <= std::numeric_limits<int32_t>::max() && localtime_r(&seconds, &local)) {
+        char text[40];
+        std::snprintf(text, sizeof text, "%04d/%02d/%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+        return QString::fromLatin1(text);
+    }
+    const QDateTime moment = QDateTime::fromSecsSinceEpoch(dateTime, Qt::LocalTime);
+    return moment.isValid() ? moment.toString(QStringLiteral("yyyy/MM/dd")) : QString();
 }
 
 } // namespace

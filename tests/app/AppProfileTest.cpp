@@ -220,3 +220,27 @@ TEST_F(AppProfileTest, TextWhereANumberBelongsGivesTheDefault)
 }
 
 } // namespace
+
+namespace {
+
+// Braces only where the plain form would break, so the usual string stays as it always was.
+TEST(ConnectStringForTest, BracesAPathThatWouldEndItsClause)
+{
+    const struct {
+        const char* path;
+        const char* dbq;
+    } cases[] = {
+        {"/opt/voluni/VoluniStn.mdb", "DBQ=/opt/voluni/VoluniStn.mdb;"},
+        {"/home/駅 データ/VoluniStn.mdb", "DBQ=/home/駅 データ/VoluniStn.mdb;"},
+        {"/home/a;b/VoluniStn.mdb", "DBQ={/home/a;b/VoluniStn.mdb};"},
+        {"/home/{x}/VoluniStn.mdb", "DBQ={/home/{x}}/VoluniStn.mdb};"},
+        {"/home/x/VoluniStn.mdb ", "DBQ={/home/x/VoluniStn.mdb };"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CAppProfile::ConnectStringFor(QString::fromUtf8(c.path)),
+                  QStringLiteral("Driver=Microsoft Access Driver (*.mdb);%1PageTimeout=5;").arg(QString::fromUtf8(c.dbq)))
+            << c.path;
+    }
+}
+
+} // namespace

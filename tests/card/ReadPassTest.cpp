@@ -169,7 +169,8 @@ TEST_F(ReadPassTest, EmptyBlockListStillTriesTheDatabase)
     EXPECT_EQ(Import(u"DBQ=/nonexistent/VoluniStn.mdb;"_qs), -1);
     EXPECT_EQ(m_entries.size(), 1u);
     ASSERT_EQ(m_messages.size(), 1u);
-    EXPECT_EQ(m_messages.front().text, u"駅名情報データベースの接続に失敗しました。"_qs);
+    EXPECT_EQ(m_messages.front().text,
+              u"駅名情報データベースの接続に失敗しました。\n/nonexistent/VoluniStn.mdb: No such file or directory"_qs);
 }
 
 TEST_F(ReadPassTest, FailedConnectionIsReportedOnceAndThePassGoesOn)
@@ -180,7 +181,7 @@ TEST_F(ReadPassTest, FailedConnectionIsReportedOnceAndThePassGoesOn)
     };
     EXPECT_EQ(Import(QString()), 800);
     ASSERT_EQ(m_messages.size(), 1u);
-    EXPECT_EQ(m_messages.front().text, u"駅名情報データベースの接続に失敗しました。"_qs);
+    EXPECT_EQ(m_messages.front().text, u"駅名情報データベースの接続に失敗しました。\nempty connection string"_qs);
     EXPECT_EQ(m_messages.front().icon, MessageIcon::Exclamation);
     ASSERT_EQ(m_entries.size(), 3u);
     EXPECT_EQ(Added(0).remarks, u"現金チャージ"_qs);

@@ -7,7 +7,7 @@
 #include "readers/sim/SimulatedPcscService.h"
 #include "StationDbFixture.h"
 #include "resources/StringTable.h"
-#include "cli/VoluniCommand.h"
+#include "VoluniCommandFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -22,64 +22,6 @@
 #include <cstdlib>
 
 namespace {
-
-class VoluniCommandTest : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        setenv("VOLUNI_COMMON_FILES_DIR", m_dir.path().toLocal8Bit().constData(), 1);
-        m_previous = SetMessagePresenter([this](const QString& text, MessageIcon) { m_messages << text; });
-    }
-
-    void TearDown() override
-    {
-        SetMessagePresenter(m_previous);
-        SetPcscService(nullptr);
-    }
-
-    int Run(QStringList args)
-    {
-        args.prepend(QStringLiteral("voluni"));
-        return RunVoluni(args, m_output);
-    }
-
-    QString WriteFile(const QString& name, const QByteArray& bytes) const
-    {
-        const QString path = m_dir.filePath(name);
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        return path;
-    }
-
-    QJsonObject Json() const { return QJsonDocument::fromJson(m_output).object(); }
-
-    QTemporaryDir m_dir;
-    QByteArray m_output;
-    QStringList m_messages;
-    MessagePresenter m_previous;
-};
-
-std::unique_ptr<CEntryInfo> FareEntry()
-{
-    auto e = std::make_unique<CEntryInfo>();
-    e->apply = 1;
-    e->idm = {0x01, 0x2E, 0x4C, 0x00, 0x12, 0xAB, 0xCD, 0xEF};
-    e->terminalKind = 0x16;
-    e->processKind = 0x01;
-    e->dateTime = 1609426800; // 2021/01/01 in Tokyo
-    e->entryLine = 1;
-    e->entryStation = 1;
-    e->entryStationName = QStringLiteral("東京");
-    e->entryCompany = QStringLiteral("JR東日本");
-    e->exitStationName = QStringLiteral("新宿, 西口"); // a comma to quote
-    e->entryLatitude = 35.681264;
-    e->balance = 12345;
-    e->amount = 1500;
-    e->bearing = 287.5f;
-    e->remarks = QStringLiteral("say \"hi\"");
-    return e;
-}
 
 TEST_F(VoluniCommandTest, ShowPrintsEveryFieldOfAVersion3File)
 {
@@ -172,20 +114,6 @@ TEST_F(VoluniCommandTest, BrokenFilesPrintNothingAndSayWhy)
     }
     EXPECT_EQ(Run({QStringLiteral("show"), m_dir.filePath(QStringLiteral("missing.ent"))}), EXIT_FILE);
     EXPECT_TRUE(m_output.isEmpty());
-}
-
-// Newest first: a shop purchase, a bus ride, a fare 有楽町 -> 東京, a cash charge, the oldest fare.
-const char* const kCardImage = R"({"idm": "012E4C0012ABCDEF", "pmm": "100B4B428485D0FF", "systems": ["0003"],
-  "history": [
-    "C7460000 2A22 A5E0 0000 6801 000105 00",
-    "050F0000 2A22 0E51 074A 6C02 000104 00",
-    "16010000 2A22 0102 0101 3403 000103 00",
-    "08020000 2A21 0000 0000 E803 000102 00",
-    "16010000 2A21 0101 0102 0000 000101 00"]})";
-
-QString Compact(const char* text)
-{
-    return QString::fromLatin1(text).remove(QLatin1Char(' '));
 }
 
 TEST_F(VoluniCommandTest, ReadNamesTheCardImageEntries)

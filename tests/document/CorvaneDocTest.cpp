@@ -3,6 +3,7 @@
 #include "document/ArchiveError.h"
 #include "document/CorvaneDoc.h"
 #include "EntryFileBytes.h"
+#include "FileSizeLimit.h"
 #include "resources/StringTable.h"
 
 #include <gtest/gtest.h>
@@ -180,6 +181,29 @@ TEST_F(CorvaneDocTest, FailedSaveKeepsTheGoodFile)
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), good);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("keep.ent")}) << "no temporary left";
+}
+
+// A disk that refuses the bytes: the save message, then the file and the system's reason.
+TEST_F(CorvaneDocTest, RefusedWriteGivesTheSystemsReason)
+{
+    const QByteArray good = OneEntryFile();
+    const QString path = WriteFile(QStringLiteral("keep.ent"), good);
+    doc.m_data.m_entries.push_back(MakeBlankEntry());
+    QString text;
+    {
+        const CFileSizeLimit limit(16);
+        try {
+            doc.OnSaveDocument(path);
+            ADD_FAILURE() << "saved past the limit";
+        } catch (const CFileError&) {
+            text = DocumentErrorText(std::current_exception(), true);
+        }
+    }
+    EXPECT_EQ(text, LoadResString(AFX_IDP_FAILED_TO_SAVE_DOC) + QStringLiteral("\n") + path
+                        + QStringLiteral(": File too large"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), good);
 }
 
 struct MessageCase {

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QString>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -59,6 +61,26 @@ TEST(CardImage, SampleImageDecodesConsistently)
     }
     // Oldest first: commute fares, a shop purchase, a cash charge, a bus fare.
     EXPECT_EQ(amounts, (std::vector<int32_t>{0, 208, 208, 380, 208, -3000, 210, 208, 208, 208}));
+}
+
+// The limit counts the file's bytes: padding alone is enough to cross it.
+TEST(CardImage, FileOfTheLimitLoadsOneByteMoreIsRefused)
+{
+    QTemporaryDir dir;
+    const QByteArray json = R"({"idm": "0101031234567890", "pmm": "100b4b428485d0ff", "systems": [], "history": []})";
+    for (const qsizetype size : {CCardImage::kMaxFileSize, CCardImage::kMaxFileSize + 1}) {
+        const QString path = dir.filePath(QStringLiteral("card%1.json").arg(size));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(json + QByteArray(size - json.size(), ' '));
+        file.close();
+        CCardImage image;
+        const QString error = image.LoadFile(path);
+        if (size == CCardImage::kMaxFileSize)
+            EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+        else
+            EXPECT_EQ(error, path + QStringLiteral(": larger than 65536 bytes, too large for a card image"));
+    }
 }
 
 TEST(CardImage, MissingFileNamesThePath)

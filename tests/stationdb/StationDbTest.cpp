@@ -102,7 +102,7 @@ void PrintTo(const SpoilCase& c, std::ostream* os)
 
 class StatementCannotRunTest : public StationDbTest, public testing::WithParamInterface<SpoilCase> {};
 
-// The tables are checked on connecting, so they vanish afterwards here.
+// Spoiled after connecting: every statement fails at its first step.
 TEST_P(StatementCannotRunTest, ChangesNothing)
 {
     Connect();
@@ -128,6 +128,48 @@ INSTANTIATE_TEST_SUITE_P(Spoiled, StatementCannotRunTest, testing::Values(
                                 "ALTER TABLE BusCode RENAME COLUMN BusLineName TO Other; "
                                 "ALTER TABLE Version RENAME COLUMN Date TO Other;"}),
     [](const testing::TestParamInfo<SpoilCase>& info) { return std::string(info.param.name); });
+
+// A table missing from the start costs only the statements that need it.
+TEST_F(StationDbTest, MissingTableFailsOnlyItsOwnStatements)
+{
+    ASSERT_TRUE(m_fixture.Exec("DROP TABLE Version; DROP TABLE BusCode;"));
+    Connect();
+    QString name, line, company;
+    double latitude = 0.0, longitude = 0.0;
+    EXPECT_TRUE(m_db.LookupStation(0, 1, 1, name, line, company, latitude, longitude));
+    EXPECT_EQ(name, u"東京"_qs);
+    QString stop = u"stop"_qs;
+    EXPECT_FALSE(m_db.LookupBusStop(31, 1324, stop, line, company));
+    EXPECT_EQ(stop, u"stop"_qs);
+    int version = 7;
+    QString date = u"date"_qs;
+    EXPECT_FALSE(m_db.ReadVersion(version, date));
+    EXPECT_EQ(version, 7);
+    EXPECT_EQ(m_db.VersionText(m_fixture.ConnectString(), CStationDbFixture::kPassword), QString());
+}
+
+// The reason after the file: the system's for a file that cannot be read, the engine's for one that is no database.
+TEST_F(StationDbTest, FailedConnectNamesTheFileAndTheReason)
+{
+    const QString folder = m_fixture.FolderPath();
+    const QString text = folder + u"/text.mdb"_qs;
+    QFile file(text);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("this is no database, but it is long enough to hold a header of one hundred bytes or so......\n");
+    file.close();
+    const struct {
+        QString path;
+        QString reason;
+    } cases[] = {
+        {folder + u"/none.mdb"_qs, u"No such file or directory"_qs},
+        {text, u"file is not a database"_qs},
+        {folder, u"file to open is a directory"_qs},
+    };
+    for (const auto& c : cases) {
+        EXPECT_FALSE(m_db.Connect(QStringLiteral("DBQ=%1;").arg(c.path), CStationDbFixture::kPassword, 10));
+        EXPECT_EQ(m_db.LastError(), c.path + u": "_qs + c.reason);
+    }
+}
 
 TEST_F(StationDbTest, SendsTheStationStatementWithDecimalCodes)
 {
@@ -215,15 +257,24 @@ QString WriteFile(const CStationDbFixture& fixture, const char* name, const QByt
     return QStringLiteral("DBQ=%1;").arg(path);
 }
 
-QString OtherDatabase(const CStationDbFixture& fixture)
+QString DatabaseWith(const CStationDbFixture& fixture, const char* name, const char* sql)
 {
-    const QString path = fixture.FolderPath() + u"/other.db"_qs;
+    const QString path = fixture.FolderPath() + u'/' + QString::fromUtf8(name);
     sqlite3* db = nullptr;
     sqlite3_open(QFile::encodeName(path).constData(), &db);
-    sqlite3_exec(db, "CREATE TABLE StationCode (AreaCode INTEGER); CREATE TABLE Company (Code INTEGER);",
-                 nullptr, nullptr, nullptr);
+    sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
     sqlite3_close(db);
     return QStringLiteral("DBQ=%1;").arg(path);
+}
+
+QString TwoTableDatabase(const CStationDbFixture& fixture)
+{
+    return DatabaseWith(fixture, "two.db", "CREATE TABLE StationCode (AreaCode INTEGER); CREATE TABLE Company (Code INTEGER);");
+}
+
+QString OtherDatabase(const CStationDbFixture& fixture)
+{
+    return DatabaseWith(fixture, "other.db", "CREATE TABLE Accounts (Id INTEGER);");
 }
 
 INSTANTIATE_TEST_SUITE_P(Strings, ConnectTest, testing::Values(
@@ -244,7 +295,8 @@ INSTANTIATE_TEST_SUITE_P(Strings, ConnectTest, testing::Values(
     ConnectCase{"NotADatabase",
                 [](const CStationDbFixture& f) { return WriteFile(f, "text.mdb", "this is no database\n"); }, 10, false},
     ConnectCase{"EmptyFile", [](const CStationDbFixture& f) { return WriteFile(f, "empty.mdb", {}); }, 10, false},
-    ConnectCase{"TablesMissing", OtherDatabase, 10, false}),
+    ConnectCase{"TwoOfTheFourTables", TwoTableDatabase, 10, true},
+    ConnectCase{"NoneOfTheFourTables", OtherDatabase, 10, false}),
     [](const testing::TestParamInfo<ConnectCase>& info) { return std::string(info.param.name); });
 
 struct ValueCase {

@@ -36,6 +36,8 @@ QString ParseHex(const QJsonValue& value, const QString& what, std::span<uint8_t
 
 QString CCardImage::LoadJson(const QByteArray& json)
 {
+    if (json.size() > kMaxFileSize)
+        return QStringLiteral("larger than %1 bytes, too large for a card image").arg(kMaxFileSize);
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
     if (parseError.error != QJsonParseError::NoError)
@@ -98,7 +100,17 @@ QString CCardImage::LoadFile(const QString& path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("%1: %2").arg(path, file.errorString());
-    const QString error = LoadJson(file.readAll());
+    // One byte past the limit is enough to know; a pipe or /dev/zero never ends by itself.
+    QByteArray json;
+    while (json.size() <= kMaxFileSize) {
+        const QByteArray piece = file.read(kMaxFileSize + 1 - json.size());
+        if (piece.isEmpty())
+            break;
+        json += piece;
+    }
+    if (file.error() != QFileDevice::NoError)
+        return QStringLiteral("%1: %2").arg(path, file.errorString());
+    const QString error = LoadJson(json);
     return error.isEmpty() ? error : QStringLiteral("%1: %2").arg(path, error);
 }
 

@@ -25,6 +25,9 @@ public:
     // storage-card ATR of a FeliCa card.
     std::vector<uint8_t> m_atr;
 
+    // A card holds a few kilobytes; a larger file is refused unread past this size.
+    static constexpr qsizetype kMaxFileSize = 64 * 1024;
+
     // Reads {"idm", "pmm", "systems", "history"} and the optional "atr"; on failure the image is left
     // untouched and the result names what is wrong. Empty result: success.
     QString LoadJson(const QByteArray& json);

@@ -1,5 +1,6 @@
 #include "cli/EntryCsvWriter.h"
 
+#include "claim/CsvLine.h"
 #include "view/HistoryColumns.h"
 #include "resources/StringTable.h"
 
@@ -7,25 +8,9 @@
 
 namespace {
 
-QString CsvField(const QString& text)
+QByteArray CsvRecord(const QStringList& fields)
 {
-    static const QString special = QStringLiteral(",\"\r\n");
-    for (const QChar c : text) {
-        if (special.contains(c)) {
-            QString quoted = text;
-            quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-            return QLatin1Char('"') + quoted + QLatin1Char('"');
-        }
-    }
-    return text;
-}
-
-QByteArray CsvLine(const QStringList& fields)
-{
-    QStringList quoted;
-    for (const QString& field : fields)
-        quoted << CsvField(field);
-    return quoted.join(QLatin1Char(',')).toUtf8() + "\r\n";
+    return CsvLine(fields).toUtf8() + "\r\n";
 }
 
 } // namespace
@@ -35,13 +20,13 @@ QByteArray EntriesToCsv(const CEntryList& entries)
     QStringList titles;
     for (const HistoryColumn& column : HistoryColumns())
         titles << LoadResString(column.titleId);
-    QByteArray out = CsvLine(titles);
+    QByteArray out = CsvRecord(titles);
     for (const auto& entry : entries) {
         QStringList cells;
         cells << QString::number(entry->apply != 0 ? 1 : 0);
         for (int column = 1; column < kHistoryColumnCount; ++column)
             cells << HistoryCellText(*entry, column).trimmed();
-        out += CsvLine(cells);
+        out += CsvRecord(cells);
     }
     return out;
 }

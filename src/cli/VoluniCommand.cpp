@@ -7,9 +7,13 @@
 #include "readers/CardReadAttempt.h"
 #include "card/CardSession.h"
 #include "document/CorvaneDoc.h"
+#include "cli/ClaimArguments.h"
+#include "cli/CommandEntries.h"
 #include "cli/EntryCsvWriter.h"
+#include "cli/ExportCommand.h"
 #include "cli/EntryJsonWriter.h"
 #include "cli/ExitCode.h"
+#include "cli/ReportCommand.h"
 #include "card/HistoryDecoder.h"
 #include "readers/sim/SimulatedPcscService.h"
 #include "resources/StringTable.h"
@@ -28,6 +32,10 @@ const char* const kHelp = R"(Usage:
   voluni read [--card-image FILE] [--reader NAME] [--polling-time SECONDS]
               [--database FILE] [--format json|csv] [--output FILE]
   voluni show FILE.ent [--format json|csv] [--output FILE]
+  voluni export FILE.ent|--card-image IMG [--apply-only] [--columns 2,5,8]
+              [--encoding sjis|utf8] [--from DATE] [--to DATE] --output OUT.csv
+  voluni report FILE.ent|--card-image IMG [--apply-only] [--from DATE] [--to DATE]
+              --output OUT.pdf
 
 read   Reads the card on the reader (or the card image given with --card-image,
        laid on a simulated reader named by --reader), names its stations from
@@ -36,6 +44,14 @@ read   Reads the card on the reader (or the card image given with --card-image,
        --polling-time defaults to the viewer's PollingTime setting; 0 means
        a single attempt.
 show   Loads an entry file (.ent) and prints its entries.
+export Writes the claim CSV of the entries (the file's, or the card image's):
+       --columns lists the history list's columns by number from 1 (13 is the
+       distance in km; default 2,5,8,9,11,12), --apply-only keeps the entries
+       that count towards the claim, --encoding is sjis (Shift_JIS, default) or
+       utf8 (with a byte order mark). A title row comes first.
+report Writes the claim report 交通費精算書 (A4, PDF) of the entries.
+       --from and --to (YYYY-MM-DD, both days included) limit either command
+       to a period.
 
 JSON (the default) holds every field of every entry, oldest first; CSV holds
 the history list's columns, the first one 1 for an entry that counts towards
@@ -53,6 +69,8 @@ Exit codes:
   9  the card image is missing or malformed
 )";
 
+} // namespace
+
 void Fail(const QString& message)
 {
     ShowAppMessage(message, MessageIcon::Stop);
@@ -63,6 +81,8 @@ int Usage(const QString& message)
     Fail(message + QStringLiteral("\nTry 'voluni --help'."));
     return EXIT_USAGE;
 }
+
+namespace {
 
 int Emit(const QByteArray& text, const QString& outputPath, QByteArray& output)
 {
@@ -96,7 +116,9 @@ int ReaderFailure(int rc)
     }
 }
 
-int RunRead(const QCommandLineParser& parser, const QString& format, QByteArray& output)
+} // namespace
+
+int ReadCardEntries(const QCommandLineParser& parser, CEntryInfoData& data, SCardSummary& summary)
 {
     CAppProfile profile;
     profile.LoadProfile();
@@ -126,7 +148,6 @@ int RunRead(const QCommandLineParser& parser, const QString& format, QByteArray&
         return Usage(QStringLiteral("--reader names the simulated reader and needs --card-image"));
     }
 
-    CEntryInfoData data;
     CCardSession session(&data.m_entries, &data.m_card);
     // The tool always waits through its own loop, so that a card that never came
     // (-5) stays apart from a missing reader (-2); a polling time of 0 is one attempt.
@@ -137,7 +158,6 @@ int RunRead(const QCommandLineParser& parser, const QString& format, QByteArray&
     if (rc != 0)
         return ReaderFailure(rc);
 
-    SCardSummary summary;
     summary.card = data.m_card;
     try {
         summary.balance = session.ImportHistory(profile.GetConnectString(), profile.GetPassword(), profile);
@@ -145,7 +165,28 @@ int RunRead(const QCommandLineParser& parser, const QString& format, QByteArray&
         Fail(QString::fromUtf8(e.what()));
         return EXIT_INVALID_DATE;
     }
+    return EXIT_OK;
+}
 
+int OpenEntryFile(const QString& path, CCorvaneDoc& document)
+{
+    try {
+        document.OnOpenDocument(path);
+    } catch (...) {
+        Fail(DocumentErrorText(std::current_exception(), false));
+        return EXIT_FILE;
+    }
+    return EXIT_OK;
+}
+
+namespace {
+
+int RunRead(const QCommandLineParser& parser, const QString& format, QByteArray& output)
+{
+    CEntryInfoData data;
+    SCardSummary summary;
+    if (const int rc = ReadCardEntries(parser, data, summary); rc != EXIT_OK)
+        return rc;
     const QByteArray text = format == QLatin1String("csv") ? EntriesToCsv(data.m_entries)
                                                            : EntriesToJson(data.m_entries, summary, std::nullopt);
     return Emit(text, parser.value(QStringLiteral("output")), output);
@@ -157,12 +198,8 @@ int RunShow(const QCommandLineParser& parser, const QString& format, QByteArray&
     if (args.size() != 2)
         return Usage(QStringLiteral("show takes exactly one entry file"));
     CCorvaneDoc document;
-    try {
-        document.OnOpenDocument(args.at(1));
-    } catch (...) {
-        Fail(DocumentErrorText(std::current_exception(), false));
-        return EXIT_FILE;
-    }
+    if (const int rc = OpenEntryFile(args.at(1), document); rc != EXIT_OK)
+        return rc;
     const CEntryInfoData& data = document.m_data;
     const QByteArray text = format == QLatin1String("csv") ? EntriesToCsv(data.m_entries)
                                                            : EntriesToJson(data.m_entries, std::nullopt, data.m_time);
@@ -189,7 +226,8 @@ int RunVoluni(const QStringList& arguments, QByteArray& output)
                       QStringLiteral("FILE")});
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
     parser.addOption(help);
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("read or show"));
+    AddClaimOptions(parser);
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("read, show, export or report"));
 
     if (!parser.parse(arguments))
         return Usage(parser.errorText());
@@ -210,5 +248,9 @@ int RunVoluni(const QStringList& arguments, QByteArray& output)
     }
     if (command == QLatin1String("show"))
         return RunShow(parser, format, output);
+    if (command == QLatin1String("export"))
+        return RunExport(parser);
+    if (command == QLatin1String("report"))
+        return RunReport(parser);
     return Usage(command.isEmpty() ? QStringLiteral("no command given") : QStringLiteral("unknown command: ") + command);
 }

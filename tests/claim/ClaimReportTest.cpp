@@ -19,6 +19,14 @@ QRegularExpression PageNumber(int page, int pages)
     return QRegularExpression(QStringLiteral("\\b%1 ?/ ?%2\\s*$").arg(page).arg(pages), QRegularExpression::MultilineOption);
 }
 
+// Where the pages go as PNG files, for a person to look at.
+QString ScreenshotPrefix(const char* name)
+{
+    const QString folder = QStringLiteral(VOLUNI_BINARY_DIR "/screenshots");
+    QDir().mkpath(folder);
+    return folder + QLatin1Char('/') + QLatin1String(name);
+}
+
 TEST(ClaimReportTest, RoutesCompaniesAndTheTotal)
 {
     auto rail = RailEntry(1, "東京", "新宿", 200, 1);
@@ -88,10 +96,7 @@ TEST_F(ClaimReportPdfTest, EveryRowAndTheTotalAreInThePdf)
         EXPECT_TRUE(font.contains(QRegularExpression(QStringLiteral("\\byes\\s+(yes|no)\\s+(yes|no)\\s+\\d+\\s+\\d+$"))))
             << font.toStdString();
 
-    // For a person to look at.
-    const QString folder = QStringLiteral(VOLUNI_BINARY_DIR "/screenshots");
-    QDir().mkpath(folder);
-    EXPECT_TRUE(PdfToPng(path, folder + QStringLiteral("/claim_report")));
+    EXPECT_TRUE(PdfToPng(path, ScreenshotPrefix("claim_report")));
 }
 
 TEST_F(ClaimReportPdfTest, SixtyRowsNumberTheirPagesAndRepeatTheHeader)
@@ -118,6 +123,7 @@ TEST_F(ClaimReportPdfTest, SixtyRowsNumberTheirPagesAndRepeatTheHeader)
         EXPECT_EQ(text.contains(QStringLiteral("7,770円")), page == pages) << page;
     }
     EXPECT_EQ(rowsSeen, 60);
+    EXPECT_TRUE(PdfToPng(path, ScreenshotPrefix("claim_report_60")));
 }
 
 } // namespace

@@ -1,11 +1,23 @@
 #include "claim/ClaimReport.h"
 
 #include "card/HistoryDecoder.h"
+#include "claim/ClaimCsvWriter.h"
 #include "resources/StringTable.h"
 
 #include <QByteArray>
 
 #include <algorithm>
+
+SClaimReport MakeClaimReport(const std::vector<const CEntryInfo*>& shown, bool applyOnly, const CClaimPeriod& period,
+                             const CCardRecord& card, QDate printDate)
+{
+    SClaimReport report;
+    report.period = period;
+    report.rows = ClaimRows(shown, applyOnly);
+    report.idm = ClaimCardIdm(card, report.rows);
+    report.printDate = printDate;
+    return report;
+}
 
 QString ClaimRoute(const CEntryInfo& entry)
 {

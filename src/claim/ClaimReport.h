@@ -18,6 +18,11 @@ struct SClaimReport {
     QDate printDate;
 };
 
+// The report of the rows shown (period and filter already applied): only the
+// claimed ones when applyOnly, as the export would write them.
+SClaimReport MakeClaimReport(const std::vector<const CEntryInfo*>& shown, bool applyOnly, const CClaimPeriod& period,
+                             const CCardRecord& card, QDate printDate);
+
 // "入場駅 → 出場駅" for a train, the bus company for a bus ride; a lone station
 // for an entry that has only one.
 QString ClaimRoute(const CEntryInfo& entry);

@@ -1,6 +1,5 @@
 #include "cli/ReportCommand.h"
 
-#include "claim/ClaimCsvWriter.h"
 #include "claim/ClaimReport.h"
 #include "claim/ClaimReportPainter.h"
 #include "cli/ClaimArguments.h"
@@ -16,11 +15,8 @@ int RunReport(const QCommandLineParser& parser)
     SClaimInput input;
     if (const int rc = LoadClaimInput(parser, document, input); rc != EXIT_OK)
         return rc;
-    SClaimReport report;
-    report.period = input.period;
-    report.rows = ClaimRows(input.rows, parser.isSet(QStringLiteral("apply-only")));
-    report.idm = ClaimCardIdm(document.m_data.m_card, report.rows);
-    report.printDate = QDate::currentDate();
+    const SClaimReport report = MakeClaimReport(input.rows, parser.isSet(QStringLiteral("apply-only")), input.period,
+                                                document.m_data.m_card, QDate::currentDate());
     QString error;
     if (!WriteClaimReportPdf(parser.value(QStringLiteral("output")), report, error)) {
         Fail(error);

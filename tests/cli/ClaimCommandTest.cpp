@@ -13,6 +13,7 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 namespace {
@@ -178,6 +179,25 @@ TEST_F(ClaimCommandTest, BadArgumentsWriteNothingAndSayWhy)
         EXPECT_FALSE(QFile::exists(out)) << c.args.join(' ').toStdString();
         EXPECT_EQ(m_messages.size(), 1) << c.args.join(' ').toStdString();
     }
+}
+
+// The program itself: the report needs fonts, and so an application with a
+// GUI platform even where there is no display.
+TEST_F(ClaimCommandTest, ProgramWritesTheReportWithoutADisplay)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    process.setProcessEnvironment(environment);
+    const QString pdf = Output("program.pdf");
+    process.start(QStringLiteral(VOLUNI_BINARY_DIR "/bin/voluni"),
+                  {QStringLiteral("report"), m_entryFile, QStringLiteral("--output"), pdf});
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitCode(), EXIT_OK) << process.readAllStandardError().toStdString();
+    EXPECT_TRUE(process.readAllStandardOutput().isEmpty());
+    EXPECT_TRUE(PdfText(pdf).contains(QStringLiteral("有楽町 → 東京")));
 }
 
 } // namespace

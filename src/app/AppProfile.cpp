@@ -110,6 +110,7 @@ void CAppProfile::LoadProfile()
     m_strCsvOutputItem = ReadText(store, QStringLiteral("CsvOutputItem"), QStringLiteral("2,5,8,9,11,12"));
     m_bCsvApplyOnly = ReadInt(store, QStringLiteral("CsvApplyOnly"), 0);
     m_bCsvOutputHeader = ReadInt(store, QStringLiteral("CsvOutputHeader"), 1);
+    m_nCsvEncoding = ReadInt(store, QStringLiteral("CsvEncoding"), 0);
     m_nVisMaxCount = ReadInt(store, QStringLiteral("VisMaxCount"), 5);
     m_arrVisHistry = ReadList(store, QStringLiteral("VisHistry"));
     m_arrVisStation = ReadList(store, QStringLiteral("VisStation"));
@@ -135,6 +136,7 @@ void CAppProfile::SaveProfile() const
     store.setValue(QStringLiteral("CsvOutputItem"), m_strCsvOutputItem);
     store.setValue(QStringLiteral("CsvApplyOnly"), m_bCsvApplyOnly);
     store.setValue(QStringLiteral("CsvOutputHeader"), m_bCsvOutputHeader);
+    store.setValue(QStringLiteral("CsvEncoding"), m_nCsvEncoding);
     store.setValue(QStringLiteral("VisMaxCount"), m_nVisMaxCount);
     store.setValue(QStringLiteral("VisHistry"), EncodeList(m_arrVisHistry));
     store.setValue(QStringLiteral("VisStation"), EncodeList(m_arrVisStation));

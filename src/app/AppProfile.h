@@ -24,7 +24,7 @@ public:
     // "Voluni_Viewer", group "Settings/Profile"); absent or unreadable values
     // give the defaults. Never fails.
     void LoadProfile();
-    // Writes the fourteen stored values back.
+    // Writes the fifteen stored values back.
     void SaveProfile() const;
 
     QString GetConnectString() const { return m_strConnect; }
@@ -52,5 +52,6 @@ public:
     QString m_strCsvOutputItem;
     int32_t m_bCsvApplyOnly = 0;
     int32_t m_bCsvOutputHeader = 0;
+    int32_t m_nCsvEncoding = 0;        // CsvEncoding: 0 Shift_JIS, 1 UTF-8 with a byte order mark
     QString m_strPassword;
 };

@@ -5,7 +5,11 @@
 #include "document/ArchiveError.h"
 #include "readers/sim/CardImage.h"
 #include "document/CorvaneDoc.h"
+#include "cli/ClaimArguments.h"
+#include "cli/CommandEntries.h"
 #include "cli/EntryCsvWriter.h"
+#include "cli/ExportCommand.h"
+#include "cli/ReportCommand.h"
 #include "cli/EntryJsonWriter.h"
 #include "cli/ExitCode.h"
 #include "cli/OutputSink.h"
@@ -22,6 +26,18 @@
 #include <algorithm>
 #include <memory>
 
+
+void Fail(const QString& message)
+{
+    ShowAppMessage(message, MessageIcon::Stop);
+}
+
+int Usage(const QString& message)
+{
+    Fail(message + QStringLiteral("\nTry 'voluni --help'."));
+    return EXIT_USAGE;
+}
+
 namespace {
 
 const char* const kHelp = R"(Usage:
@@ -29,6 +45,10 @@ const char* const kHelp = R"(Usage:
               [--database FILE] [--format json|csv] [--output FILE]
   voluni show FILE.ent [--format json|csv] [--output FILE]
   voluni readers
+  voluni export FILE.ent|--card-image IMG [--apply-only] [--columns 2,5,8]
+              [--encoding sjis|utf8] [--from DATE] [--to DATE] --output OUT.csv
+  voluni report FILE.ent|--card-image IMG [--apply-only] [--from DATE] [--to DATE]
+              --output OUT.pdf
 
 read   Reads the card on the reader (or the card image given with --card-image,
        laid on a simulated reader named by --reader), names its stations from
@@ -39,6 +59,14 @@ read   Reads the card on the reader (or the card image given with --card-image,
 show   Loads an entry file (.ent) and prints its entries.
 readers  Lists every card reader pcscd offers: the reader module chosen for it
        (or why none), the card on it, its ATR and the IDm from one polling.
+export Writes the claim CSV of the entries (the file's, or the card image's):
+       --columns lists the history list's columns by number from 1 (13 is the
+       distance in km; default 2,5,8,9,11,12), --apply-only keeps the entries
+       that count towards the claim, --encoding is sjis (Shift_JIS, default) or
+       utf8 (with a byte order mark). A title row comes first.
+report Writes the claim report 交通費精算書 (A4, PDF) of the entries.
+       --from and --to (YYYY-MM-DD, both days included) limit either command
+       to a period.
 
 JSON (the default) holds every field of every entry, oldest first; CSV holds
 the history list's columns, the first one 1 for an entry that counts towards
@@ -55,17 +83,6 @@ Exit codes:
   8  file error (entry file unreadable or of an unknown format, output not written)
   9  the card image is missing or malformed
 )";
-
-void Fail(const QString& message)
-{
-    ShowAppMessage(message, MessageIcon::Stop);
-}
-
-int Usage(const QString& message)
-{
-    Fail(message + QStringLiteral("\nTry 'voluni --help'."));
-    return EXIT_USAGE;
-}
 
 // Streamed: the text of a large list never exists whole.
 int WriteEntries(const COutputTarget& output, const QString& format, const CEntryList& entries,
@@ -95,7 +112,9 @@ int ReadFailureExit(const SCardReadOutcome& outcome)
     }
 }
 
-int RunRead(const QCommandLineParser& parser, const QString& format, const COutputTarget& output)
+} // namespace
+
+int ReadCardEntries(const QCommandLineParser& parser, CEntryInfoData& data, SCardSummary& summary)
 {
     CAppProfile profile;
     profile.LoadProfile();
@@ -136,7 +155,6 @@ int RunRead(const QCommandLineParser& parser, const QString& format, const COutp
     request.strPassword = profile.GetPassword();
     request.destinationFor = profile.DestinationLookupFunction();
 
-    CEntryInfoData data;
     const SCardReadOutcome outcome = RunCardRead(data.m_entries, data.m_card, request);
     if (!outcome.Succeeded()) {
         // The wait without a window has no failure view of its own: say it here.
@@ -145,10 +163,30 @@ int RunRead(const QCommandLineParser& parser, const QString& format, const COutp
         return ReadFailureExit(outcome);
     }
 
-    SCardSummary summary;
     summary.card = data.m_card;
     summary.balance = outcome.nBalance;
+    return EXIT_OK;
+}
 
+int OpenEntryFile(const QString& path, CCorvaneDoc& document)
+{
+    try {
+        document.OnOpenDocument(path);
+    } catch (...) {
+        Fail(DocumentErrorText(std::current_exception(), false));
+        return EXIT_FILE;
+    }
+    return EXIT_OK;
+}
+
+namespace {
+
+int RunRead(const QCommandLineParser& parser, const QString& format, const COutputTarget& output)
+{
+    CEntryInfoData data;
+    SCardSummary summary;
+    if (const int rc = ReadCardEntries(parser, data, summary); rc != EXIT_OK)
+        return rc;
     return WriteEntries(output, format, data.m_entries, summary, std::nullopt);
 }
 
@@ -158,12 +196,8 @@ int RunShow(const QCommandLineParser& parser, const QString& format, const COutp
     if (args.size() != 2)
         return Usage(QStringLiteral("show takes exactly one entry file"));
     CCorvaneDoc document;
-    try {
-        document.OnOpenDocument(args.at(1));
-    } catch (...) {
-        Fail(DocumentErrorText(std::current_exception(), false));
-        return EXIT_FILE;
-    }
+    if (const int rc = OpenEntryFile(args.at(1), document); rc != EXIT_OK)
+        return rc;
     const CEntryInfoData& data = document.m_data;
     return WriteEntries(output, format, data.m_entries, std::nullopt, data.m_time);
 }
@@ -187,7 +221,8 @@ int RunVoluni(const QStringList& arguments, QIODevice& standardOutput)
                       QStringLiteral("FILE")});
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
     parser.addOption(help);
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("read or show"));
+    AddClaimOptions(parser);
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("read, show, readers, export or report"));
 
     if (!parser.parse(arguments))
         return Usage(parser.errorText());
@@ -207,6 +242,10 @@ int RunVoluni(const QStringList& arguments, QIODevice& standardOutput)
     }
     if (command == QLatin1String("show"))
         return RunShow(parser, format, output);
+    if (command == QLatin1String("export"))
+        return RunExport(parser);
+    if (command == QLatin1String("report"))
+        return RunReport(parser);
     if (command == QLatin1String("readers")) {
         // The listing is printed also when no reader in it can be used.
         QByteArray listing;

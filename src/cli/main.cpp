@@ -5,16 +5,35 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QGuiApplication>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include <unistd.h>
 
+namespace {
+
+// The report paints text, which takes a GUI application's font database; the
+// offscreen platform gives one without a display. Other commands stay without.
+std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char* argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "report") == 0) {
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+            return std::make_unique<QGuiApplication>(argc, argv);
+        }
+    }
+    return std::make_unique<QCoreApplication>(argc, argv);
+}
+
+} // namespace
+
 int main(int argc, char* argv[])
 {
-    QCoreApplication app(argc, argv);
+    const std::unique_ptr<QCoreApplication> app = MakeApplication(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("voluni"));
     SetMessagePresenter([](const QString& text, MessageIcon) {
         std::fprintf(stderr, "voluni: %s\n", text.toUtf8().constData());

@@ -16,13 +16,6 @@ constexpr Qt::Alignment kCentre = Qt::AlignHCenter | Qt::AlignVCenter;
 constexpr Qt::Alignment kLeft = Qt::AlignLeft | Qt::AlignVCenter;
 constexpr Qt::Alignment kRight = Qt::AlignRight | Qt::AlignVCenter;
 
-int32_t Magnitude(int32_t amount)
-{
-    // INT32_MIN has no positive twin; a stored file may still hold it.
-    const int64_t wide = std::llabs(static_cast<int64_t>(amount));
-    return static_cast<int32_t>(std::min<int64_t>(wide, std::numeric_limits<int32_t>::max()));
-}
-
 QString DateText(int64_t dateTime)
 {
     // From 1970 to 2038 QDateTime's local time is the C library's; asking that
@@ -39,6 +32,13 @@ QString DateText(int64_t dateTime)
 }
 
 } // namespace
+
+int32_t AmountMagnitude(int32_t amount)
+{
+    // INT32_MIN has no positive twin; a stored file may still hold it.
+    const int64_t wide = std::llabs(static_cast<int64_t>(amount));
+    return static_cast<int32_t>(std::min<int64_t>(wide, std::numeric_limits<int32_t>::max()));
+}
 
 const std::array<HistoryColumn, kHistoryColumnCount>& HistoryColumns()
 {
@@ -69,7 +69,7 @@ QString HistoryCellText(const CEntryInfo& entry, int column)
     case 5: return entry.exitCompany;
     case 6: return entry.exitLineName;
     case 7: return entry.exitStationName;
-    case 8: return FormatAmount(Magnitude(entry.amount));
+    case 8: return FormatAmount(AmountMagnitude(entry.amount));
     case 9: return FormatAmount(entry.balance);
     case 10: return entry.destination;
     case 11: return entry.remarks;

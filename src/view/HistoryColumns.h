@@ -22,3 +22,6 @@ const std::array<HistoryColumn, kHistoryColumnCount>& HistoryColumns();
 
 // Cell text of column for entry; column 0 holds only the check box and is empty.
 QString HistoryCellText(const CEntryInfo& entry, int column);
+
+// The figure "料金/入金額" shows for amount: a charge as its magnitude.
+int32_t AmountMagnitude(int32_t amount);

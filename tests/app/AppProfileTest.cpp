@@ -68,6 +68,7 @@ void ExpectSameSettings(const CAppProfile& a, const CAppProfile& b)
     EXPECT_EQ(a.m_strCsvOutputItem, b.m_strCsvOutputItem);
     EXPECT_EQ(a.m_bCsvApplyOnly, b.m_bCsvApplyOnly);
     EXPECT_EQ(a.m_bCsvOutputHeader, b.m_bCsvOutputHeader);
+    EXPECT_EQ(a.m_nCsvEncoding, b.m_nCsvEncoding);
     EXPECT_EQ(a.m_strPassword, b.m_strPassword);
 }
 
@@ -93,9 +94,10 @@ TEST_F(AppProfileTest, FirstRunGivesDefaultsAndSurvivesARoundTrip)
     EXPECT_EQ(first.m_strCsvOutputItem, QStringLiteral("2,5,8,9,11,12"));
     EXPECT_EQ(first.m_bCsvApplyOnly, 0);
     EXPECT_EQ(first.m_bCsvOutputHeader, 1);
+    EXPECT_EQ(first.m_nCsvEncoding, 0);
 
     first.SaveProfile();
-    EXPECT_EQ(ProfileStore()->childKeys().size(), 14);
+    EXPECT_EQ(ProfileStore()->childKeys().size(), 15);
     ExpectSameSettings(Loaded(), first);
 }
 
@@ -106,6 +108,7 @@ TEST_F(AppProfileTest, ChangedValuesSurviveARoundTrip)
     changed.m_bZebraView = 1;
     changed.m_nAppLook = 32806;
     changed.m_nPollingTime = 12;
+    changed.m_nCsvEncoding = 1;
     changed.m_strWavCardReadOK = QStringLiteral("/usr/share/sounds/ok.wav");
     changed.m_arrVisHistry = QStringList{QStringLiteral("本社"), QString()};
     changed.m_arrVisStation = QStringList{QStringLiteral("東京"), QStringLiteral("新宿")};

@@ -206,8 +206,14 @@ TEST_F(ReadCardTest, ReadCommandGivesEachOutcomeItsMessage)
          IDS_SMARTCARD_SERVICE_STOPPED},
         {"noReader", [&] { Install(Image("\"0003\""))->SetReaderAttached(false); }, CARD_READ_NO_READER,
          IDS_READER_NOT_CONNECTED},
-        {"unknownReader", [&] { Install(Image("\"0003\""), "Some Other Reader 0"); }, CARD_READ_OPEN_FAILED,
-         IDS_READER_OPEN_FAILED},
+        {"unknownReaderWithoutFeliCa",
+         [&] {
+             Install(Image("\"0003\""), "Some Other Reader 0")
+                 ->Card()
+                 .SetAtr({0x3B, 0x8F, 0x80, 0x01, 0x80, 0x4F, 0x0C, 0xA0, 0x00, 0x00,
+                          0x03, 0x06, 0x03, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x6A});
+         },
+         CARD_READ_OPEN_FAILED, IDS_READER_OPEN_FAILED},
         {"cancelled", [&] { Install(std::nullopt); }, CARD_READ_CANCELLED, 0},
     };
     for (const auto& c : cases) {

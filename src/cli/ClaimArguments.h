@@ -1,0 +1,23 @@
+// The arguments the claim commands (export, report) share.
+#pragma once
+
+#include "card/EntryInfo.h"
+#include "claim/ClaimPeriod.h"
+
+#include <vector>
+
+class CCorvaneDoc;
+class QCommandLineParser;
+
+// --apply-only, --columns, --encoding, --from, --to.
+void AddClaimOptions(QCommandLineParser& parser);
+
+struct SClaimInput {
+    CClaimPeriod period;
+    std::vector<const CEntryInfo*> rows;    // the entries in the period, in order
+};
+
+// Checks --output, --from and --to, loads the entries (FILE.ent or
+// --card-image) into document and picks those in the period. Returns EXIT_OK
+// or the exit code of the reported failure.
+int LoadClaimInput(const QCommandLineParser& parser, CCorvaneDoc& document, SClaimInput& input);

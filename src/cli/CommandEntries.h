@@ -1,0 +1,21 @@
+// What the tool's commands share: reporting a failure, and getting the entries
+// from a card (the read command's way) or from an entry file (the show command's).
+#pragma once
+
+class CCorvaneDoc;
+class CEntryInfoData;
+class QCommandLineParser;
+class QString;
+struct SCardSummary;
+
+void Fail(const QString& message);
+// Reports a usage error and returns its exit code.
+int Usage(const QString& message);
+
+// Reads the card (or --card-image on the simulated reader) and names its
+// entries into data. Returns EXIT_OK or the exit code of the reported failure.
+int ReadCardEntries(const QCommandLineParser& parser, CEntryInfoData& data, SCardSummary& summary);
+// Opens an entry file into document. Returns EXIT_OK or EXIT_FILE, reported.
+int OpenEntryFile(const QString& path, CCorvaneDoc& document);
+// Either of the two, as the arguments ask: one FILE.ent, or --card-image IMG.
+int LoadCommandEntries(const QCommandLineParser& parser, CCorvaneDoc& document);

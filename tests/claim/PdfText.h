@@ -1,0 +1,13 @@
+// Reading a PDF back with poppler's tools, as a person's viewer would see it.
+#pragma once
+
+#include <QString>
+
+// The text of pages first to last (1-based; 0 for every page), in reading order.
+QString PdfText(const QString& path, int first = 0, int last = 0);
+// The number of pages; -1 when pdfinfo cannot read the file.
+int PdfPageCount(const QString& path);
+// pdffonts' table, one font a line after its two title lines.
+QString PdfFonts(const QString& path);
+// Renders the pages as PNG files prefix-1.png, prefix-2.png, ... (pdftoppm).
+bool PdfToPng(const QString& path, const QString& prefix);

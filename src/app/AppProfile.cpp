@@ -7,6 +7,7 @@
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 
 namespace {
@@ -89,8 +90,7 @@ QStringList ReadList(const QSettings& store, const QString& key)
 
 void CAppProfile::LoadProfile()
 {
-    const QString database = QDir(QCoreApplication::applicationDirPath()).filePath(kDatabaseFileName);
-    m_strConnect = ConnectStringFor(database);
+    m_strConnect = ConnectStringFor(StationDatabasePath(QCoreApplication::applicationDirPath(), InstalledDataFolder()));
     m_strPassword = kPassword;
     m_strColumnWidths.clear();
     m_nMruMax = 0;
@@ -152,6 +152,18 @@ QString CAppProfile::FindDestination(QString stationName) const
         return {};
     }
     return m_arrVisHistry.at(index);
+}
+
+QString CAppProfile::StationDatabasePath(const QString& programFolder, const QString& dataFolder)
+{
+    const QString beside = QDir(programFolder).filePath(kDatabaseFileName);
+    return QFileInfo(beside).isFile() ? beside : QDir(dataFolder).filePath(kDatabaseFileName);
+}
+
+QString CAppProfile::InstalledDataFolder()
+{
+    const QString folder = qEnvironmentVariable("VOLUNI_DATA_DIR");
+    return folder.isEmpty() ? QStringLiteral(VOLUNI_DATA_DIR) : folder;
 }
 
 QString CAppProfile::ConnectStringFor(const QString& databasePath)

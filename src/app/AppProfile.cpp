@@ -7,6 +7,7 @@
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 
 namespace {
@@ -90,8 +91,7 @@ QSettings OpenSettingsStore()
 
 void CAppProfile::LoadProfile()
 {
-    const QString database = QDir(QCoreApplication::applicationDirPath()).filePath(kDatabaseFileName);
-    m_strConnect = ConnectStringFor(database);
+    m_strConnect = ConnectStringFor(StationDatabasePath(QCoreApplication::applicationDirPath(), InstalledDataFolder()));
     m_strPassword = kPassword;
     m_strColumnWidths.clear();
     m_nMruMax = 0;
@@ -163,6 +163,18 @@ std::function<QString(const QString&)> CAppProfile::DestinationLookupFunction() 
     lists.m_arrVisStation = m_arrVisStation;
     lists.m_arrVisHistry = m_arrVisHistry;
     return [lists](const QString& station) { return lists.FindDestination(station); };
+}
+
+QString CAppProfile::StationDatabasePath(const QString& programFolder, const QString& dataFolder)
+{
+    const QString beside = QDir(programFolder).filePath(kDatabaseFileName);
+    return QFileInfo(beside).isFile() ? beside : QDir(dataFolder).filePath(kDatabaseFileName);
+}
+
+QString CAppProfile::InstalledDataFolder()
+{
+    const QString folder = qEnvironmentVariable("VOLUNI_DATA_DIR");
+    return folder.isEmpty() ? QStringLiteral(VOLUNI_DATA_DIR) : folder;
 }
 
 QString CAppProfile::ConnectStringFor(const QString& databasePath)

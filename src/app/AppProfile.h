@@ -31,6 +31,11 @@ public:
     QString GetPassword() const { return m_strPassword; }
     // The connection string of the station database file at databasePath.
     static QString ConnectStringFor(const QString& databasePath);
+    // The station database beside the program when one is there (a build
+    // folder), else the one in dataFolder, whether or not it exists.
+    static QString StationDatabasePath(const QString& programFolder, const QString& dataFolder);
+    // Where the package puts the station database; $VOLUNI_DATA_DIR when set.
+    static QString InstalledDataFolder();
     // The visit destination remembered for a station name; empty when unknown.
     QString FindDestination(QString stationName) const;
     // FindDestination over a copy of the two lists as they are now, for the read pass.

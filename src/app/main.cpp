@@ -8,6 +8,8 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    // Lets a Wayland desktop match the window with the menu entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("voluni-viewer"));
     InstallMessageBoxPresenter();
     QStringList arguments = QApplication::arguments();
     if (!ApplyDemoOptions(arguments))

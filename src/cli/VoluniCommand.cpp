@@ -52,8 +52,8 @@ const char* const kHelp = R"(Usage:
 
 read   Reads the card on the reader (or the card image given with --card-image,
        laid on a simulated reader named by --reader), names its stations from
-       the station database beside this program (or --database) and prints
-       card and entries.
+       the viewer's station database (or --database) and prints card and
+       entries.
        --polling-time defaults to the viewer's PollingTime setting; 0 means
        a single attempt.
 show   Loads an entry file (.ent) and prints its entries.
@@ -213,7 +213,7 @@ int RunVoluni(const QStringList& arguments, QIODevice& standardOutput)
     parser.addOption({QStringLiteral("reader"), QStringLiteral("Name of the simulated reader."), QStringLiteral("NAME")});
     parser.addOption({QStringLiteral("polling-time"), QStringLiteral("Seconds to wait for a card."),
                       QStringLiteral("SECONDS")});
-    parser.addOption({QStringLiteral("database"), QStringLiteral("Station database file instead of the one beside this program."),
+    parser.addOption({QStringLiteral("database"), QStringLiteral("Station database file instead of the viewer's."),
                       QStringLiteral("FILE")});
     parser.addOption({QStringLiteral("format"), QStringLiteral("json (default) or csv."), QStringLiteral("FORMAT"),
                       QStringLiteral("json")});

@@ -3,12 +3,14 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QSettings>
+#include <QTemporaryDir>
 
 #include <memory>
 #include <ostream>
+#include <string>
 
 namespace {
 
@@ -40,6 +42,8 @@ protected:
     {
         QSettings store(QStringLiteral("Ombrel"), QStringLiteral("Voluni_Viewer"));
         store.clear();
+        // Whatever this machine has installed stays out of the loaded profile.
+        qputenv("VOLUNI_DATA_DIR", "/opt/voluni-data");
     }
 
     static CAppProfile Loaded()
@@ -75,9 +79,9 @@ void ExpectSameSettings(const CAppProfile& a, const CAppProfile& b)
 TEST_F(AppProfileTest, FirstRunGivesDefaultsAndSurvivesARoundTrip)
 {
     const CAppProfile first = Loaded();
-    const QString database = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("VoluniStn.mdb"));
+    // Test programs have no station database beside them: the installed one is named.
     EXPECT_EQ(first.GetConnectString(),
-              QStringLiteral("Driver=Microsoft Access Driver (*.mdb);DBQ=%1;PageTimeout=5;").arg(database));
+              QStringLiteral("Driver=Microsoft Access Driver (*.mdb);DBQ=/opt/voluni-data/VoluniStn.mdb;PageTimeout=5;"));
     EXPECT_EQ(first.GetPassword(), QStringLiteral("7c1f0a93d4e6b285"));
     EXPECT_TRUE(first.m_strColumnWidths.isEmpty());
     EXPECT_TRUE(first.m_strWavCardReadOK.isEmpty());
@@ -221,6 +225,44 @@ TEST_F(AppProfileTest, TextWhereANumberBelongsGivesTheDefault)
         EXPECT_EQ(profile.*c.field, c.fallback) << c.key;
     }
 }
+
+struct DatabasePlace {
+    const char* name;
+    bool besideProgram;
+    bool installed;
+    bool takesBeside;
+    friend std::ostream& operator<<(std::ostream& os, const DatabasePlace& c) { return os << c.name; }
+};
+
+class StationDatabasePathTest : public testing::TestWithParam<DatabasePlace> {};
+
+TEST_P(StationDatabasePathTest, BesideTheProgramComesFirst)
+{
+    const DatabasePlace& place = GetParam();
+    QTemporaryDir root;
+    ASSERT_TRUE(root.isValid());
+    const QString program = root.filePath(QStringLiteral("bin"));
+    const QString data = root.filePath(QStringLiteral("share/voluni-viewer"));
+    ASSERT_TRUE(QDir().mkpath(program) && QDir().mkpath(data));
+    const auto put = [](const QString& folder) {
+        QFile file(folder + QStringLiteral("/VoluniStn.mdb"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    };
+    if (place.besideProgram)
+        put(program);
+    if (place.installed)
+        put(data);
+    EXPECT_EQ(CAppProfile::StationDatabasePath(program, data),
+              (place.takesBeside ? program : data) + QStringLiteral("/VoluniStn.mdb"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Places, StationDatabasePathTest, testing::Values(
+    DatabasePlace{"BothThere", true, true, true},
+    DatabasePlace{"OnlyBesideTheProgram", true, false, true},
+    DatabasePlace{"OnlyInstalled", false, true, false},
+    // A missing database shows up when it is opened, so the installed path still comes back.
+    DatabasePlace{"NeitherThere", false, false, false}),
+    [](const testing::TestParamInfo<DatabasePlace>& info) { return std::string(info.param.name); });
 
 } // namespace
 

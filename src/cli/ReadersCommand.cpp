@@ -2,6 +2,7 @@
 
 #include "card/AppMessage.h"
 #include "cli/ExitCode.h"
+#include "felicausb/UsbReaderProbe.h"
 #include "readers/ReaderSurvey.h"
 #include "resources/StringTable.h"
 
@@ -37,6 +38,15 @@ QString Describe(const SReaderReport& reader)
     return text;
 }
 
+QString DescribeUsb(const SUsbReaderState& reader)
+{
+    return QStringLiteral("%1 (USB %2:%3)\n  module: FeliCa USB library\n  access: %4\n")
+        .arg(QString::fromStdString(reader.model))
+        .arg(reader.device.vendor, 4, 16, QLatin1Char('0'))
+        .arg(reader.device.product, 4, 16, QLatin1Char('0'))
+        .arg(QString::fromStdString(UsbAccessText(reader.access)));
+}
+
 int Failure(int exitCode, int message)
 {
     ShowAppMessage(LoadResString(message), MessageIcon::Stop);
@@ -49,20 +59,27 @@ int RunReaders(QByteArray& output)
 {
     std::vector<SReaderReport> readers;
     const LONG rc = SurveyPcscReaders(readers);
-    if (rc == SCARD_E_NO_SERVICE)
-        return Failure(EXIT_SERVICE_STOPPED, IDS_SMARTCARD_SERVICE_STOPPED);
-    if (rc != SCARD_S_SUCCESS && rc != SCARD_E_NO_READERS_AVAILABLE && rc != SCARD_E_UNKNOWN_READER)
-        return Failure(EXIT_READER_OPEN, IDS_READER_OPEN_FAILED);
-    // Readers outside PC/SC (USB readers served by a library of their own) join the
-    // listing here, after the PC/SC readers, in the order the coordinator would try them.
-    if (readers.empty())
-        return Failure(EXIT_NO_READER, IDS_READER_NOT_CONNECTED);
+    // The USB readers the FeliCa library serves, after the PC/SC readers, in the
+    // order the coordinator tries them; they need no pcscd.
+    const std::vector<SUsbReaderState> usbReaders = ProbeUsbReaders();
+    if (usbReaders.empty()) {
+        if (rc == SCARD_E_NO_SERVICE)
+            return Failure(EXIT_SERVICE_STOPPED, IDS_SMARTCARD_SERVICE_STOPPED);
+        if (rc != SCARD_S_SUCCESS && rc != SCARD_E_NO_READERS_AVAILABLE && rc != SCARD_E_UNKNOWN_READER)
+            return Failure(EXIT_READER_OPEN, IDS_READER_OPEN_FAILED);
+        if (readers.empty())
+            return Failure(EXIT_NO_READER, IDS_READER_NOT_CONNECTED);
+    }
 
     QString text;
     for (const SReaderReport& reader : readers)
         text += Describe(reader);
+    for (const SUsbReaderState& reader : usbReaders)
+        text += DescribeUsb(reader);
     output = text.toUtf8();
-    const bool usable = std::any_of(readers.begin(), readers.end(), [](const SReaderReport& r) { return r.readerType; });
+    const bool usable = std::any_of(readers.begin(), readers.end(), [](const SReaderReport& r) { return r.readerType; })
+        || std::any_of(usbReaders.begin(), usbReaders.end(),
+                       [](const SUsbReaderState& r) { return r.access == EUsbResult::Ok; });
     if (!usable)
         return Failure(EXIT_READER_OPEN, IDS_READER_OPEN_FAILED);
     return EXIT_OK;

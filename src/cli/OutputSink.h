@@ -34,6 +34,8 @@ public:
     }
     void Write(QByteArrayView bytes)
     {
+        if (bytes.isEmpty())
+            return; // an empty view may carry no pointer, which memcpy must not get
         std::memcpy(Reserve(bytes.size()), bytes.data(), static_cast<size_t>(bytes.size()));
         Advance(bytes.size());
     }

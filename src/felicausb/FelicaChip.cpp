@@ -1,5 +1,7 @@
 #include "felicausb/FelicaChip.h"
 
+#include <algorithm>
+
 namespace {
 
 // The reader acknowledges at once; only the card's answer takes time.
@@ -44,8 +46,11 @@ EChipResult CFelicaChip::Poll(uint16_t systemCode, uint8_t timeSlot, ByteVector&
 EChipResult CFelicaChip::Command(uint8_t code, const ByteVector& params, unsigned timeoutMs, ByteVector& answer)
 {
     answer.clear();
-    ByteVector data = {m_commandId, code};
-    data.insert(data.end(), params.begin(), params.end());
+    // Sized first: GCC 12 at -O3 takes an insert after a braced list for an overflow.
+    ByteVector data(params.size() + 2);
+    data[0] = m_commandId;
+    data[1] = code;
+    std::copy(params.begin(), params.end(), data.begin() + 2);
     EUsbResult usb = m_device.Write(FrameCodec::Encode(m_family, data), kWriteTimeoutMs);
     if (usb != EUsbResult::Ok)
         return FromUsb(usb);
@@ -89,8 +94,9 @@ void CFelicaChip::Drain()
 
 ByteVector CFelicaChip::WithLength(const ByteVector& command)
 {
-    ByteVector frame = {static_cast<uint8_t>(command.size() + 1)};
-    frame.insert(frame.end(), command.begin(), command.end());
+    ByteVector frame(command.size() + 1);
+    frame[0] = static_cast<uint8_t>(command.size() + 1);
+    std::copy(command.begin(), command.end(), frame.begin() + 1);
     return frame;
 }
 

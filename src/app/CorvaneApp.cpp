@@ -45,8 +45,13 @@ bool CCorvaneApp::InitInstance()
     m_hMutex = std::make_unique<QLockFile>(m_strLockPath);
     m_hMutex->setStaleLockTime(0);
     if (!m_hMutex->tryLock(0)) {
-        ShowAppMessage(LoadResString(IDS_ALREADY_RUNNING), MessageIcon::Exclamation);
-        return false;
+        // Only another running instance refuses the start; a lock that cannot be
+        // made at all (an unwritable runtime folder) must not keep the program away.
+        if (m_hMutex->error() == QLockFile::LockFailedError) {
+            ShowAppMessage(LoadResString(IDS_ALREADY_RUNNING), MessageIcon::Exclamation);
+            return false;
+        }
+        m_hMutex.reset();
     }
 
     QCoreApplication::setOrganizationName(QString::fromLatin1(kSettingsOrganization));

@@ -1,6 +1,16 @@
 #include "view/ZebraDelegate.h"
 
+#include <QApplication>
+#include <QPainter>
+#include <QStyle>
+
 #include <utility>
+
+namespace {
+
+constexpr int kTextPadding = 4;
+
+} // namespace
 
 CZebraDelegate::CZebraDelegate(std::function<bool()> zebraOn, QObject* parent)
     : QStyledItemDelegate(parent)
@@ -15,4 +25,25 @@ void CZebraDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelI
     if (index.row() % 2 == 1 && m_zebraOn()) {
         option->backgroundBrush = option->palette.brush(QPalette::Midlight);
     }
+}
+
+void CZebraDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    QStyleOptionViewItem cell = option;
+    initStyleOption(&cell, index);
+    // The check box column keeps the style's own layout, so that clicks land where it is drawn.
+    if (cell.features & QStyleOptionViewItem::HasCheckIndicator) {
+        QStyledItemDelegate::paint(painter, option, index);
+        return;
+    }
+    const QWidget* widget = cell.widget;
+    QStyle* style = widget ? widget->style() : QApplication::style();
+    // Background and selection over the whole cell, the text clear of the edge it is
+    // aligned to; a centred date needs all of its narrow column.
+    style->drawPrimitive(QStyle::PE_PanelItemViewItem, &cell, painter, widget);
+    if (cell.displayAlignment & Qt::AlignLeft)
+        cell.rect.adjust(kTextPadding, 0, 0, 0);
+    else if (cell.displayAlignment & Qt::AlignRight)
+        cell.rect.adjust(0, 0, -kTextPadding, 0);
+    style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, widget);
 }

@@ -1,5 +1,6 @@
 // Paints every second row of the history list in the light 3-D colour while
-// the zebra setting is on; the setting is asked at every paint.
+// the zebra setting is on; the setting is asked at every paint. Texts keep a few
+// pixels from the cell's edges.
 #pragma once
 
 #include <QStyledItemDelegate>
@@ -9,6 +10,8 @@
 class CZebraDelegate : public QStyledItemDelegate {
 public:
     CZebraDelegate(std::function<bool()> zebraOn, QObject* parent);
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;

@@ -30,10 +30,11 @@ protected:
 
     void TearDown() override { SetMessagePresenter(m_previous); }
 
-    std::unique_ptr<CCorvaneApp> MakeApp(const QStringList& files)
+    std::unique_ptr<CCorvaneApp> MakeApp(const QStringList& files, const QString& lockPath = QString())
     {
         auto app = std::make_unique<CCorvaneApp>(QStringList{QStringLiteral("voluni-viewer")} + files,
-                                                 folder.filePath(QStringLiteral("Voluni_Viewer.lock")));
+                                                 lockPath.isEmpty() ? folder.filePath(QStringLiteral("Voluni_Viewer.lock"))
+                                                                    : lockPath);
         // No reader is touched by these tests.
         app->SetReaderHooks({});
         return app;
@@ -156,6 +157,16 @@ TEST_F(CorvaneAppTest, SecondInstanceIsRefusedAndTouchesNoSettings)
     auto fourth = MakeApp({});
     EXPECT_TRUE(fourth->InitInstance());
     fourth->ExitInstance();
+}
+
+TEST_F(CorvaneAppTest, LockThatCannotBeMadeStartsWithoutAMessage)
+{
+    // A regular file where the lock's folder should be: no lock can be made in it.
+    const QString notAFolder = WriteFile(QStringLiteral("runtime"), QByteArray("x"));
+    auto app = MakeApp({}, notAFolder + QStringLiteral("/Voluni_Viewer.lock"));
+    EXPECT_TRUE(app->InitInstance());
+    EXPECT_TRUE(messages.isEmpty());
+    app->ExitInstance();
 }
 
 TEST_F(CorvaneAppTest, AboutWithoutDatabaseSaysNotConnected)

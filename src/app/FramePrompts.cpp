@@ -4,6 +4,7 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 SFramePrompts DefaultFramePrompts()
 {
@@ -17,10 +18,14 @@ SFramePrompts DefaultFramePrompts()
         return QFileDialog::getSaveFileName(parent, caption, proposed, filter);
     };
     prompts.askSaveChanges = [](QWidget* parent) {
-        const auto answer = QMessageBox::question(parent, LoadResString(AFX_IDS_APP_TITLE),
-                                                  LoadResString(IDS_SAVE_CHANGES),
-                                                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
-                                                  QMessageBox::Yes);
+        QMessageBox box(QMessageBox::Question, LoadResString(AFX_IDS_APP_TITLE), LoadResString(IDS_SAVE_CHANGES),
+                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::Cancel);
+        box.button(QMessageBox::Yes)->setText(LoadResString(IDS_ANSWER_YES));
+        box.button(QMessageBox::No)->setText(LoadResString(IDS_ANSWER_NO));
+        box.button(QMessageBox::Cancel)->setText(LoadResString(IDS_ANSWER_CANCEL));
+        const int answer = box.exec();
         if (answer == QMessageBox::Yes)
             return SaveAnswer::Save;
         return answer == QMessageBox::No ? SaveAnswer::Discard : SaveAnswer::Cancel;

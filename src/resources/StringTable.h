@@ -135,6 +135,9 @@ enum StringId : int {
     IDS_DEST_REMOVE = 20244,
     IDS_DEST_APPLY = 20245,
     IDS_DEST_APPLIED = 20246,
+    IDS_ANSWER_YES = 20250,
+    IDS_ANSWER_NO = 20251,
+    IDS_ANSWER_CANCEL = 20252,
     // Commands of the claim workflow; each text is "prompt\ntooltip".
     ID_FILE_OPEN = 57601,
     ID_FILE_SAVE = 57603,

@@ -126,9 +126,19 @@ QVariant CHistoryModel::headerData(int section, Qt::Orientation orientation, int
 {
     if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount)
         return {};
-    if (role == Qt::DisplayRole)
-        return section == kDistanceColumn ? LoadResString(IDS_COL_DISTANCE)
-                                          : LoadResString(HistoryColumns()[static_cast<size_t>(section)].titleId);
+    if (role == Qt::DisplayRole) {
+        const QString title = section == kDistanceColumn
+            ? LoadResString(IDS_COL_DISTANCE)
+            : LoadResString(HistoryColumns()[static_cast<size_t>(section)].titleId);
+        // The header draws its titles against the section edge; a space keeps
+        // "残高" off "備考" as the cells keep their texts off the grid.
+        const Qt::Alignment alignment = ColumnAlignment(section);
+        if (alignment & Qt::AlignLeft)
+            return QStringLiteral(" ") + title;
+        if (alignment & Qt::AlignRight)
+            return title + QStringLiteral(" ");
+        return title;
+    }
     if (role == Qt::TextAlignmentRole)
         return static_cast<int>(ColumnAlignment(section));
     return {};

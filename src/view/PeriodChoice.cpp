@@ -6,6 +6,7 @@
 #include <QDateEdit>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QSignalBlocker>
 
 #include <utility>
 
@@ -91,5 +92,12 @@ void CPeriodChoice::OnChoiceChanged()
     const bool dates = Choice() == Dates;
     m_pFrom->setEnabled(dates);
     m_pTo->setEnabled(dates);
+    // A month chosen shows its days, and they are where "期間指定" starts from.
+    if (Choice() == ThisMonth || Choice() == LastMonth) {
+        const CClaimPeriod month = Period();
+        const QSignalBlocker blockFrom(m_pFrom);
+        const QSignalBlocker blockTo(m_pTo);
+        SetDates(month.m_from, month.m_to);
+    }
     emit PeriodChanged();
 }

@@ -128,6 +128,7 @@ TEST(PeriodChoiceTest, MonthsCountFromTodayAndDatesMayComeEitherWay)
     choice.SetChoice(CPeriodChoice::LastMonth);
     EXPECT_EQ(choice.Period().m_from, QDate(2024, 2, 1));
     EXPECT_EQ(choice.Period().m_to, QDate(2024, 2, 29));
+    EXPECT_EQ(choice.FromEdit()->date(), QDate(2024, 2, 1)) << "the month's days are shown";
     choice.SetChoice(CPeriodChoice::Dates);
     EXPECT_TRUE(choice.FromEdit()->isEnabled());
     choice.SetDates(QDate(2024, 1, 31), QDate(2024, 1, 10));

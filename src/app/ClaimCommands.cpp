@@ -13,7 +13,6 @@
 #include <QDate>
 #include <QDir>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 #include <utility>
 
@@ -45,7 +44,7 @@ bool CClaimCommands::HasRows() const
 
 QString CClaimCommands::ProposedPath(const QString& folder, const QString& suffix) const
 {
-    const QString dir = folder.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) : folder;
+    const QString dir = folder.isEmpty() ? DefaultDocumentFolder() : folder;
     const QString open = m_form.GetDocument()->GetPathName();
     const QString base = open.isEmpty() ? ResStringField(IDR_MAINFRAME, 1) : QFileInfo(open).completeBaseName();
     return QDir(dir).filePath(base + suffix);

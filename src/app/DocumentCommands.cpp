@@ -7,7 +7,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 #include <exception>
 
@@ -53,7 +52,7 @@ bool CDocumentCommands::Open()
     if (!SaveModified())
         return false;
     const QString folder = m_document.GetPathName().isEmpty()
-        ? QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
+        ? DefaultDocumentFolder()
         : QFileInfo(m_document.GetPathName()).absolutePath();
     const QString path = m_prompts.openFileName(m_pParent, ResStringField(ID_FILE_OPEN, 1), folder, EntryFileFilter());
     if (path.isEmpty())
@@ -118,6 +117,6 @@ QString CDocumentCommands::ProposedPath() const
 {
     if (!m_document.GetPathName().isEmpty())
         return m_document.GetPathName();
-    const QDir documents(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    const QDir documents(DefaultDocumentFolder());
     return documents.filePath(ResStringField(IDR_MAINFRAME, 1) + EntryFileSuffix());
 }

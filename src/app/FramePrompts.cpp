@@ -2,9 +2,12 @@
 
 #include "resources/StringTable.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStandardPaths>
 
 SFramePrompts DefaultFramePrompts()
 {
@@ -31,4 +34,10 @@ SFramePrompts DefaultFramePrompts()
         return answer == QMessageBox::No ? SaveAnswer::Discard : SaveAnswer::Cancel;
     };
     return prompts;
+}
+
+QString DefaultDocumentFolder()
+{
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QFileInfo(documents).isDir() ? documents : QDir::homePath();
 }

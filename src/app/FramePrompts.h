@@ -22,3 +22,6 @@ struct SFramePrompts {
 
 // File dialogs and a message box.
 SFramePrompts DefaultFramePrompts();
+// Where a file dialog starts without a file of its own: the documents folder,
+// or the home folder when there is none.
+QString DefaultDocumentFolder();

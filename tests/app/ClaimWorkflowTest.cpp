@@ -128,12 +128,17 @@ TEST_F(ClaimWorkflowTest, SaveAsNamesTheFileAndAnEditMarksItModified)
     Tick(0, false);
     EXPECT_TRUE(document.IsModified());
     EXPECT_EQ(frame->FilePane()->text(), QStringLiteral("may.ent *"));
+    QAbstractItemModel* model = Form().Model();
+    model->setData(model->index(2, CHistoryModel::kDestinationColumn), QStringLiteral("渋谷営業所"));
+    model->setData(model->index(2, CHistoryModel::kRemarksColumn), QStringLiteral("打合せ"));
     saveAnswer = QStringLiteral("never asked");
     frame->OnCommand(ID_FILE_SAVE);
     EXPECT_FALSE(document.IsModified());
     CCorvaneDoc reopened;
     reopened.OnOpenDocument(Path("may.ent"));
     EXPECT_EQ(reopened.m_data.m_entries[0]->apply, 0) << "the tick was saved";
+    EXPECT_EQ(reopened.m_data.m_entries[2]->destination, QStringLiteral("渋谷営業所"));
+    EXPECT_EQ(reopened.m_data.m_entries[2]->remarks, QStringLiteral("打合せ"));
     EXPECT_EQ(proposedPaths.size(), 1);
 }
 
@@ -313,4 +318,15 @@ TEST(DestinationDlgTest, PairsStayTheSameLengthAndApplyFillsEmptyDestinations)
     table->insertRow(2);  // an empty row is left out
     EXPECT_EQ(dialog.Stations(), (QStringList{QStringLiteral("新宿"), QStringLiteral("渋谷")}));
     EXPECT_EQ(dialog.Destinations(), (QStringList{QStringLiteral("本社"), QStringLiteral("渋谷営業所")}));
+}
+
+TEST_F(ClaimWorkflowTest, ACardReadOverChangesAsksFirstAndCancelKeepsThem)
+{
+    LoadTrips();
+    Tick(0, false);
+    saveChanges = SaveAnswer::Cancel;
+    frame->OnCommand(ID_CARD_READ);
+    EXPECT_EQ(questions, 1);
+    EXPECT_EQ(document.m_data.m_entries.size(), 4u) << "no reader was asked, nothing was cleared";
+    EXPECT_TRUE(document.IsModified());
 }

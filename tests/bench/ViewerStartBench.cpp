@@ -3,6 +3,7 @@
 // no start inherits the heap of the one before.
 // viewer_start_bench [starts]
 #include "RealisticEntries.h"
+#include "ResidentSize.h"
 #include "app/CorvaneApp.h"
 #include "document/EntryInfoData.h"
 
@@ -21,16 +22,6 @@
 namespace {
 
 constexpr int kEntries = 100000;
-
-double ResidentMegabytes()
-{
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stod(line.substr(6)) / 1024.0;
-    }
-    return 0.0;
-}
 
 // One start: prints "milliseconds megabytes".
 int Start(int argc, char** argv, const QString& file)

@@ -64,7 +64,7 @@ int32_t CCardSession::ImportHistory(const QString& connectString, const QString&
                        MessageIcon::Exclamation);
 
     // Oldest first, so that each amount follows from the balance before it.
-    int32_t previousBalance = -1;
+    int32_t previousBalance = blocks.empty() ? -1 : balanceBeforeOldest;
     CEntryList newEntries;
     newEntries.reserve(blocks.size());
     for (auto block = blocks.rbegin(); block != blocks.rend(); ++block) {

@@ -1,5 +1,6 @@
 #include "cli/ClaimArguments.h"
 
+#include "claim/ClaimColumns.h"
 #include "cli/CommandEntries.h"
 #include "cli/ExitCode.h"
 #include "document/CorvaneDoc.h"
@@ -29,16 +30,36 @@ void AddClaimOptions(QCommandLineParser& parser)
     parser.addOption({QStringLiteral("to"), QStringLiteral("Last day of the period."), QStringLiteral("DATE")});
 }
 
+int ClaimCsvOptionsFromArguments(const QCommandLineParser& parser, SClaimCsvOptions& options)
+{
+    const QString columns = parser.isSet(QStringLiteral("columns")) ? parser.value(QStringLiteral("columns"))
+                                                                     : QString::fromLatin1(kDefaultClaimColumns);
+    if (!ParseClaimColumns(columns, options.columns))
+        return Usage(QStringLiteral("--columns takes column numbers from 1 to %1, such as 2,5,8").arg(kClaimColumnCount));
+    if (parser.isSet(QStringLiteral("encoding")) &&
+        !ParseCsvEncoding(parser.value(QStringLiteral("encoding")), options.encoding))
+        return Usage(QStringLiteral("--encoding is sjis or utf8"));
+    options.applyOnly = parser.isSet(QStringLiteral("apply-only"));
+    return EXIT_OK;
+}
+
+int ClaimPeriodFromArguments(const QCommandLineParser& parser, CClaimPeriod& period)
+{
+    if (!DateOption(parser, QStringLiteral("from"), period.m_from) ||
+        !DateOption(parser, QStringLiteral("to"), period.m_to))
+        return Usage(QStringLiteral("--from and --to take a date as YYYY-MM-DD"));
+    if (!period.m_from.isNull() && !period.m_to.isNull() && period.m_from > period.m_to)
+        return Usage(QStringLiteral("--from is after --to"));
+    return EXIT_OK;
+}
+
 int LoadClaimInput(const QCommandLineParser& parser, CCorvaneDoc& document, SClaimInput& input)
 {
     const QString command = parser.positionalArguments().value(0);
     if (parser.value(QStringLiteral("output")).isEmpty())
         return Usage(command + QStringLiteral(" needs --output"));
-    if (!DateOption(parser, QStringLiteral("from"), input.period.m_from) ||
-        !DateOption(parser, QStringLiteral("to"), input.period.m_to))
-        return Usage(QStringLiteral("--from and --to take a date as YYYY-MM-DD"));
-    if (!input.period.m_from.isNull() && !input.period.m_to.isNull() && input.period.m_from > input.period.m_to)
-        return Usage(QStringLiteral("--from is after --to"));
+    if (const int rc = ClaimPeriodFromArguments(parser, input.period); rc != EXIT_OK)
+        return rc;
     if (const int rc = LoadCommandEntries(parser, document); rc != EXIT_OK)
         return rc;
     input.rows = EntriesInPeriod(document.m_data.m_entries, input.period);

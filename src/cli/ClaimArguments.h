@@ -2,6 +2,7 @@
 #pragma once
 
 #include "card/EntryInfo.h"
+#include "claim/ClaimCsvWriter.h"
 #include "claim/ClaimPeriod.h"
 
 #include <vector>
@@ -16,6 +17,13 @@ struct SClaimInput {
     CClaimPeriod period;
     std::vector<const CEntryInfo*> rows;    // the entries in the period, in order
 };
+
+// --columns, --encoding and --apply-only as a claim CSV's options; the settings
+// record plays no part, so a run writes the same file wherever it runs. Returns
+// EXIT_OK or the exit code of the reported usage error.
+int ClaimCsvOptionsFromArguments(const QCommandLineParser& parser, SClaimCsvOptions& options);
+// --from and --to; returns EXIT_OK or the exit code of the reported usage error.
+int ClaimPeriodFromArguments(const QCommandLineParser& parser, CClaimPeriod& period);
 
 // Checks --output, --from and --to, loads the entries (FILE.ent or
 // --card-image) into document and picks those in the period. Returns EXIT_OK

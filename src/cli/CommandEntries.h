@@ -4,6 +4,7 @@
 
 class CCorvaneDoc;
 class CEntryInfoData;
+class CHistoryArchive;
 class QCommandLineParser;
 class QString;
 struct SCardSummary;
@@ -14,7 +15,11 @@ int Usage(const QString& message);
 
 // Reads the card (or --card-image on the simulated reader) and names its
 // entries into data. Returns EXIT_OK or the exit code of the reported failure.
-int ReadCardEntries(const QCommandLineParser& parser, CEntryInfoData& data, SCardSummary& summary);
+// With an archive, the oldest entry's amount may come from it and a successful
+// read is merged into it; an archive that fails is reported and changes neither
+// the entries nor the exit code.
+int ReadCardEntries(const QCommandLineParser& parser, CEntryInfoData& data, SCardSummary& summary,
+                    CHistoryArchive* archive = nullptr);
 // Opens an entry file into document. Returns EXIT_OK or EXIT_FILE, reported.
 int OpenEntryFile(const QString& path, CCorvaneDoc& document);
 // Either of the two, as the arguments ask: one FILE.ent, or --card-image IMG.

@@ -9,6 +9,7 @@
 #include "cli/CommandEntries.h"
 #include "cli/EntryCsvWriter.h"
 #include "cli/ExportCommand.h"
+#include "cli/HistoryCommand.h"
 #include "cli/ReportCommand.h"
 #include "cli/EntryJsonWriter.h"
 #include "cli/ExitCode.h"
@@ -18,6 +19,7 @@
 #include "reading/CardReadCommand.h"
 #include "readers/sim/SimulatedPcscService.h"
 #include "resources/StringTable.h"
+#include "history/HistoryArchive.h"
 
 #include <QBuffer>
 #include <QCommandLineParser>
@@ -25,6 +27,8 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
+#include <span>
 
 
 void Fail(const QString& message)
@@ -42,8 +46,13 @@ namespace {
 
 const char* const kHelp = R"(Usage:
   voluni read [--card-image FILE] [--reader NAME] [--polling-time SECONDS]
-              [--database FILE] [--format json|csv] [--output FILE]
+              [--database FILE] [--no-archive] [--archive FILE]
+              [--format json|csv] [--output FILE]
   voluni show FILE.ent [--format json|csv] [--output FILE]
+  voluni history [--idm IDM] [--from DATE] [--to DATE] [--archive FILE]
+              [--format json|csv] [--columns 2,5,8] [--apply-only]
+              [--encoding sjis|utf8] [--output FILE]
+  voluni history --cards [--archive FILE] [--format json|csv] [--output FILE]
   voluni readers
   voluni export FILE.ent|--card-image IMG [--apply-only] [--columns 2,5,8]
               [--encoding sjis|utf8] [--from DATE] [--to DATE] --output OUT.csv
@@ -55,8 +64,22 @@ read   Reads the card on the reader (or the card image given with --card-image,
        the viewer's station database (or --database) and prints card and
        entries.
        --polling-time defaults to the viewer's PollingTime setting; 0 means
-       a single attempt.
+       a single attempt. A successful read is merged into the history
+       archive (see history) unless --no-archive is given; the archive also
+       gives the oldest entry its fare when it holds the record before. An
+       archive that cannot be written is reported on standard error; the
+       read's output and exit code stay.
 show   Loads an entry file (.ent) and prints its entries.
+history  Prints the entries of the history archive, oldest first: every
+       block ever read from each card, with the ticks, destinations and
+       remarks set in the viewer. --idm (16 hexadecimal digits) keeps one
+       card, --from and --to (YYYY-MM-DD, both days included) a period.
+       JSON as read prints it; CSV as export writes it (--columns,
+       --apply-only, --encoding). --cards lists the cards instead: IDm,
+       name, number of entries, first and last day. The archive is the
+       viewer's (history.sqlite in its data folder,
+       ~/.local/share/Ombrel/Voluni_Viewer/ on Linux); --archive names
+       another file.
 readers  Lists every card reader pcscd offers: the reader module chosen for it
        (or why none), the card on it, its ATR and the IDm from one polling.
 export Writes the claim CSV of the entries (the file's, or the card image's):
@@ -80,7 +103,8 @@ Exit codes:
   5  the smart-card service is stopped
   6  no card was read within the polling time
   7  a history block holds an invalid date
-  8  file error (entry file unreadable or of an unknown format, output not written)
+  8  file error (entry file unreadable or of an unknown format, output not
+     written, history archive unreadable)
   9  the card image is missing or malformed
 )";
 
@@ -114,7 +138,8 @@ int ReadFailureExit(const SCardReadOutcome& outcome)
 
 } // namespace
 
-int ReadCardEntries(const QCommandLineParser& parser, CEntryInfoData& data, SCardSummary& summary)
+int ReadCardEntries(const QCommandLineParser& parser, CEntryInfoData& data, SCardSummary& summary,
+                    CHistoryArchive* archive)
 {
     CAppProfile profile;
     profile.LoadProfile();
@@ -154,6 +179,11 @@ int ReadCardEntries(const QCommandLineParser& parser, CEntryInfoData& data, SCar
     request.strConnect = profile.GetConnectString();
     request.strPassword = profile.GetPassword();
     request.destinationFor = profile.DestinationLookupFunction();
+    if (archive) {
+        request.balanceBeforeOldest = [archive](const CCardRecord& card, const HistoryBlockList& blocks) {
+            return blocks.empty() ? -1 : archive->BalanceBefore(card.idm, blocks.back());
+        };
+    }
 
     const SCardReadOutcome outcome = RunCardRead(data.m_entries, data.m_card, request);
     if (!outcome.Succeeded()) {
@@ -162,6 +192,9 @@ int ReadCardEntries(const QCommandLineParser& parser, CEntryInfoData& data, SCar
                                                     : outcome.strMessage);
         return ReadFailureExit(outcome);
     }
+    if (archive && !archive->MergeRead(data.m_card.idm, outcome.blocks,
+                                       std::span(data.m_entries).last(outcome.nAdded)))
+        ShowAppMessage(QStringLiteral("the read was not archived: ") + archive->LastError(), MessageIcon::Exclamation);
 
     summary.card = data.m_card;
     summary.balance = outcome.nBalance;
@@ -185,7 +218,10 @@ int RunRead(const QCommandLineParser& parser, const QString& format, const COutp
 {
     CEntryInfoData data;
     SCardSummary summary;
-    if (const int rc = ReadCardEntries(parser, data, summary); rc != EXIT_OK)
+    std::optional<CHistoryArchive> archive;
+    if (!parser.isSet(QStringLiteral("no-archive")))
+        archive.emplace(ArchivePathFromArguments(parser));
+    if (const int rc = ReadCardEntries(parser, data, summary, archive ? &*archive : nullptr); rc != EXIT_OK)
         return rc;
     return WriteEntries(output, format, data.m_entries, summary, std::nullopt);
 }
@@ -219,10 +255,16 @@ int RunVoluni(const QStringList& arguments, QIODevice& standardOutput)
                       QStringLiteral("json")});
     parser.addOption({QStringLiteral("output"), QStringLiteral("Write to FILE instead of standard output."),
                       QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("no-archive"), QStringLiteral("Do not merge the read into the history archive.")});
+    parser.addOption({QStringLiteral("archive"), QStringLiteral("History archive file instead of the viewer's."),
+                      QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("idm"), QStringLiteral("The card whose archived entries to print."),
+                      QStringLiteral("IDM")});
+    parser.addOption({QStringLiteral("cards"), QStringLiteral("List the archived cards.")});
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
     parser.addOption(help);
     AddClaimOptions(parser);
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("read, show, readers, export or report"));
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("read, show, history, readers, export or report"));
 
     if (!parser.parse(arguments))
         return Usage(parser.errorText());
@@ -242,6 +284,8 @@ int RunVoluni(const QStringList& arguments, QIODevice& standardOutput)
     }
     if (command == QLatin1String("show"))
         return RunShow(parser, format, output);
+    if (command == QLatin1String("history"))
+        return RunHistory(parser, format, output);
     if (command == QLatin1String("export"))
         return RunExport(parser);
     if (command == QLatin1String("report"))

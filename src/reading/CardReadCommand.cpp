@@ -14,6 +14,8 @@ SCardReadOutcome RunCardRead(CEntryList& entries, CCardRecord& card, const SCard
     }
     if (request.onCardRead)
         request.onCardRead();
+    if (request.balanceBeforeOldest)
+        session.balanceBeforeOldest = request.balanceBeforeOldest(card, session.blocks);
 
     const size_t countBefore = entries.size();
     try {
@@ -24,5 +26,6 @@ SCardReadOutcome RunCardRead(CEntryList& entries, CCardRecord& card, const SCard
         return outcome;
     }
     outcome.nAdded = entries.size() - countBefore;
+    outcome.blocks = std::move(session.blocks);
     return outcome;
 }

@@ -20,6 +20,9 @@ struct SCardReadRequest {
     DestinationLookup destinationFor;
     // Runs once the card is read, before the station names are looked up.
     std::function<void()> onCardRead;
+    // The balance before the card's oldest block (blocks.back()), from the history
+    // archive, or -1 when unknown; asked once the card is read, before decoding.
+    std::function<int32_t(const CCardRecord& card, const HistoryBlockList& blocks)> balanceBeforeOldest;
 };
 
 struct SCardReadOutcome {
@@ -28,6 +31,7 @@ struct SCardReadOutcome {
     QString strMessage;               // what to tell the person; empty when nothing
     int32_t nBalance = -1;            // the card's balance after a successful read
     size_t nAdded = 0;                // entries appended
+    HistoryBlockList blocks;          // the blocks read, index 0 the newest, for the history archive
 
     bool Succeeded() const { return nResult == CARD_READ_OK && !bInvalidDate; }
 };

@@ -109,6 +109,25 @@ TEST_F(ReadPassTest, DecodesOldestFirstAndAppendsInThatOrder)
     EXPECT_LT(bearing, 270.0f);
 }
 
+TEST_F(ReadPassTest, BalanceBeforeTheOldestGivesItsAmount)
+{
+    m_session.blocks = {
+        Block("16 01 00 00 2A21 0101 0102 2003 000002 00"),  // balance 800
+        Block("16 01 00 00 2A21 0102 0101 E803 000001 00"),  // oldest: balance 1000
+    };
+    // The record before the oldest, which the card has dropped, left 1,180.
+    m_session.balanceBeforeOldest = 1180;
+    EXPECT_EQ(Import(), 800);
+    ASSERT_EQ(m_entries.size(), 3u);
+    EXPECT_EQ(Added(0).amount, 180);
+    EXPECT_EQ(Added(0).apply, 1);
+    EXPECT_EQ(Added(1).amount, 200);
+
+    // Without blocks the balance stays unknown, whatever was known before.
+    m_session.blocks.clear();
+    EXPECT_EQ(Import(), -1);
+}
+
 struct SingleBlockCase {
     const char* name;
     const char* block;

@@ -1,5 +1,5 @@
-// Shared main of every test program: pins the time zone and keeps settings private,
-// whoever runs the tests and however.
+// Shared main of every test program: pins the time zone and keeps settings and the
+// history archive private, whoever runs the tests and however.
 #include <gtest/gtest.h>
 
 #ifdef VOLUNI_TEST_GUI
@@ -22,10 +22,12 @@ int main(int argc, char** argv)
 #ifdef VOLUNI_TEST_GUI
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
 #endif
-    // Settings go to a folder of this run alone.
+    // Settings and user data go to folders of this run alone.
     QTemporaryDir configHome;
     setenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit().constData(), 1);
     setenv("VOLUNI_TEST_CONFIG_HOME", configHome.path().toLocal8Bit().constData(), 1);
+    QTemporaryDir dataHome;
+    setenv("XDG_DATA_HOME", dataHome.path().toLocal8Bit().constData(), 1);
 
     TestApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);

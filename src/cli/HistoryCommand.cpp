@@ -1,0 +1,148 @@
+#include "cli/HistoryCommand.h"
+
+#include "claim/ClaimCsvWriter.h"
+#include "claim/CsvLine.h"
+#include "cli/ClaimArguments.h"
+#include "cli/CommandEntries.h"
+#include "cli/EntryJsonWriter.h"
+#include "cli/ExitCode.h"
+#include "cli/OutputSink.h"
+#include "cli/OutputTarget.h"
+#include "history/HistoryArchive.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+
+#include <optional>
+
+namespace {
+
+QString DayText(const QDate& day)
+{
+    return day.toString(QStringLiteral("yyyy-MM-dd"));
+}
+
+void WriteCardsJson(COutputSink& out, const std::vector<SArchivedCard>& cards)
+{
+    out.Write("{\n  \"cards\": [");
+    for (size_t i = 0; i < cards.size(); ++i) {
+        const SArchivedCard& card = cards[i];
+        out.Write(i == 0 ? QByteArrayView("\n") : QByteArrayView(",\n"));
+        out.Write("    {\n      \"idm\": \"");
+        out.Write(HexText(card.idm.data(), card.idm.size()));
+        out.Write("\",\n      \"name\": ");
+        WriteJsonString(out, card.strName);
+        out.Write(",\n      \"entries\": ");
+        out.Write(QByteArray::number(card.nEntries));
+        for (const auto& [key, day] : {std::pair{"firstDay", card.firstDay}, std::pair{"lastDay", card.lastDay}}) {
+            out.Write(",\n      \"");
+            out.Write(key);
+            out.Write("\": ");
+            if (day.isNull())
+                out.Write("null");
+            else
+                WriteJsonString(out, DayText(day));
+        }
+        out.Write("\n    }");
+    }
+    out.Write(cards.empty() ? QByteArrayView("]\n}\n") : QByteArrayView("\n  ]\n}\n"));
+}
+
+// UTF-8 and CRLF, as the entries' CSV of read and show.
+void WriteCardsCsv(COutputSink& out, const std::vector<SArchivedCard>& cards)
+{
+    out.Write("idm,name,entries,firstDay,lastDay\r\n");
+    for (const SArchivedCard& card : cards) {
+        out.Write(CsvLine({IdmText(card.idm), card.strName, QString::number(card.nEntries), DayText(card.firstDay),
+                           DayText(card.lastDay)})
+                      .toUtf8());
+        out.Write("\r\n");
+    }
+}
+
+// "012E4C0012ABCDEF" into its eight bytes, either case.
+bool ParseIdm(const QString& text, IdmBytes& idm)
+{
+    if (text.size() != 16)
+        return false;
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if (!((u >= u'0' && u <= u'9') || (u >= u'a' && u <= u'f') || (u >= u'A' && u <= u'F')))
+            return false;
+    }
+    const QByteArray bytes = QByteArray::fromHex(text.toLatin1());
+    std::copy(bytes.begin(), bytes.end(), idm.begin());
+    return true;
+}
+
+int RunCards(const QCommandLineParser& parser, CHistoryArchive& archive, bool exists, const QString& format,
+             const COutputTarget& output)
+{
+    for (const char* option : {"idm", "from", "to"}) {
+        if (parser.isSet(QString::fromLatin1(option)))
+            return Usage(QStringLiteral("--cards lists every card and takes no --%1").arg(QString::fromLatin1(option)));
+    }
+    std::vector<SArchivedCard> cards;
+    if (exists && !archive.Cards(cards)) {
+        Fail(archive.LastError());
+        return EXIT_FILE;
+    }
+    return output.Write([&](COutputSink& out) {
+        if (format == QLatin1String("csv"))
+            WriteCardsCsv(out, cards);
+        else
+            WriteCardsJson(out, cards);
+    });
+}
+
+} // namespace
+
+QString ArchivePathFromArguments(const QCommandLineParser& parser)
+{
+    return parser.isSet(QStringLiteral("archive")) ? parser.value(QStringLiteral("archive"))
+                                                   : CHistoryArchive::DefaultPath();
+}
+
+int RunHistory(const QCommandLineParser& parser, const QString& format, const COutputTarget& output)
+{
+    if (parser.positionalArguments().size() != 1)
+        return Usage(QStringLiteral("history takes no file argument"));
+    CHistoryArchive archive(ArchivePathFromArguments(parser));
+    // Looking makes no archive: without one there is nothing in it.
+    const bool exists = QFileInfo::exists(archive.Path());
+    if (parser.isSet(QStringLiteral("cards")))
+        return RunCards(parser, archive, exists, format, output);
+
+    SArchiveQuery query;
+    if (parser.isSet(QStringLiteral("idm"))) {
+        IdmBytes idm{};
+        if (!ParseIdm(parser.value(QStringLiteral("idm")), idm))
+            return Usage(QStringLiteral("--idm takes the card's IDm as 16 hexadecimal digits"));
+        query.idm = idm;
+    }
+    CClaimPeriod period;
+    if (const int rc = ClaimPeriodFromArguments(parser, period); rc != EXIT_OK)
+        return rc;
+    query.from = period.m_from;
+    query.to = period.m_to;
+    SClaimCsvOptions options;
+    if (format == QLatin1String("csv")) {
+        if (const int rc = ClaimCsvOptionsFromArguments(parser, options); rc != EXIT_OK)
+            return rc;
+    }
+
+    CEntryList entries;
+    std::vector<int64_t> ids;
+    if (exists && !archive.Entries(query, entries, ids)) {
+        Fail(archive.LastError());
+        return EXIT_FILE;
+    }
+    if (format == QLatin1String("csv")) {
+        std::vector<const CEntryInfo*> rows;
+        rows.reserve(entries.size());
+        for (const auto& entry : entries)
+            rows.push_back(entry.get());
+        return output.Write(ClaimEntriesToCsv(rows, options));
+    }
+    return output.Write([&](COutputSink& out) { WriteEntriesJson(out, entries, std::nullopt, std::nullopt); });
+}

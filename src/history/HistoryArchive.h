@@ -1,0 +1,134 @@
+// The history archive: every history block ever read from each card, with the
+// entry decoded from it and what the person set on it, in one SQLite file per user.
+#pragma once
+
+#include "card/EntryInfo.h"
+#include "card/HistoryBlock.h"
+#include "history/ArchiveSchema.h"
+
+#include <QDate>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <utility>
+#include <vector>
+
+struct sqlite3;
+
+struct SArchiveOptions {
+    // How long a call waits for another program's write to end before it gives up
+    // with "database is locked"; kept short, since a read must never hang on it.
+    int nBusyTimeoutMs = 300;
+    // Schema changes after version 1; tests give their own.
+    std::vector<SArchiveMigration> migrations = ArchiveMigrations();
+    // Pages the file may grow to, 0 for no limit: a full disk, in tests.
+    int nMaxPageCount = 0;
+};
+
+// What a merge or an import did.
+struct SMergeOutcome {
+    size_t nAdded = 0;             // records new to the archive
+    std::vector<int64_t> ids;      // the archive key of each entry given, in the order given
+};
+
+struct SArchivedCard {
+    IdmBytes idm{};
+    QString strName;               // what the person calls the card; empty until set
+    int64_t nEntries = 0;
+    QDate firstDay;                // of its oldest and newest entry; null without entries
+    QDate lastDay;
+    int64_t lastRead = 0;          // seconds since the epoch of the last merge; 0 for imports only
+};
+
+struct SArchiveQuery {
+    std::optional<IdmBytes> idm;   // every card when empty
+    QDate from;                    // first day included; null: no lower bound
+    QDate to;                      // last day included; null: no upper bound
+};
+
+// Every call returns false on failure with the reason in LastError() and leaves
+// the file as it was: one transaction each. A call on an archive that is not open
+// opens it first, so a lock or a missing folder that has gone away is no lasting
+// failure. Never throws.
+class CHistoryArchive {
+public:
+    // history.sqlite in the viewer's data folder (QStandardPaths::AppDataLocation
+    // under organisation "Ombrel", application "Voluni_Viewer"), whatever name
+    // the running program has given itself.
+    static QString DefaultPath();
+
+    explicit CHistoryArchive(QString path = DefaultPath(), SArchiveOptions options = {});
+    ~CHistoryArchive();
+    CHistoryArchive(const CHistoryArchive&) = delete;
+    CHistoryArchive& operator=(const CHistoryArchive&) = delete;
+
+    // Creates the folder and the file (mode 0600) as needed, or migrates an older
+    // schema: an integrity check, a copy of the file beside it
+    // (<path>.v<old version>.bak), then every step in one transaction. A file that
+    // is no archive, damaged, of a newer version, unreadable or locked is left
+    // untouched.
+    bool Open();
+    bool IsOpen() const { return m_db != nullptr; }
+    void Close();
+    const QString& Path() const { return m_strPath; }
+    // "<path>: <what failed>: <the engine's reason>".
+    const QString& LastError() const { return m_strLastError; }
+
+    // The balance of the archived record before block on the card (the
+    // neighbour rule in HistoryArchive.cpp), or -1 when none qualifies or the
+    // archive cannot be read.
+    int32_t BalanceBefore(const IdmBytes& idm, const HistoryBlock& block);
+
+    // Adds the blocks of one successful read that the card's archive lacks.
+    // blocks index 0 the newest, as read; entries oldest first, as the read pass
+    // appends them (entries[i] decoded from blocks[blocks.size() - 1 - i]).
+    // A block already archived keeps its archived entry and the person's choices.
+    // The oldest block's amount is computed from the record before it once that
+    // is archived, now or by a later merge or import.
+    bool MergeRead(const IdmBytes& idm, const HistoryBlockList& blocks,
+                   std::span<const std::unique_ptr<CEntryInfo>> entries, SMergeOutcome* outcome = nullptr);
+
+    // Takes entries of an entry file into the archive, each under its card's IDm;
+    // an entry whose EntryKey the card's archive holds (from a block or an earlier
+    // import) is not added, and what is archived is never changed by an import.
+    // A later read of the same trip attaches its block to the imported record.
+    bool ImportEntries(std::span<const std::unique_ptr<CEntryInfo>> entries, SMergeOutcome* outcome = nullptr);
+
+    // Writes apply, destination and remarks of each entry to the archived record of its id.
+    bool UpdateEntries(std::span<const std::pair<int64_t, const CEntryInfo*>> edits);
+    bool UpdateEntry(int64_t id, const CEntryInfo& entry);
+
+    // Puts the archived apply, destination and remarks into entries (ids as MergeRead gave them).
+    bool RestoreChoices(std::span<const std::unique_ptr<CEntryInfo>> entries, const std::vector<int64_t>& ids);
+
+    // The entries of the query, oldest first (by day, then the card's counter,
+    // a wrap of the counter within a day kept in order), with their keys.
+    bool Entries(const SArchiveQuery& query, CEntryList& entries, std::vector<int64_t>& ids);
+    // Every card, the card read last first.
+    bool Cards(std::vector<SArchivedCard>& cards);
+    bool SetCardName(const IdmBytes& idm, const QString& name);
+    // Deletes the card and all its records; deleting a card that is not there is no failure.
+    bool DeleteCard(const IdmBytes& idm, int64_t* deleted = nullptr);
+
+private:
+    class CTransaction;
+
+    bool EnsureOpen();
+    bool Fail(const QString& what);
+    bool FailWith(const QString& what, const QString& reason);
+    bool CreateOrMigrate();
+    bool Migrate(int fromVersion);
+    bool ResolveUnknownAmounts(const IdmBytes& idm);
+    // The balance of the record before (idm, sequence, day) by the neighbour rule,
+    // the record itself (id, 0 when not archived) left out; false on a failure.
+    bool PredecessorBalance(const IdmBytes& idm, int64_t sequence, int day, int64_t id,
+                            std::optional<int32_t>& balance);
+
+    QString m_strPath;
+    SArchiveOptions m_options;
+    sqlite3* m_db = nullptr;
+    QString m_strLastError;
+};

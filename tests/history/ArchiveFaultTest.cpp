@@ -1,0 +1,262 @@
+// An archive that cannot be used says why and is left as it was: damaged, foreign,
+// locked, full, unreadable, newer, or halfway through a failed migration.
+#include "ArchiveFixture.h"
+
+#include <sqlite3.h>
+
+#include <QFileDevice>
+
+#include <unistd.h>
+
+namespace {
+
+// A second connection, as another program holding the archive would have.
+class CRawConnection {
+public:
+    explicit CRawConnection(const QString& path) { sqlite3_open(QFile::encodeName(path).constData(), &m_db); }
+    ~CRawConnection() { sqlite3_close(m_db); }
+    CRawConnection(const CRawConnection&) = delete;
+    CRawConnection& operator=(const CRawConnection&) = delete;
+
+    bool Exec(const char* sql) { return sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+    int64_t Integer(const char* sql)
+    {
+        sqlite3_stmt* statement = nullptr;
+        int64_t value = -1;
+        if (sqlite3_prepare_v2(m_db, sql, -1, &statement, nullptr) == SQLITE_OK && sqlite3_step(statement) == SQLITE_ROW)
+            value = sqlite3_column_int64(statement, 0);
+        sqlite3_finalize(statement);
+        return value;
+    }
+
+private:
+    sqlite3* m_db = nullptr;
+};
+
+class ArchiveFaultTest : public ArchiveTest {
+protected:
+    // An archive holding one read of card A, closed.
+    void MakeArchive()
+    {
+        CHistoryArchive archive(ArchivePath());
+        ASSERT_TRUE(Merge(archive, MakeRead(kCardA, Commute(1, 20))));
+    }
+
+    void WriteFile(const QString& path, const QByteArray& bytes)
+    {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+
+    // Every way into the archive fails and leaves the file's bytes alone.
+    void ExpectRefusedUntouched(const char* reason)
+    {
+        const QByteArray before = FileBytes(ArchivePath());
+        CHistoryArchive archive(ArchivePath());
+        EXPECT_FALSE(archive.Open());
+        EXPECT_TRUE(archive.LastError().contains(QLatin1String(reason))) << archive.LastError().toStdString();
+        EXPECT_TRUE(archive.LastError().startsWith(ArchivePath())) << archive.LastError().toStdString();
+        const SCardRead read = MakeRead(kCardA, Commute(1, 20));
+        EXPECT_FALSE(archive.MergeRead(read.idm, read.blocks, read.entries));
+        EXPECT_EQ(archive.BalanceBefore(kCardA, read.blocks.back()), -1);
+        CEntryList entries;
+        std::vector<int64_t> ids;
+        EXPECT_FALSE(archive.Entries({}, entries, ids));
+        EXPECT_FALSE(archive.ImportEntries(read.entries));
+        archive.Close();
+        EXPECT_EQ(FileBytes(ArchivePath()), before);
+    }
+};
+
+TEST_F(ArchiveFaultTest, FileThatIsNoDatabaseIsLeftAlone)
+{
+    WriteFile(ArchivePath(), QByteArray("this is no database, but it is somebody's file\n").repeated(200));
+    ExpectRefusedUntouched("not a database");
+}
+
+TEST_F(ArchiveFaultTest, ForeignDatabaseIsLeftAlone)
+{
+    QDir().mkpath(QFileInfo(ArchivePath()).absolutePath());
+    {
+        CRawConnection other(ArchivePath());
+        ASSERT_TRUE(other.Exec("CREATE TABLE notes (text TEXT); INSERT INTO notes VALUES ('mine');"));
+    }
+    ExpectRefusedUntouched("no history archive");
+}
+
+TEST_F(ArchiveFaultTest, DamagedRecordTableFailsWithoutAChange)
+{
+    MakeArchive();
+    int64_t page = 0;
+    int64_t pageSize = 0;
+    {
+        CRawConnection other(ArchivePath());
+        page = other.Integer("SELECT rootpage FROM sqlite_master WHERE name = 'record'");
+        pageSize = other.Integer("PRAGMA page_size");
+    }
+    ASSERT_GT(page, 1);
+    QFile file(ArchivePath());
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.seek((page - 1) * pageSize));
+    file.write(QByteArray(static_cast<int>(pageSize), '\x5A'));
+    file.close();
+
+    const QByteArray before = FileBytes(ArchivePath());
+    CHistoryArchive archive(ArchivePath());
+    CEntryList entries;
+    std::vector<int64_t> ids;
+    EXPECT_FALSE(archive.Entries({}, entries, ids));
+    EXPECT_TRUE(archive.LastError().contains(QLatin1String("malformed"))) << archive.LastError().toStdString();
+    const SCardRead read = MakeRead(kCardA, Commute(1, 20, QDate(2024, 5, 1), 20));
+    EXPECT_FALSE(archive.MergeRead(read.idm, read.blocks, read.entries));
+    EXPECT_FALSE(archive.LastError().isEmpty());
+    archive.Close();
+    EXPECT_EQ(FileBytes(ArchivePath()), before);
+}
+
+TEST_F(ArchiveFaultTest, LockedArchiveSaysSoAndKeepsWhatItHas)
+{
+    MakeArchive();
+    CHistoryArchive archive(ArchivePath());
+    ASSERT_TRUE(archive.Open()) << archive.LastError().toStdString();
+    CRawConnection other(ArchivePath());
+    ASSERT_TRUE(other.Exec("BEGIN EXCLUSIVE"));
+
+    const SCardRead next = MakeRead(kCardA, Commute(1, 20, QDate(2024, 5, 1), 20));
+    EXPECT_FALSE(archive.MergeRead(next.idm, next.blocks, next.entries));
+    EXPECT_TRUE(archive.LastError().contains(QLatin1String("locked"))) << archive.LastError().toStdString();
+    CEntryInfo edit;
+    EXPECT_FALSE(archive.UpdateEntry(1, edit));
+    EXPECT_FALSE(archive.DeleteCard(kCardA));
+    // Looking still works beside the other program's write.
+    EXPECT_EQ(Entries(archive).size(), 20u);
+
+    ASSERT_TRUE(other.Exec("ROLLBACK"));
+    EXPECT_EQ(other.Integer("SELECT count(*) FROM record"), 20);
+    // Once the other program is done, the same read merges.
+    ASSERT_TRUE(Merge(archive, next));
+    EXPECT_EQ(Entries(archive).size(), 40u);
+}
+
+TEST_F(ArchiveFaultTest, FullDiskLeavesTheArchiveAsItWas)
+{
+    MakeArchive();
+    int64_t pages = 0;
+    {
+        CRawConnection other(ArchivePath());
+        pages = other.Integer("PRAGMA page_count");
+    }
+    SArchiveOptions options;
+    options.nMaxPageCount = static_cast<int>(pages);
+    CHistoryArchive archive(ArchivePath(), options);
+    // Twenty new records with long remarks need pages the limit does not give.
+    SCardRead next = MakeRead(kCardA, Commute(1, 20, QDate(2024, 5, 1), 20));
+    for (auto& e : next.entries)
+        e->remarks = QString(2000, QLatin1Char('x'));
+    EXPECT_FALSE(archive.MergeRead(next.idm, next.blocks, next.entries));
+    EXPECT_TRUE(archive.LastError().contains(QLatin1String("full"))) << archive.LastError().toStdString();
+    EXPECT_EQ(Entries(archive).size(), 20u);
+    std::vector<SArchivedCard> cards;
+    ASSERT_TRUE(archive.Cards(cards));
+    ASSERT_EQ(cards.size(), 1u);
+    EXPECT_EQ(cards[0].nEntries, 20);
+}
+
+TEST_F(ArchiveFaultTest, UnreadablePlacesSayWhy)
+{
+    // A folder where the file should be, and a file where the folder should be.
+    QDir().mkpath(ArchivePath());
+    CHistoryArchive folder(ArchivePath());
+    EXPECT_FALSE(folder.Open());
+    EXPECT_TRUE(folder.LastError().contains(QLatin1String("unable to open"))) << folder.LastError().toStdString();
+    WriteFile(m_dir.filePath(QStringLiteral("blocked")), "x");
+    CHistoryArchive blocked(m_dir.filePath(QStringLiteral("blocked/history.sqlite")));
+    EXPECT_FALSE(blocked.Open());
+    EXPECT_TRUE(blocked.LastError().contains(QLatin1String("folder"))) << blocked.LastError().toStdString();
+}
+
+TEST_F(ArchiveFaultTest, UnreadableFileSaysWhy)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root reads any file";
+    MakeArchive();
+    ASSERT_TRUE(QFile::setPermissions(ArchivePath(), QFileDevice::Permissions()));
+    CHistoryArchive archive(ArchivePath());
+    EXPECT_FALSE(archive.Open());
+    EXPECT_TRUE(archive.LastError().contains(QLatin1String("unable to open"))) << archive.LastError().toStdString();
+    QFile::setPermissions(ArchivePath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
+TEST_F(ArchiveFaultTest, FailedMigrationLeavesTheOldFile)
+{
+    MakeArchive();
+    const QByteArray before = FileBytes(ArchivePath());
+    SArchiveOptions options;
+    // The first statement works, the second does not: the first must not stay.
+    options.migrations = {{2, "ALTER TABLE record ADD COLUMN note TEXT; INSERT INTO missing_table VALUES (1);"}};
+    {
+        CHistoryArchive archive(ArchivePath(), options);
+        EXPECT_FALSE(archive.Open());
+        EXPECT_TRUE(archive.LastError().contains(QLatin1String("missing_table"))) << archive.LastError().toStdString();
+        EXPECT_TRUE(archive.LastError().contains(QLatin1String(".v1.bak"))) << archive.LastError().toStdString();
+        const SCardRead read = MakeRead(kCardA, Commute(1, 20, QDate(2024, 5, 1), 20));
+        EXPECT_FALSE(archive.MergeRead(read.idm, read.blocks, read.entries));
+    }
+    // The file is as it was, and the copy made before the change is the same.
+    EXPECT_EQ(FileBytes(ArchivePath()), before);
+    EXPECT_EQ(FileBytes(ArchivePath() + QStringLiteral(".v1.bak")), before);
+    {
+        CRawConnection other(ArchivePath());
+        EXPECT_EQ(other.Integer("SELECT version FROM schema_version"), 1);
+        EXPECT_EQ(other.Integer("SELECT count(*) FROM pragma_table_info('record') WHERE name = 'note'"), 0);
+    }
+    // This program's own schema still opens it, with everything in it.
+    CHistoryArchive archive(ArchivePath());
+    EXPECT_EQ(Entries(archive).size(), 20u);
+}
+
+TEST_F(ArchiveFaultTest, MigrationChangesTheSchemaAfterACopy)
+{
+    MakeArchive();
+    const QByteArray before = FileBytes(ArchivePath());
+    SArchiveOptions options;
+    options.migrations = {{2, "ALTER TABLE record ADD COLUMN note TEXT NOT NULL DEFAULT '';"},
+                          {3, "CREATE INDEX record_note ON record (note);"}};
+    {
+        CHistoryArchive archive(ArchivePath(), options);
+        ASSERT_TRUE(archive.Open()) << archive.LastError().toStdString();
+        EXPECT_EQ(Entries(archive).size(), 20u);
+    }
+    EXPECT_EQ(FileBytes(ArchivePath() + QStringLiteral(".v1.bak")), before);
+    {
+        CRawConnection other(ArchivePath());
+        EXPECT_EQ(other.Integer("SELECT version FROM schema_version"), 3);
+        EXPECT_EQ(other.Integer("SELECT count(*) FROM record WHERE note = ''"), 20);
+    }
+    // A program that knows only version 1 leaves the newer file alone.
+    ExpectRefusedUntouched("newer");
+
+    // A new archive is made at the newest version at once, with no copy.
+    const QString fresh = m_dir.filePath(QStringLiteral("fresh/history.sqlite"));
+    {
+        CHistoryArchive archive(fresh, options);
+        ASSERT_TRUE(archive.Open()) << archive.LastError().toStdString();
+    }
+    CRawConnection other(fresh);
+    EXPECT_EQ(other.Integer("SELECT version FROM schema_version"), 3);
+    EXPECT_FALSE(QFile::exists(fresh + QStringLiteral(".v1.bak")));
+}
+
+TEST_F(ArchiveFaultTest, MismatchedReadIsRefusedBeforeTheFileIsTouched)
+{
+    CHistoryArchive archive(ArchivePath());
+    SCardRead read = MakeRead(kCardA, Commute(1, 20));
+    read.blocks.pop_back();
+    EXPECT_FALSE(archive.MergeRead(read.idm, read.blocks, read.entries));
+    EXPECT_TRUE(archive.LastError().contains(QLatin1String("19 blocks for 20 entries")));
+    EXPECT_FALSE(QFile::exists(ArchivePath()));
+}
+
+} // namespace

@@ -128,6 +128,8 @@ void CAppProfile::LoadProfile()
     m_nShowDestination = ReadInt(store, QStringLiteral("ShowDestination"), -1);
     m_nShowDistance = ReadInt(store, QStringLiteral("ShowDistance"), -1);
     m_arrVisRecent = ReadList(store, QStringLiteral("VisRecent"));
+    m_bHistoryView = ReadInt(store, QStringLiteral("HistoryView"), 0);
+    m_bAutoRead = ReadInt(store, QStringLiteral("AutoRead"), 0);
 }
 
 void CAppProfile::SaveProfile() const
@@ -155,6 +157,8 @@ void CAppProfile::SaveProfile() const
     store.setValue(QStringLiteral("ShowDestination"), m_nShowDestination);
     store.setValue(QStringLiteral("ShowDistance"), m_nShowDistance);
     store.setValue(QStringLiteral("VisRecent"), EncodeList(m_arrVisRecent));
+    store.setValue(QStringLiteral("HistoryView"), m_bHistoryView);
+    store.setValue(QStringLiteral("AutoRead"), m_bAutoRead);
     store.endGroup();
     store.sync();
 }

@@ -66,6 +66,10 @@ public:
     int32_t m_nShowExitLine = -1;
     int32_t m_nShowDestination = -1;
     int32_t m_nShowDistance = -1;
+    // "HistoryView": the list shows a card's whole history archive, not only the last read.
+    int32_t m_bHistoryView = 0;
+    // "AutoRead": a card laid on the reader is read without a command.
+    int32_t m_bAutoRead = 0;
     // "VisRecent": the destinations typed last, newest first, at most VisMaxCount.
     QStringList m_arrVisRecent;
     // Puts destination first in m_arrVisRecent, once, within VisMaxCount.

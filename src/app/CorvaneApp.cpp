@@ -6,6 +6,7 @@
 #include "document/CorvaneDoc.h"
 #include "view/CorvaneForm.h"
 #include "app/MainFrame.h"
+#include "history/HistoryArchive.h"
 #include "stationdb/StationDb.h"
 #include "resources/StringTable.h"
 
@@ -25,9 +26,10 @@ CCorvaneApp::CCorvaneApp(QStringList arguments, QString lockPath)
 
 CCorvaneApp::~CCorvaneApp()
 {
-    // The frame's view refers to the document: the frame goes first.
+    // The frame's view refers to the document and the archive: the frame goes first.
     m_pMainFrame.reset();
     m_pDocument.reset();
+    m_pArchive.reset();
 }
 
 QString CCorvaneApp::DefaultLockPath()
@@ -66,6 +68,10 @@ bool CCorvaneApp::InitInstance()
     m_pDocument = std::make_unique<CCorvaneDoc>();
     m_pMainFrame = std::make_unique<CMainFrame>(*m_pDocument, *m_pProfile, m_readerHooks);
     m_pMainFrame->SetRecentFiles(&m_recentFiles);
+    // Opened at the first read or look: a broken archive never keeps the window away.
+    m_pArchive = std::make_unique<CHistoryArchive>(m_strArchivePath.isEmpty() ? CHistoryArchive::DefaultPath()
+                                                                              : m_strArchivePath);
+    m_pMainFrame->SetHistoryArchive(m_pArchive.get());
     QObject::connect(m_pMainFrame.get(), &CMainFrame::AboutRequested, m_pMainFrame.get(), [this] { OnAppAbout(); });
     // The view is set up before the document is filled, so the load's
     // notifications reach it and the file's entries are shown.

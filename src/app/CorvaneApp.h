@@ -12,6 +12,7 @@
 #include <utility>
 
 class CCorvaneDoc;
+class CHistoryArchive;
 class QLockFile;
 
 class CCorvaneApp {
@@ -33,6 +34,9 @@ public:
     // Start-up, message loop, exit.
     int Run();
 
+    // The history archive's file; the user's own by default. Set before InitInstance.
+    void SetArchivePath(QString path) { m_strArchivePath = std::move(path); }
+
     // What the main frame does to the card reader; set before InitInstance.
     void SetReaderHooks(CMainFrame::ReaderHooks hooks) { m_readerHooks = std::move(hooks); }
 
@@ -50,10 +54,12 @@ public:
 private:
     QStringList m_arguments;
     QString m_strLockPath;
+    QString m_strArchivePath;
     bool m_bStarted = false;
     bool m_bRecentFilesRead = false;
     CRecentFileList m_recentFiles;
     CMainFrame::ReaderHooks m_readerHooks = CMainFrame::DefaultReaderHooks();
+    std::unique_ptr<CHistoryArchive> m_pArchive;
     std::unique_ptr<CCorvaneDoc> m_pDocument;
     std::unique_ptr<CMainFrame> m_pMainFrame;
 };

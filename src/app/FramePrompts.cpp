@@ -33,6 +33,14 @@ SFramePrompts DefaultFramePrompts()
             return SaveAnswer::Save;
         return answer == QMessageBox::No ? SaveAnswer::Discard : SaveAnswer::Cancel;
     };
+    prompts.confirm = [](QWidget* parent, const QString& question) {
+        QMessageBox box(QMessageBox::Warning, LoadResString(AFX_IDS_APP_TITLE), question,
+                        QMessageBox::Yes | QMessageBox::No, parent);
+        box.setDefaultButton(QMessageBox::No);
+        box.button(QMessageBox::Yes)->setText(LoadResString(IDS_ANSWER_YES));
+        box.button(QMessageBox::No)->setText(LoadResString(IDS_ANSWER_NO));
+        return box.exec() == QMessageBox::Yes;
+    };
     return prompts;
 }
 

@@ -18,6 +18,8 @@ struct SFramePrompts {
         saveFileName;
     // "変更を保存しますか？" with Yes, No and Cancel.
     std::function<SaveAnswer(QWidget* parent)> askSaveChanges;
+    // A question with Yes and No, No the default: true for Yes.
+    std::function<bool(QWidget* parent, const QString& question)> confirm;
 };
 
 // File dialogs and a message box.

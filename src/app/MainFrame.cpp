@@ -4,6 +4,7 @@
 #include "app/ClaimCommands.h"
 #include "app/DestinationDlg.h"
 #include "app/DocumentCommands.h"
+#include "app/HistoryCommands.h"
 #include "app/RecentFileList.h"
 #include "document/CorvaneDoc.h"
 #include "view/CorvaneView.h"
@@ -83,6 +84,7 @@ CMainFrame::CMainFrame(CCorvaneDoc& document, CAppProfile& profile, ReaderHooks 
     m_pClaimCommands = std::make_unique<CClaimCommands>(*view, profile, this, m_prompts, [this](const QString& text) {
         statusBar()->showMessage(text, kStatusMessageTime);
     });
+    m_pHistoryCommands = std::make_unique<CHistoryCommands>(*view, profile, *m_pDocumentCommands, this, m_prompts);
     connect(view, &CCorvaneForm::ColumnsChanged, this, &CMainFrame::UpdateCommandChecks);
     // The commands that need rows follow the list.
     connect(view->Model(), &QAbstractItemModel::modelReset, this, &CMainFrame::UpdateCommandStates);
@@ -114,6 +116,7 @@ void CMainFrame::CreateMenuBar()
     AddCommand(file, IDS_MENU_OPEN, ID_FILE_OPEN, QKeySequence(Qt::CTRL | Qt::Key_O));
     AddCommand(file, IDS_MENU_SAVE, ID_FILE_SAVE, QKeySequence(Qt::CTRL | Qt::Key_S));
     AddCommand(file, IDS_MENU_SAVE_AS, ID_FILE_SAVE_AS, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    AddCommand(file, IDS_MENU_IMPORT_HISTORY, ID_FILE_IMPORT_HISTORY, {});
     file->addSeparator();
     AddCommand(file, IDS_MENU_EXPORT_CSV, ID_FILE_EXPORT_CSV, QKeySequence(Qt::CTRL | Qt::Key_E));
     AddCommand(file, IDS_MENU_CSV_OPTIONS, ID_FILE_CSV_OPTIONS, {});
@@ -134,6 +137,8 @@ void CMainFrame::CreateMenuBar()
     AddCommand(edit, IDS_MENU_COPY, ID_EDIT_COPY, QKeySequence::Copy);
     edit->addSeparator();
     AddCommand(edit, IDS_MENU_DESTINATIONS, ID_EDIT_DESTINATIONS, {});
+    edit->addSeparator();
+    AddCommand(edit, IDS_MENU_DELETE_HISTORY, ID_EDIT_DELETE_HISTORY, {});
 
     QMenu* view = menuBar()->addMenu(LoadResString(IDS_MENU_VIEW));
     AddCommand(view, IDS_MENU_GRID, ID_VIEW_GRID)->setCheckable(true);
@@ -144,6 +149,9 @@ void CMainFrame::CreateMenuBar()
     AddColumnSwitch(view, IDS_MENU_SHOW_EXIT_LINE, ID_VIEW_EXIT_LINE, 6);
     AddColumnSwitch(view, IDS_MENU_SHOW_DESTINATION, ID_VIEW_DESTINATION, CHistoryModel::kDestinationColumn);
     AddColumnSwitch(view, IDS_MENU_SHOW_DISTANCE, ID_VIEW_DISTANCE, CHistoryModel::kDistanceColumn);
+    view->addSeparator();
+    AddCommand(view, IDS_MENU_HISTORY, ID_VIEW_HISTORY)->setCheckable(true);
+    AddCommand(view, IDS_MENU_HISTORY_CARDS, ID_VIEW_HISTORY_CARDS);
     view->addSeparator();
     QAction* statusBarCommand = AddCommand(view, IDS_MENU_STATUS_BAR, kStatusBarCommand);
     statusBarCommand->setCheckable(true);
@@ -156,7 +164,8 @@ void CMainFrame::CreateMenuBar()
 
     for (const int id : {ID_CARD_READ, ID_VIEW_GRID, ID_VIEW_ZEBRA, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS,
                          ID_FILE_EXPORT_CSV, ID_FILE_CSV_OPTIONS, ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW,
-                         ID_FILE_EXPORT_PDF, ID_EDIT_COPY, ID_EDIT_DESTINATIONS}) {
+                         ID_FILE_EXPORT_PDF, ID_EDIT_COPY, ID_EDIT_DESTINATIONS, ID_FILE_IMPORT_HISTORY,
+                         ID_EDIT_DELETE_HISTORY, ID_VIEW_HISTORY, ID_VIEW_HISTORY_CARDS}) {
         connect(m_actions.value(id), &QAction::triggered, this, [this, id] { OnCommand(id); });
     }
 }
@@ -177,6 +186,12 @@ void CMainFrame::AddColumnSwitch(QMenu* menu, int textId, int commandId, int col
         if (m_pView)
             m_pView->ShowColumn(column, !m_pView->IsColumnShown(column));
     });
+}
+
+void CMainFrame::SetHistoryArchive(CHistoryArchive* archive)
+{
+    m_pHistoryCommands->SetArchive(archive);
+    UpdateCommandStates();
 }
 
 void CMainFrame::SetRecentFiles(CRecentFileList* recentFiles)
@@ -250,6 +265,9 @@ void CMainFrame::UpdateCommandStates()
     for (const int id : {ID_FILE_EXPORT_CSV, ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, ID_FILE_EXPORT_PDF})
         m_actions.value(id)->setEnabled(hasRows);
     m_actions.value(ID_EDIT_COPY)->setEnabled(m_pView->List()->selectionModel()->hasSelection());
+    const bool archive = m_pHistoryCommands && m_pHistoryCommands->Archive();
+    for (const int id : {ID_FILE_IMPORT_HISTORY, ID_EDIT_DELETE_HISTORY, ID_VIEW_HISTORY, ID_VIEW_HISTORY_CARDS})
+        m_actions.value(id)->setEnabled(archive);
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event)
@@ -401,6 +419,20 @@ void CMainFrame::OnCommand(int commandId)
         if (m_pView)
             m_pView->CopySelectedRows();
         break;
+    case ID_FILE_IMPORT_HISTORY:
+        m_pHistoryCommands->ImportFile();
+        break;
+    case ID_EDIT_DELETE_HISTORY:
+        m_pHistoryCommands->DeleteShownCard();
+        break;
+    case ID_VIEW_HISTORY:
+        m_pHistoryCommands->SetHistoryView(m_profile.m_bHistoryView == 0);
+        UpdateCommandChecks();
+        break;
+    case ID_VIEW_HISTORY_CARDS:
+        m_pHistoryCommands->ChooseCard();
+        UpdateCommandChecks();
+        break;
     case ID_EDIT_DESTINATIONS:
         if (m_pView) {
             CCorvaneForm* form = m_pView;
@@ -448,6 +480,7 @@ void CMainFrame::UpdateCommandChecks()
 {
     m_actions.value(ID_VIEW_GRID)->setChecked(m_profile.m_bGridView != 0);
     m_actions.value(ID_VIEW_ZEBRA)->setChecked(m_profile.m_bZebraView != 0);
+    m_actions.value(ID_VIEW_HISTORY)->setChecked(m_profile.m_bHistoryView != 0);
     for (auto it = m_columnOfCommand.cbegin(); it != m_columnOfCommand.cend(); ++it) {
         if (m_pView)
             m_actions.value(it.key())->setChecked(m_pView->IsColumnShown(it.value()));

@@ -17,6 +17,8 @@ class CAppProfile;
 class CClaimCommands;
 class CCorvaneForm;
 class CDocumentCommands;
+class CHistoryArchive;
+class CHistoryCommands;
 class CRecentFileList;
 class QAction;
 class QLabel;
@@ -47,6 +49,9 @@ public:
     void SetPrompts(SFramePrompts prompts) { m_prompts = std::move(prompts); }
     CDocumentCommands& DocumentCommands() const { return *m_pDocumentCommands; }
     CClaimCommands& ClaimCommands() const { return *m_pClaimCommands; }
+    CHistoryCommands& HistoryCommands() const { return *m_pHistoryCommands; }
+    // The history archive reads go to; without one the history commands are off.
+    void SetHistoryArchive(CHistoryArchive* archive);
     QLabel* FilePane() const { return m_pFilePane; }
     // The recent-file items of the File menu as they are now.
     QList<QAction*> RecentFileActions() const { return m_recentActions; }
@@ -104,4 +109,5 @@ private:
     SFramePrompts m_prompts;
     std::unique_ptr<CDocumentCommands> m_pDocumentCommands;
     std::unique_ptr<CClaimCommands> m_pClaimCommands;
+    std::unique_ptr<CHistoryCommands> m_pHistoryCommands;
 };

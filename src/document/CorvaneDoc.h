@@ -48,9 +48,11 @@ public:
 
     CEntryInfoData m_data;
 
-private:
-    // Takes loaded's content in place of the data set, with the load's hints.
+    // Takes loaded's content in place of the data set, with the load's hints
+    // (clear, then loaded); loaded is left empty.
     void Adopt(CEntryInfoData& loaded);
+
+private:
 
     std::vector<IDocumentView*> m_views;
     QString m_strPathName;

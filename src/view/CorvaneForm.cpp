@@ -10,6 +10,8 @@
 #include "view/PeriodChoice.h"
 #include "claim/ClaimColumns.h"
 #include "claim/ClaimPeriod.h"
+#include "card/AppMessage.h"
+#include "history/HistoryArchive.h"
 #include "resources/StringTable.h"
 #include "view/ZebraDelegate.h"
 
@@ -382,10 +384,50 @@ void CCorvaneForm::OnEntryEdited(int row, int column)
 {
     UpdateTotal();
     m_pDocument->SetModifiedFlag();
-    if (column == CHistoryModel::kDestinationColumn) {
-        if (const CEntryInfo* entry = m_pModel->EntryAt(row))
-            m_profile.RememberDestination(entry->destination);
+    const CEntryInfo* entry = m_pModel->EntryAt(row);
+    if (!entry)
+        return;
+    if (column == CHistoryModel::kDestinationColumn)
+        m_profile.RememberDestination(entry->destination);
+    ArchiveEdit(*entry);
+}
+
+void CCorvaneForm::ArchiveEdit(const CEntryInfo& entry)
+{
+    const std::optional<int64_t> id = m_archiveKeys.Find(&entry);
+    if (!m_pArchive || !id || m_pArchive->UpdateEntry(*id, entry))
+        return;
+    // The edit stays in the list and in the file; only the archive misses it.
+    if (!m_bArchiveFailureShown) {
+        m_bArchiveFailureShown = true;
+        ShowAppMessage(LoadResString(IDS_HISTORY_WRITE_FAILED) + QLatin1Char('\n') + m_pArchive->LastError(),
+                       MessageIcon::Exclamation);
     }
+}
+
+bool CCorvaneForm::ShowArchivedCard(const IdmBytes& idm)
+{
+    if (!m_pArchive)
+        return false;
+    CEntryInfoData archived;
+    std::vector<int64_t> ids;
+    SArchiveQuery query;
+    query.idm = idm;
+    if (!m_pArchive->Entries(query, archived.m_entries, ids)) {
+        ShowAppMessage(LoadResString(IDS_HISTORY_UNREADABLE) + QLatin1Char('\n') + m_pArchive->LastError(),
+                       MessageIcon::Exclamation);
+        return false;
+    }
+    archived.m_card.idm = idm;
+    const int32_t balance = archived.m_entries.empty() ? -1 : archived.m_entries.back()->balance;
+    m_pDocument->Adopt(archived);
+    m_archiveKeys.Assign(m_pDocument->m_data.m_entries, ids);
+    // What the archive holds needs no file to be kept.
+    m_pDocument->ClearPathName();
+    m_pDocument->SetModifiedFlag(false);
+    if (m_pStatusBar)
+        m_pStatusBar->SetCardStatus(IdmText(idm), balance);
+    return true;
 }
 
 bool CCorvaneForm::eventFilter(QObject* watched, QEvent* event)
@@ -474,6 +516,7 @@ void CCorvaneForm::SyncEntryOrder()
 void CCorvaneForm::ClearAll()
 {
     DeleteAllRows();
+    m_archiveKeys.Clear();
     m_pDocument->m_data.Clear();
     if (m_pStatusBar) {
         m_pStatusBar->SetCardStatus(QString(), -1);

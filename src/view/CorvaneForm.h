@@ -3,6 +3,7 @@
 #pragma once
 
 #include "document/CorvaneDoc.h"
+#include "history/ArchiveKeys.h"
 #include "view/HistoryColumns.h"
 
 #include <QWidget>
@@ -13,6 +14,7 @@
 
 class CAppProfile;
 class CClaimPeriod;
+class CHistoryArchive;
 class CPeriodChoice;
 class ICardStatusBar;
 class QCheckBox;
@@ -66,6 +68,13 @@ public:
     // columns in the export's forms; empty without a selection.
     QString SelectedRowsText() const;
     void CopySelectedRows() const;
+    // The archive reads are merged into and edits of archived entries written to; none by default.
+    void SetHistoryArchive(CHistoryArchive* archive) { m_pArchive = archive; }
+    CHistoryArchive* HistoryArchive() const { return m_pArchive; }
+    // Puts the card's whole archive in place of the document's entries; false,
+    // with the reason shown and the list untouched, when it cannot be read.
+    bool ShowArchivedCard(const IdmBytes& idm);
+    const CArchiveKeys& ArchiveKeys() const { return m_archiveKeys; }
     // Ticks the selected rows, or unticks them when all are ticked already.
     void ToggleSelectedTicks();
     // Destination for every shown entry whose destination is empty and whose
@@ -99,6 +108,7 @@ private:
     void ApplyColumnVisibility(int column);
     int* ColumnSwitch(int column) const;
     void OnEntryEdited(int row, int column);
+    void ArchiveEdit(const CEntryInfo& entry);
     void DeleteAllRows();
     void OnShowAllClicked();
     void OnReadClicked();
@@ -119,4 +129,7 @@ private:
     QPushButton* m_pReadButton;
     QCheckBox* m_pShowAll;
     CPeriodChoice* m_pPeriod;
+    CHistoryArchive* m_pArchive = nullptr;
+    CArchiveKeys m_archiveKeys;
+    bool m_bArchiveFailureShown = false;   // an archive that refuses edits says so once
 };

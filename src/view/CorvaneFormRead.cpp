@@ -4,6 +4,7 @@
 #include "card/AppMessage.h"
 #include "app/AppProfile.h"
 #include "card/EntryInfo.h"
+#include "reading/ArchivedRead.h"
 #include "reading/CardReadCommand.h"
 #include "readers/dialog/CardReadDlg.h"
 #include "resources/StringTable.h"
@@ -46,6 +47,8 @@ int CCorvaneForm::OnCardRead()
     request.strConnect = m_profile.GetConnectString();
     request.strPassword = m_profile.GetPassword();
     request.destinationFor = m_profile.DestinationLookupFunction();
+    if (m_pArchive)
+        UseArchiveForRead(request, *m_pArchive);
     request.onCardRead = [this, &waitCursor] {
         // The sound marks the end of the card contact, before the name lookups.
         PlayWaveFile(m_profile.m_strWavCardReadOK, this);
@@ -60,12 +63,31 @@ int CCorvaneForm::OnCardRead()
         SetCardStatusText(QString());
         return 0;
     }
+    const CCardRecord& card = m_pDocument->m_data.m_card;
+    QString archiveFailure;
+    SMergeOutcome merged;
+    if (m_pArchive && ArchiveRead(*m_pArchive, card, outcome, entries, &merged)) {
+        m_archiveKeys.Assign(entries, merged.ids);
+        // Trips read before come back with the ticks and texts given them then.
+        if (!m_pArchive->RestoreChoices(entries, merged.ids))
+            archiveFailure = m_pArchive->LastError();
+    } else if (m_pArchive) {
+        archiveFailure = m_pArchive->LastError();
+    }
+    if (m_pArchive && archiveFailure.isEmpty() && m_profile.m_bHistoryView && ShowArchivedCard(card.idm)) {
+        m_pList->setFocus();
+        return 1;
+    }
     FillList(entries);
     if (outcome.nAdded > 0)
         m_pDocument->SetModifiedFlag();
     m_pList->setFocus();
     if (m_pStatusBar)
-        m_pStatusBar->SetCardStatus(IdmText(m_pDocument->m_data.m_card.idm), outcome.nBalance);
+        m_pStatusBar->SetCardStatus(IdmText(card.idm), outcome.nBalance);
+    // A read is never lost to the archive: it is shown, then the reason why it was not kept.
+    if (!archiveFailure.isEmpty())
+        ShowAppMessage(LoadResString(IDS_HISTORY_NOT_SAVED) + QLatin1Char('\n') + archiveFailure,
+                       MessageIcon::Exclamation);
     return 1;
 }
 

@@ -79,6 +79,8 @@ void ExpectSameSettings(const CAppProfile& a, const CAppProfile& b)
     EXPECT_EQ(a.m_nShowDestination, b.m_nShowDestination);
     EXPECT_EQ(a.m_nShowDistance, b.m_nShowDistance);
     EXPECT_EQ(a.m_arrVisRecent, b.m_arrVisRecent);
+    EXPECT_EQ(a.m_bHistoryView, b.m_bHistoryView);
+    EXPECT_EQ(a.m_bAutoRead, b.m_bAutoRead);
     EXPECT_EQ(a.m_strPassword, b.m_strPassword);
 }
 
@@ -110,7 +112,9 @@ TEST_F(AppProfileTest, FirstRunGivesDefaultsAndSurvivesARoundTrip)
     EXPECT_TRUE(first.m_arrVisRecent.isEmpty());
 
     first.SaveProfile();
-    EXPECT_EQ(ProfileStore()->childKeys().size(), 21);
+    EXPECT_EQ(first.m_bHistoryView, 0);
+    EXPECT_EQ(first.m_bAutoRead, 0);
+    EXPECT_EQ(ProfileStore()->childKeys().size(), 23);
     ExpectSameSettings(Loaded(), first);
 }
 
@@ -129,6 +133,8 @@ TEST_F(AppProfileTest, ChangedValuesSurviveARoundTrip)
     changed.m_nShowExitLine = 0;
     changed.m_nShowDistance = 1;
     changed.m_arrVisRecent = QStringList{QStringLiteral("横浜支店")};
+    changed.m_bHistoryView = 1;
+    changed.m_bAutoRead = 1;
     changed.SaveProfile();
     ExpectSameSettings(Loaded(), changed);
 }

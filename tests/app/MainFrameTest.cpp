@@ -77,14 +77,15 @@ TEST_F(MainFrameTest, MenuHoldsTheResourceTextsAndCtrlR)
     const QStringList expected = {
         QStringLiteral("ファイル(&F)"), QStringLiteral("カード読込\tCtrl+R(&R)"), QStringLiteral("-"),
         QStringLiteral("開く(&O)..."), QStringLiteral("上書き保存(&S)"), QStringLiteral("名前を付けて保存(&A)..."),
-        QStringLiteral("-"), QStringLiteral("CSV出力(&E)..."), QStringLiteral("CSV出力の設定(&T)..."),
+        QStringLiteral("履歴に取り込む(&I)..."), QStringLiteral("-"), QStringLiteral("CSV出力(&E)..."), QStringLiteral("CSV出力の設定(&T)..."),
         QStringLiteral("-"), QStringLiteral("印刷(&P)..."), QStringLiteral("印刷プレビュー(&V)"),
         QStringLiteral("PDF出力(&D)..."), QStringLiteral("-"), QStringLiteral("終了(&X)"),
         QStringLiteral("編集(&E)"), QStringLiteral("コピー(&C)"), QStringLiteral("-"),
-        QStringLiteral("訪問先の登録(&D)..."),
+        QStringLiteral("訪問先の登録(&D)..."), QStringLiteral("-"), QStringLiteral("このカードの履歴を削除..."),
         QStringLiteral("表示(&V)"), QStringLiteral("グリッド表示"), QStringLiteral("ゼブラ表示"), QStringLiteral("-"),
         QStringLiteral("申請欄を表示"), QStringLiteral("入場路線名を表示"), QStringLiteral("出場路線名を表示"),
         QStringLiteral("訪問先を表示"), QStringLiteral("距離(km)を表示"), QStringLiteral("-"),
+        QStringLiteral("履歴(&H)"), QStringLiteral("履歴のカード(&C)..."), QStringLiteral("-"),
         QStringLiteral("ステータス バー(&S)"),
         QStringLiteral("ヘルプ(&H)"), QStringLiteral("Voluni Viewerのバージョン情報(&A)..."),
     };

@@ -1,0 +1,17 @@
+#include "reading/ArchivedRead.h"
+
+#include <algorithm>
+
+void UseArchiveForRead(SCardReadRequest& request, CHistoryArchive& archive)
+{
+    request.balanceBeforeOldest = [&archive](const CCardRecord& card, const HistoryBlockList& blocks) {
+        return blocks.empty() ? -1 : archive.BalanceBefore(card.idm, blocks.back());
+    };
+}
+
+bool ArchiveRead(CHistoryArchive& archive, const CCardRecord& card, const SCardReadOutcome& outcome,
+                 std::span<const std::unique_ptr<CEntryInfo>> entries, SMergeOutcome* merged)
+{
+    const size_t added = std::min(outcome.nAdded, entries.size());
+    return archive.MergeRead(card.idm, outcome.blocks, entries.last(added), merged);
+}

@@ -1,0 +1,200 @@
+// Reads kept in the history archive, as the viewer shows them: two overlapping
+// demo reads, the oldest fare from the archive, edits that outlive a read, the
+// card chooser's work and an archive that cannot be written.
+#include "ReadingFixture.h"
+#include "app/AppProfile.h"
+#include "app/HistoryCardsDlg.h"
+#include "app/HistoryCommands.h"
+#include "app/MainFrame.h"
+#include "document/CorvaneDoc.h"
+#include "history/HistoryArchive.h"
+#include "resources/StringTable.h"
+#include "view/CorvaneForm.h"
+#include "view/HistoryModel.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+const QString kLaterImage = QStringLiteral(VOLUNI_SOURCE_DIR "/data/samples/commute-later.json");
+
+CCardImage LaterImage()
+{
+    CCardImage image;
+    const QString error = image.LoadFile(kLaterImage);
+    EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+    return image;
+}
+
+class HistoryViewTest : public ReadingFixture {
+protected:
+    HistoryViewTest()
+        : m_archive(m_folder.filePath(QStringLiteral("history.sqlite")))
+    {
+        m_profile.LoadProfile();
+        m_profile.m_strConnect = CAppProfile::ConnectStringFor(QStringLiteral(VOLUNI_BINARY_DIR "/bin/VoluniStn.mdb"));
+        m_profile.m_nPollingTime = 0;
+        m_profile.m_strWavCardReadOK.clear();
+        m_pFrame = std::make_unique<CMainFrame>(m_document, m_profile, CMainFrame::ReaderHooks{});
+        Form().OnInitialUpdate();
+        SFramePrompts prompts;
+        prompts.askSaveChanges = [](QWidget*) { return SaveAnswer::Discard; };
+        prompts.confirm = [this](QWidget*, const QString& question) {
+            m_questions << question;
+            return m_bConfirm;
+        };
+        prompts.openFileName = [this](QWidget*, const QString&, const QString&, const QString&) { return m_strOpen; };
+        m_pFrame->SetPrompts(prompts);
+        m_pFrame->SetHistoryArchive(&m_archive);
+    }
+
+    CCorvaneForm& Form() const { return *m_pFrame->GetActiveView(); }
+    void Read(CCardImage image)
+    {
+        UseCard(std::move(image));
+        m_pFrame->OnCommand(ID_CARD_READ);
+    }
+    // The entry of the card's counter value sequence in the list; null when none.
+    const CEntryInfo* WithSequence(int sequence) const
+    {
+        for (const CEntryInfo* entry : Form().Model()->Rows()) {
+            if ((entry->sequence & 0xFFFFFF) == sequence)
+                return entry;
+        }
+        return nullptr;
+    }
+    int Rows() const { return Form().Model()->rowCount(); }
+
+    QTemporaryDir m_folder;
+    CHistoryArchive m_archive;
+    CAppProfile m_profile;
+    CCorvaneDoc m_document;
+    std::unique_ptr<CMainFrame> m_pFrame;
+    QStringList m_questions;
+    bool m_bConfirm = true;
+    QString m_strOpen;
+};
+
+} // namespace
+
+TEST_F(HistoryViewTest, TwoOverlappingReadsShowEveryTripOnceWithTheRealOldestFare)
+{
+    Read(CommuteImage());
+    ASSERT_EQ(Rows(), 10);
+    Read(LaterImage());
+    ASSERT_EQ(Rows(), 10) << "without the history view a read shows itself";
+    ASSERT_NE(WithSequence(0x155), nullptr);
+    EXPECT_EQ(WithSequence(0x155)->amount, 208) << "the record before it was archived by the first read";
+
+    m_pFrame->CommandAction(ID_VIEW_HISTORY)->trigger();
+    EXPECT_TRUE(m_pFrame->CommandAction(ID_VIEW_HISTORY)->isChecked());
+    EXPECT_EQ(m_profile.m_bHistoryView, 1);
+    ASSERT_EQ(Rows(), 12);
+    for (int sequence = 0x153; sequence <= 0x15E; ++sequence)
+        EXPECT_NE(WithSequence(sequence), nullptr) << sequence;
+    EXPECT_EQ(m_pFrame->Pane(ID_INDICATOR_IDM)->text(), QStringLiteral("01010312A4B5C6D7"));
+    EXPECT_FALSE(m_document.IsModified()) << "the archive keeps it already";
+    EXPECT_TRUE(m_messages.empty());
+}
+
+TEST_F(HistoryViewTest, TicksAndTextsOutliveALaterRead)
+{
+    m_profile.m_bHistoryView = 1;
+    Read(CommuteImage());
+    const int row = static_cast<int>(std::find(Form().Model()->Rows().begin(), Form().Model()->Rows().end(),
+                                               WithSequence(0x158)) - Form().Model()->Rows().begin());
+    QAbstractItemModel* model = Form().Model();
+    model->setData(model->index(row, 0), Qt::Unchecked, Qt::CheckStateRole);
+    model->setData(model->index(row, CHistoryModel::kDestinationColumn), QStringLiteral("本社"));
+
+    Read(LaterImage());
+    ASSERT_EQ(Rows(), 12);
+    EXPECT_EQ(WithSequence(0x158)->apply, 0);
+    EXPECT_EQ(WithSequence(0x158)->destination, QStringLiteral("本社"));
+
+    m_profile.m_bHistoryView = 0;
+    Read(LaterImage());
+    EXPECT_EQ(WithSequence(0x158)->destination, QStringLiteral("本社")) << "a plain read shows the person's texts too";
+}
+
+TEST_F(HistoryViewTest, AnArchiveThatCannotBeWrittenNeverStopsARead)
+{
+    QFile broken(m_archive.Path());
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write(QByteArray(4096, 'x'));
+    broken.close();
+    Read(CommuteImage());
+    EXPECT_EQ(Rows(), 10) << "the read is shown";
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_TRUE(m_messages[0].text.startsWith(QStringLiteral("読み込んだ利用履歴を履歴に保存できませんでした。\n")))
+        << m_messages[0].text.toStdString();
+    EXPECT_GT(m_messages[0].text.size(), QStringLiteral("読み込んだ利用履歴を履歴に保存できませんでした。\n").size());
+    QFile after(m_archive.Path());
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), QByteArray(4096, 'x')) << "nothing is written over it";
+}
+
+TEST_F(HistoryViewTest, DeletingACardsHistoryAsksAndEmptiesTheView)
+{
+    m_profile.m_bHistoryView = 1;
+    Read(CommuteImage());
+    m_bConfirm = false;
+    m_pFrame->OnCommand(ID_EDIT_DELETE_HISTORY);
+    ASSERT_EQ(m_questions.size(), 1);
+    EXPECT_TRUE(m_questions[0].contains(QStringLiteral("01010312A4B5C6D7")));
+    EXPECT_EQ(Rows(), 10) << "No keeps everything";
+    m_bConfirm = true;
+    m_pFrame->OnCommand(ID_EDIT_DELETE_HISTORY);
+    EXPECT_EQ(Rows(), 0);
+    std::vector<SArchivedCard> cards;
+    ASSERT_TRUE(m_archive.Cards(cards));
+    EXPECT_TRUE(cards.empty());
+}
+
+TEST_F(HistoryViewTest, AnEntryFileTakenInJoinsTheCardsHistory)
+{
+    Read(LaterImage());
+    const QString file = m_folder.filePath(QStringLiteral("march.ent"));
+    {
+        CCorvaneDoc earlier;
+        UseCard(CommuteImage());
+        CMainFrame other(earlier, m_profile, CMainFrame::ReaderHooks{});
+        other.GetActiveView()->OnInitialUpdate();
+        other.OnCommand(ID_CARD_READ);   // not archived: this frame has no archive
+        earlier.OnSaveDocument(file);
+    }
+    m_strOpen = file;
+    m_messages.clear();
+    m_pFrame->OnCommand(ID_FILE_IMPORT_HISTORY);
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(m_messages[0].text, QStringLiteral("2件を履歴に取り込みました（8件は取り込み済み）。"));
+    m_pFrame->CommandAction(ID_VIEW_HISTORY)->trigger();
+    EXPECT_EQ(Rows(), 12);
+}
+
+TEST_F(HistoryViewTest, TheCardChooserNamesCardsAndShowsTheChosenOne)
+{
+    Read(CommuteImage());
+    m_document.OnNewDocument();
+    CHistoryCardsDlg dialog(m_archive);
+    QTableWidget* table = dialog.Table();
+    ASSERT_EQ(table->rowCount(), 1);
+    EXPECT_EQ(table->item(0, 0)->text(), QStringLiteral("01010312A4B5C6D7"));
+    EXPECT_EQ(table->item(0, 2)->text(), QStringLiteral("10"));
+    EXPECT_EQ(table->item(0, 3)->text(), QStringLiteral("2026/03/02"));
+    table->item(0, 1)->setText(QStringLiteral(" 通勤用 "));
+    dialog.ShowButton()->click();
+    ASSERT_TRUE(dialog.ChosenCard().has_value());
+    EXPECT_EQ(IdmText(*dialog.ChosenCard()), QStringLiteral("01010312A4B5C6D7"));
+    std::vector<SArchivedCard> cards;
+    ASSERT_TRUE(m_archive.Cards(cards));
+    EXPECT_EQ(cards.at(0).strName, QStringLiteral("通勤用"));
+}

@@ -117,7 +117,9 @@ CCorvaneForm::CCorvaneForm(CCorvaneDoc& document, CAppProfile& profile, ICardSta
 
     connect(m_pShowAll, &QCheckBox::clicked, this, &CCorvaneForm::OnShowAllClicked);
     connect(m_pPeriod, &CPeriodChoice::PeriodChanged, this, [this] {
-        if (m_bInitialized)
+        if (m_bShowingArchive)
+            ShowArchivedCard(m_pDocument->m_data.m_card.idm);
+        else if (m_bInitialized)
             FillList(m_pDocument->m_data.m_entries);
     });
     connect(m_pModel, &CHistoryModel::EntryEdited, this, &CCorvaneForm::OnEntryEdited);
@@ -383,26 +385,30 @@ int CCorvaneForm::FillEmptyDestinations(const std::function<QString(const QStrin
 void CCorvaneForm::OnEntryEdited(int row, int column)
 {
     UpdateTotal();
-    m_pDocument->SetModifiedFlag();
     const CEntryInfo* entry = m_pModel->EntryAt(row);
     if (!entry)
         return;
     if (column == CHistoryModel::kDestinationColumn)
         m_profile.RememberDestination(entry->destination);
-    ArchiveEdit(*entry);
+    // What the archive shows is kept by the archive; anything else waits for a save.
+    if (!ArchiveEdit(*entry) || !m_bShowingArchive)
+        m_pDocument->SetModifiedFlag();
 }
 
-void CCorvaneForm::ArchiveEdit(const CEntryInfo& entry)
+bool CCorvaneForm::ArchiveEdit(const CEntryInfo& entry)
 {
     const std::optional<int64_t> id = m_archiveKeys.Find(&entry);
-    if (!m_pArchive || !id || m_pArchive->UpdateEntry(*id, entry))
-        return;
+    if (!m_pArchive || !id)
+        return false;
+    if (m_pArchive->UpdateEntry(*id, entry))
+        return true;
     // The edit stays in the list and in the file; only the archive misses it.
     if (!m_bArchiveFailureShown) {
         m_bArchiveFailureShown = true;
         ShowAppMessage(LoadResString(IDS_HISTORY_WRITE_FAILED) + QLatin1Char('\n') + m_pArchive->LastError(),
                        MessageIcon::Exclamation);
     }
+    return false;
 }
 
 bool CCorvaneForm::ShowArchivedCard(const IdmBytes& idm)
@@ -413,6 +419,8 @@ bool CCorvaneForm::ShowArchivedCard(const IdmBytes& idm)
     std::vector<int64_t> ids;
     SArchiveQuery query;
     query.idm = idm;
+    query.from = Period().m_from;
+    query.to = Period().m_to;
     if (!m_pArchive->Entries(query, archived.m_entries, ids)) {
         ShowAppMessage(LoadResString(IDS_HISTORY_UNREADABLE) + QLatin1Char('\n') + m_pArchive->LastError(),
                        MessageIcon::Exclamation);
@@ -420,8 +428,15 @@ bool CCorvaneForm::ShowArchivedCard(const IdmBytes& idm)
     }
     archived.m_card.idm = idm;
     const int32_t balance = archived.m_entries.empty() ? -1 : archived.m_entries.back()->balance;
+    // Another period of the same history keeps the fare filter as it was.
+    const bool faresOnly = m_bShowingArchive && !m_pShowAll->isChecked();
     m_pDocument->Adopt(archived);
+    if (faresOnly) {
+        m_pShowAll->setChecked(false);
+        FillList(m_pDocument->m_data.m_entries);
+    }
     m_archiveKeys.Assign(m_pDocument->m_data.m_entries, ids);
+    m_bShowingArchive = true;
     // What the archive holds needs no file to be kept.
     m_pDocument->ClearPathName();
     m_pDocument->SetModifiedFlag(false);
@@ -517,6 +532,7 @@ void CCorvaneForm::ClearAll()
 {
     DeleteAllRows();
     m_archiveKeys.Clear();
+    m_bShowingArchive = false;
     m_pDocument->m_data.Clear();
     if (m_pStatusBar) {
         m_pStatusBar->SetCardStatus(QString(), -1);

@@ -71,9 +71,11 @@ public:
     // The archive reads are merged into and edits of archived entries written to; none by default.
     void SetHistoryArchive(CHistoryArchive* archive) { m_pArchive = archive; }
     CHistoryArchive* HistoryArchive() const { return m_pArchive; }
-    // Puts the card's whole archive in place of the document's entries; false,
-    // with the reason shown and the list untouched, when it cannot be read.
+    // Puts the card's archive, the days of the period chosen, in place of the
+    // document's entries; false, with the reason shown and the list untouched,
+    // when it cannot be read. A new period asks the archive again.
     bool ShowArchivedCard(const IdmBytes& idm);
+    bool IsShowingArchive() const { return m_bShowingArchive; }
     const CArchiveKeys& ArchiveKeys() const { return m_archiveKeys; }
     // Ticks the selected rows, or unticks them when all are ticked already.
     void ToggleSelectedTicks();
@@ -108,7 +110,8 @@ private:
     void ApplyColumnVisibility(int column);
     int* ColumnSwitch(int column) const;
     void OnEntryEdited(int row, int column);
-    void ArchiveEdit(const CEntryInfo& entry);
+    // True when the edit went into the archive.
+    bool ArchiveEdit(const CEntryInfo& entry);
     void DeleteAllRows();
     void OnShowAllClicked();
     void OnReadClicked();
@@ -132,4 +135,5 @@ private:
     CHistoryArchive* m_pArchive = nullptr;
     CArchiveKeys m_archiveKeys;
     bool m_bArchiveFailureShown = false;   // an archive that refuses edits says so once
+    bool m_bShowingArchive = false;        // the entries are the archive's, not a read's or a file's
 };

@@ -11,8 +11,10 @@
 #include "resources/StringTable.h"
 #include "view/CorvaneForm.h"
 #include "view/HistoryModel.h"
+#include "view/PeriodChoice.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -197,4 +199,20 @@ TEST_F(HistoryViewTest, TheCardChooserNamesCardsAndShowsTheChosenOne)
     std::vector<SArchivedCard> cards;
     ASSERT_TRUE(m_archive.Cards(cards));
     EXPECT_EQ(cards.at(0).strName, QStringLiteral("通勤用"));
+}
+
+TEST_F(HistoryViewTest, APeriodAsksTheArchiveForItsDaysAndKeepsTheFareFilter)
+{
+    m_profile.m_bHistoryView = 1;
+    Read(CommuteImage());
+    Read(LaterImage());
+    Form().ShowAllBox()->click();
+    const int fares = Rows();
+    Form().PeriodBox()->SetDates(QDate(2026, 3, 6), QDate(2026, 3, 7));
+    Form().PeriodBox()->SetChoice(CPeriodChoice::Dates);
+    EXPECT_FALSE(Form().ShowAllBox()->isChecked()) << "still the fares";
+    EXPECT_EQ(Rows(), 3) << "one trip on the 6th, two on the 7th";
+    EXPECT_EQ(m_document.m_data.m_entries.size(), 3u) << "only the period was asked for";
+    Form().PeriodBox()->SetChoice(CPeriodChoice::WholePeriod);
+    EXPECT_EQ(Rows(), fares);
 }

@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QSettings>
 
+#include <algorithm>
+
 namespace {
 
 const QString kDatabaseFileName = QStringLiteral("VoluniStn.mdb");
@@ -120,6 +122,12 @@ void CAppProfile::LoadProfile()
         }
     }
     m_strWavCardReadOK = ReadText(store, QStringLiteral("WavCardReadOK"), QString());
+    m_nShowApplyColumn = ReadInt(store, QStringLiteral("ShowApplyColumn"), -1);
+    m_nShowEntryLine = ReadInt(store, QStringLiteral("ShowEntryLine"), -1);
+    m_nShowExitLine = ReadInt(store, QStringLiteral("ShowExitLine"), -1);
+    m_nShowDestination = ReadInt(store, QStringLiteral("ShowDestination"), -1);
+    m_nShowDistance = ReadInt(store, QStringLiteral("ShowDistance"), -1);
+    m_arrVisRecent = ReadList(store, QStringLiteral("VisRecent"));
 }
 
 void CAppProfile::SaveProfile() const
@@ -141,6 +149,12 @@ void CAppProfile::SaveProfile() const
     store.setValue(QStringLiteral("VisHistry"), EncodeList(m_arrVisHistry));
     store.setValue(QStringLiteral("VisStation"), EncodeList(m_arrVisStation));
     store.setValue(QStringLiteral("WavCardReadOK"), m_strWavCardReadOK);
+    store.setValue(QStringLiteral("ShowApplyColumn"), m_nShowApplyColumn);
+    store.setValue(QStringLiteral("ShowEntryLine"), m_nShowEntryLine);
+    store.setValue(QStringLiteral("ShowExitLine"), m_nShowExitLine);
+    store.setValue(QStringLiteral("ShowDestination"), m_nShowDestination);
+    store.setValue(QStringLiteral("ShowDistance"), m_nShowDistance);
+    store.setValue(QStringLiteral("VisRecent"), EncodeList(m_arrVisRecent));
     store.endGroup();
     store.sync();
 }
@@ -155,6 +169,17 @@ QString CAppProfile::FindDestination(QString stationName) const
         return {};
     }
     return m_arrVisHistry.at(index);
+}
+
+void CAppProfile::RememberDestination(const QString& destination)
+{
+    const QString text = destination.trimmed();
+    if (text.isEmpty())
+        return;
+    m_arrVisRecent.removeAll(text);
+    m_arrVisRecent.prepend(text);
+    while (m_arrVisRecent.size() > std::max(m_nVisMaxCount, 0))
+        m_arrVisRecent.removeLast();
 }
 
 std::function<QString(const QString&)> CAppProfile::DestinationLookupFunction() const

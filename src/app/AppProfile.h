@@ -24,7 +24,7 @@ public:
     // "Voluni_Viewer", group "Settings/Profile"); absent or unreadable values
     // give the defaults. Never fails.
     void LoadProfile();
-    // Writes the fifteen stored values back.
+    // Writes the stored values back.
     void SaveProfile() const;
 
     QString GetConnectString() const { return m_strConnect; }
@@ -58,5 +58,17 @@ public:
     int32_t m_bCsvApplyOnly = 0;
     int32_t m_bCsvOutputHeader = 0;
     int32_t m_nCsvEncoding = 0;        // CsvEncoding: 0 Shift_JIS, 1 UTF-8 with a byte order mark
+    // The View menu's column switches ("ShowApplyColumn", "ShowEntryLine",
+    // "ShowExitLine", "ShowDestination", "ShowDistance"): 1 shown, 0 hidden, -1
+    // as the column's width says (the distance column has none and stays hidden).
+    int32_t m_nShowApplyColumn = -1;
+    int32_t m_nShowEntryLine = -1;
+    int32_t m_nShowExitLine = -1;
+    int32_t m_nShowDestination = -1;
+    int32_t m_nShowDistance = -1;
+    // "VisRecent": the destinations typed last, newest first, at most VisMaxCount.
+    QStringList m_arrVisRecent;
+    // Puts destination first in m_arrVisRecent, once, within VisMaxCount.
+    void RememberDestination(const QString& destination);
     QString m_strPassword;
 };

@@ -65,6 +65,7 @@ bool CCorvaneApp::InitInstance()
 
     m_pDocument = std::make_unique<CCorvaneDoc>();
     m_pMainFrame = std::make_unique<CMainFrame>(*m_pDocument, *m_pProfile, m_readerHooks);
+    m_pMainFrame->SetRecentFiles(&m_recentFiles);
     QObject::connect(m_pMainFrame.get(), &CMainFrame::AboutRequested, m_pMainFrame.get(), [this] { OnAppAbout(); });
     // The view is set up before the document is filled, so the load's
     // notifications reach it and the file's entries are shown.

@@ -1,14 +1,24 @@
 #include "app/MainFrame.h"
 
 #include "app/AppProfile.h"
+#include "app/ClaimCommands.h"
+#include "app/DestinationDlg.h"
+#include "app/DocumentCommands.h"
+#include "app/RecentFileList.h"
 #include "document/CorvaneDoc.h"
 #include "view/CorvaneView.h"
+#include "view/HistoryModel.h"
 #include "readers/FelicaMod.h"
 #include "card/FormatAmount.h"
 #include "resources/StringTable.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QItemSelectionModel>
+#include <QTableView>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
@@ -25,6 +35,8 @@ constexpr int kMinimumHeight = 380;
 // window would open on a desktop; never more than the screen offers.
 constexpr int kInitialWidth = 900;
 constexpr int kInitialHeight = 560;
+constexpr int kStatusMessageTime = 5000;
+constexpr int kRecentFileCommands = 16;
 
 } // namespace
 
@@ -45,6 +57,8 @@ CMainFrame::CMainFrame(CCorvaneDoc& document, CAppProfile& profile, ReaderHooks 
     , m_profile(profile)
     , m_readerHooks(std::move(hooks))
     , m_look(AppLookFromSetting(profile.m_nAppLook))
+    , m_prompts(DefaultFramePrompts())
+    , m_pDocumentCommands(std::make_unique<CDocumentCommands>(document, this, m_prompts))
 {
     // The caption is the application's title alone, never a document name.
     setWindowTitle(ResStringField(IDR_MAINFRAME, 0));
@@ -66,11 +80,25 @@ CMainFrame::CMainFrame(CCorvaneDoc& document, CAppProfile& profile, ReaderHooks 
         initial = initial.boundedTo(screen->availableGeometry().size());
     resize(initial.expandedTo(minimumSize()));
     connect(view, &CCorvaneForm::CommandPosted, this, &CMainFrame::OnCommand);
+    m_pClaimCommands = std::make_unique<CClaimCommands>(*view, profile, this, m_prompts, [this](const QString& text) {
+        statusBar()->showMessage(text, kStatusMessageTime);
+    });
+    connect(view, &CCorvaneForm::ColumnsChanged, this, &CMainFrame::UpdateCommandChecks);
+    // The commands that need rows follow the list.
+    connect(view->Model(), &QAbstractItemModel::modelReset, this, &CMainFrame::UpdateCommandStates);
+    connect(view->List()->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &CMainFrame::UpdateCommandStates);
+    document.AddView(this);
     UpdateCommandChecks();
+    UpdateFilePane();
+    UpdateCommandStates();
 }
 
 CMainFrame::~CMainFrame()
 {
+    if (m_pDocument) {
+        m_pDocument->RemoveView(this);
+    }
     if (m_readerHooks.restore) {
         m_readerHooks.restore();
     }
@@ -79,15 +107,43 @@ CMainFrame::~CMainFrame()
 void CMainFrame::CreateMenuBar()
 {
     QMenu* file = menuBar()->addMenu(LoadResString(IDS_MENU_FILE));
+    m_pFileMenu = file;
     QAction* read = AddCommand(file, IDS_MENU_CARD_READ, ID_CARD_READ);
     read->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
     file->addSeparator();
+    AddCommand(file, IDS_MENU_OPEN, ID_FILE_OPEN, QKeySequence(Qt::CTRL | Qt::Key_O));
+    AddCommand(file, IDS_MENU_SAVE, ID_FILE_SAVE, QKeySequence(Qt::CTRL | Qt::Key_S));
+    AddCommand(file, IDS_MENU_SAVE_AS, ID_FILE_SAVE_AS, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    file->addSeparator();
+    AddCommand(file, IDS_MENU_EXPORT_CSV, ID_FILE_EXPORT_CSV, QKeySequence(Qt::CTRL | Qt::Key_E));
+    AddCommand(file, IDS_MENU_CSV_OPTIONS, ID_FILE_CSV_OPTIONS, {});
+    file->addSeparator();
+    AddCommand(file, IDS_MENU_PRINT, ID_FILE_PRINT, QKeySequence(Qt::CTRL | Qt::Key_P));
+    AddCommand(file, IDS_MENU_PRINT_PREVIEW, ID_FILE_PRINT_PREVIEW, {});
+    AddCommand(file, IDS_MENU_EXPORT_PDF, ID_FILE_EXPORT_PDF, {});
+    file->addSeparator();
+    m_pRecentEnd = file->addSeparator();
     QAction* exit = AddCommand(file, IDS_MENU_EXIT, ID_APP_EXIT);
+    exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     connect(exit, &QAction::triggered, this, &QWidget::close);
+    connect(file, &QMenu::aboutToShow, this, &CMainFrame::UpdateRecentFileActions);
+    UpdateRecentFileActions();
+
+    QMenu* edit = menuBar()->addMenu(LoadResString(IDS_MENU_EDIT));
+    // The list takes Ctrl+C itself while it has the focus; the menu's is for the rest.
+    AddCommand(edit, IDS_MENU_COPY, ID_EDIT_COPY, QKeySequence::Copy);
+    edit->addSeparator();
+    AddCommand(edit, IDS_MENU_DESTINATIONS, ID_EDIT_DESTINATIONS, {});
 
     QMenu* view = menuBar()->addMenu(LoadResString(IDS_MENU_VIEW));
     AddCommand(view, IDS_MENU_GRID, ID_VIEW_GRID)->setCheckable(true);
     AddCommand(view, IDS_MENU_ZEBRA, ID_VIEW_ZEBRA)->setCheckable(true);
+    view->addSeparator();
+    AddColumnSwitch(view, IDS_MENU_SHOW_APPLY, ID_VIEW_APPLY_COLUMN, 0);
+    AddColumnSwitch(view, IDS_MENU_SHOW_ENTRY_LINE, ID_VIEW_ENTRY_LINE, 3);
+    AddColumnSwitch(view, IDS_MENU_SHOW_EXIT_LINE, ID_VIEW_EXIT_LINE, 6);
+    AddColumnSwitch(view, IDS_MENU_SHOW_DESTINATION, ID_VIEW_DESTINATION, CHistoryModel::kDestinationColumn);
+    AddColumnSwitch(view, IDS_MENU_SHOW_DISTANCE, ID_VIEW_DISTANCE, CHistoryModel::kDistanceColumn);
     view->addSeparator();
     QAction* statusBarCommand = AddCommand(view, IDS_MENU_STATUS_BAR, kStatusBarCommand);
     statusBarCommand->setCheckable(true);
@@ -98,8 +154,110 @@ void CMainFrame::CreateMenuBar()
     QAction* about = AddCommand(help, IDS_MENU_ABOUT, ID_APP_ABOUT);
     connect(about, &QAction::triggered, this, &CMainFrame::AboutRequested);
 
-    for (const int id : {ID_CARD_READ, ID_VIEW_GRID, ID_VIEW_ZEBRA}) {
+    for (const int id : {ID_CARD_READ, ID_VIEW_GRID, ID_VIEW_ZEBRA, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS,
+                         ID_FILE_EXPORT_CSV, ID_FILE_CSV_OPTIONS, ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW,
+                         ID_FILE_EXPORT_PDF, ID_EDIT_COPY, ID_EDIT_DESTINATIONS}) {
         connect(m_actions.value(id), &QAction::triggered, this, [this, id] { OnCommand(id); });
+    }
+}
+
+QAction* CMainFrame::AddCommand(QMenu* menu, int textId, int commandId, const QKeySequence& shortcut)
+{
+    QAction* action = AddCommand(menu, textId, commandId);
+    action->setShortcut(shortcut);
+    return action;
+}
+
+void CMainFrame::AddColumnSwitch(QMenu* menu, int textId, int commandId, int column)
+{
+    QAction* action = AddCommand(menu, textId, commandId);
+    action->setCheckable(true);
+    m_columnOfCommand.insert(commandId, column);
+    connect(action, &QAction::triggered, this, [this, column] {
+        if (m_pView)
+            m_pView->ShowColumn(column, !m_pView->IsColumnShown(column));
+    });
+}
+
+void CMainFrame::SetRecentFiles(CRecentFileList* recentFiles)
+{
+    m_pDocumentCommands->SetRecentFiles(recentFiles);
+    UpdateRecentFileActions();
+}
+
+void CMainFrame::UpdateRecentFileActions()
+{
+    for (QAction* action : m_recentActions) {
+        m_actions.remove(m_actions.key(action));
+        m_pFileMenu->removeAction(action);
+        action->deleteLater();
+    }
+    m_recentActions.clear();
+    const CRecentFileList* recent = m_pDocumentCommands->RecentFiles();
+    const QStringList files = recent ? recent->Files() : QStringList();
+    for (int i = 0; i < files.size() && i < kRecentFileCommands; ++i) {
+        auto* action = new QAction(
+            LoadResString(IDS_MENU_RECENT_FILE).arg(i + 1).arg(QDir::toNativeSeparators(files.at(i))), m_pFileMenu);
+        action->setStatusTip(ResStringField(ID_FILE_MRU_FILE1, 0));
+        m_pFileMenu->insertAction(m_pRecentEnd, action);
+        connect(action, &QAction::triggered, this, [this, i] { OpenRecentFile(i); });
+        m_actions.insert(ID_FILE_MRU_FILE1 + i, action);
+        m_recentActions.append(action);
+    }
+    m_pRecentEnd->setVisible(!m_recentActions.isEmpty());
+}
+
+void CMainFrame::OpenRecentFile(int index)
+{
+    CRecentFileList* recent = m_pDocumentCommands->RecentFiles();
+    if (!recent || index < 0 || index >= recent->Files().size())
+        return;
+    const QString path = recent->Files().at(index);
+    if (!m_pDocumentCommands->OpenPath(path) && !QFileInfo::exists(path)) {
+        // A file that is gone leaves the list (the open said why).
+        recent->Remove(path);
+    }
+    UpdateRecentFileActions();
+}
+
+void CMainFrame::OnUpdate(int hint)
+{
+    if (hint == HINT_DOCUMENT_STATE)
+        UpdateFilePane();
+    UpdateCommandStates();
+}
+
+void CMainFrame::UpdateFilePane()
+{
+    if (!m_pFilePane || !m_pDocument)
+        return;
+    const QString path = m_pDocument->GetPathName();
+    QString text = path.isEmpty() ? LoadResString(IDS_UNTITLED) : QFileInfo(path).fileName();
+    if (m_pDocument->IsModified())
+        text += QStringLiteral(" *");
+    m_pFilePane->setText(text);
+    m_pFilePane->setToolTip(QDir::toNativeSeparators(path));
+}
+
+void CMainFrame::UpdateCommandStates()
+{
+    if (!m_pView || !m_pClaimCommands)
+        return;
+    const bool canSave = m_pDocumentCommands->CanSave();
+    const bool hasRows = m_pClaimCommands->HasRows();
+    m_actions.value(ID_FILE_SAVE)->setEnabled(canSave);
+    m_actions.value(ID_FILE_SAVE_AS)->setEnabled(canSave);
+    for (const int id : {ID_FILE_EXPORT_CSV, ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, ID_FILE_EXPORT_PDF})
+        m_actions.value(id)->setEnabled(hasRows);
+    m_actions.value(ID_EDIT_COPY)->setEnabled(m_pView->List()->selectionModel()->hasSelection());
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event)
+{
+    if (m_pDocumentCommands->SaveModified()) {
+        event->accept();
+    } else {
+        event->ignore();
     }
 }
 
@@ -130,6 +288,11 @@ void CMainFrame::CreateStatusBar()
     layout->setSpacing(1);
     m_pGridButton = AddViewButton(group, ID_VIEW_GRID, QStringLiteral(":/images/grid.png"));
     m_pZebraButton = AddViewButton(group, ID_VIEW_ZEBRA, QStringLiteral(":/images/stripes.png"));
+    m_pFilePane = new QLabel(bar);
+    m_pFilePane->setObjectName(QStringLiteral("paneFile"));
+    m_pFilePane->setAccessibleName(LoadResString(IDS_PANE_FILE));
+    m_pFilePane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    bar->addPermanentWidget(m_pFilePane);
     bar->addPermanentWidget(group);
 }
 
@@ -209,6 +372,43 @@ void CMainFrame::OnCommand(int commandId)
     case ID_VIEW_ZEBRA:
         OnViewZebra();
         break;
+    case ID_FILE_OPEN:
+        m_pDocumentCommands->Open();
+        UpdateRecentFileActions();
+        break;
+    case ID_FILE_SAVE:
+        m_pDocumentCommands->Save();
+        break;
+    case ID_FILE_SAVE_AS:
+        m_pDocumentCommands->SaveAs();
+        break;
+    case ID_FILE_EXPORT_CSV:
+        m_pClaimCommands->ExportCsv();
+        break;
+    case ID_FILE_CSV_OPTIONS:
+        m_pClaimCommands->EditCsvOptions();
+        break;
+    case ID_FILE_PRINT:
+        m_pClaimCommands->Print();
+        break;
+    case ID_FILE_PRINT_PREVIEW:
+        m_pClaimCommands->Preview();
+        break;
+    case ID_FILE_EXPORT_PDF:
+        m_pClaimCommands->ExportPdf();
+        break;
+    case ID_EDIT_COPY:
+        if (m_pView)
+            m_pView->CopySelectedRows();
+        break;
+    case ID_EDIT_DESTINATIONS:
+        if (m_pView) {
+            CCorvaneForm* form = m_pView;
+            EditDestinations(this, m_profile, [form](const CDestinationDlg::Lookup& lookup) {
+                return form->FillEmptyDestinations(lookup);
+            });
+        }
+        break;
     default:
         break;
     }
@@ -216,7 +416,8 @@ void CMainFrame::OnCommand(int commandId)
 
 void CMainFrame::OnCardRead()
 {
-    if (!m_pDocument) {
+    // A read replaces what the window shows.
+    if (!m_pDocument || !m_pDocumentCommands->SaveModified()) {
         return;
     }
     m_pDocument->UpdateAllViews(HINT_SYNC_ORDER);
@@ -247,4 +448,8 @@ void CMainFrame::UpdateCommandChecks()
 {
     m_actions.value(ID_VIEW_GRID)->setChecked(m_profile.m_bGridView != 0);
     m_actions.value(ID_VIEW_ZEBRA)->setChecked(m_profile.m_bZebraView != 0);
+    for (auto it = m_columnOfCommand.cbegin(); it != m_columnOfCommand.cend(); ++it) {
+        if (m_pView)
+            m_actions.value(it.key())->setChecked(m_pView->IsColumnShown(it.value()));
+    }
 }

@@ -3,21 +3,26 @@
 #pragma once
 
 #include "app/AppLook.h"
+#include "app/FramePrompts.h"
+#include "document/CorvaneDoc.h"
 #include "view/CardStatusBar.h"
 
 #include <QHash>
 #include <QMainWindow>
 
 #include <functional>
+#include <memory>
 
 class CAppProfile;
-class CCorvaneDoc;
+class CClaimCommands;
 class CCorvaneForm;
+class CDocumentCommands;
+class CRecentFileList;
 class QAction;
 class QLabel;
 class QToolButton;
 
-class CMainFrame : public QMainWindow, public ICardStatusBar {
+class CMainFrame : public QMainWindow, public ICardStatusBar, public IDocumentView {
     Q_OBJECT
 
 public:
@@ -33,6 +38,18 @@ public:
     ~CMainFrame() override;
 
     void SetCardStatus(const QString& idm, int32_t balance) override;
+    // The file name pane and the commands that need a file or rows follow the document.
+    void OnUpdate(int hint) override;
+
+    // The list opened and saved files go to (the application's).
+    void SetRecentFiles(CRecentFileList* recentFiles);
+    // Replaces the file dialogs and the save question (tests).
+    void SetPrompts(SFramePrompts prompts) { m_prompts = std::move(prompts); }
+    CDocumentCommands& DocumentCommands() const { return *m_pDocumentCommands; }
+    CClaimCommands& ClaimCommands() const { return *m_pClaimCommands; }
+    QLabel* FilePane() const { return m_pFilePane; }
+    // The recent-file items of the File menu as they are now.
+    QList<QAction*> RecentFileActions() const { return m_recentActions; }
 
     CCorvaneForm* GetActiveView() const { return m_pView; }
     CCorvaneDoc* GetActiveDocument() const { return m_pDocument; }
@@ -49,10 +66,19 @@ signals:
     // The About command belongs to the application object.
     void AboutRequested();
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void CreateMenuBar();
     void CreateStatusBar();
     QAction* AddCommand(QMenu* menu, int textId, int commandId);
+    QAction* AddCommand(QMenu* menu, int textId, int commandId, const QKeySequence& shortcut);
+    void AddColumnSwitch(QMenu* menu, int textId, int commandId, int column);
+    void UpdateRecentFileActions();
+    void OpenRecentFile(int index);
+    void UpdateFilePane();
+    void UpdateCommandStates();
     QLabel* AddPane(int paneId, int labelId, const QString& sample);
     QToolButton* AddViewButton(QWidget* group, int commandId, const QString& image);
     void UpdateCommandChecks();
@@ -70,4 +96,12 @@ private:
     QLabel* m_pBalancePane = nullptr;
     QToolButton* m_pGridButton = nullptr;
     QToolButton* m_pZebraButton = nullptr;
+    QLabel* m_pFilePane = nullptr;
+    QMenu* m_pFileMenu = nullptr;
+    QAction* m_pRecentEnd = nullptr;      // the separator after the recent files
+    QList<QAction*> m_recentActions;
+    QHash<int, int> m_columnOfCommand;    // the View menu's column switches
+    SFramePrompts m_prompts;
+    std::unique_ptr<CDocumentCommands> m_pDocumentCommands;
+    std::unique_ptr<CClaimCommands> m_pClaimCommands;
 };

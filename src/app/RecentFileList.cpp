@@ -50,3 +50,8 @@ void CRecentFileList::Add(const QString& path)
         m_files.removeLast();
     }
 }
+
+void CRecentFileList::Remove(const QString& path)
+{
+    m_files.removeAll(QFileInfo(path).absoluteFilePath());
+}

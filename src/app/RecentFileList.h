@@ -12,6 +12,7 @@ public:
     void WriteList() const;
     // Puts a file first, once, dropping the oldest beyond the list's size.
     void Add(const QString& path);
+    void Remove(const QString& path);
     const QStringList& Files() const { return m_files; }
 
 private:

@@ -45,15 +45,29 @@ void CCorvaneDoc::OnOpenDocument(const QString& path)
     if (!file.open(QIODevice::ReadOnly))
         throw CFileError(path, file.errorString());
     // An empty regular file is never read: it opens as an empty document. A pipe
-    // or a device has no size to go by and is read as a stream.
+    // or a device has no size to go by and is read as a stream. The file is read
+    // aside first, so a bad one costs nothing of what is open.
+    CEntryInfoData loaded;
     if (!file.isSequential() && file.size() == 0) {
         UpdateAllViews(HINT_CLEAR);
         m_data.Clear();
     } else {
-        SerializeLoad(file);
+        loaded.Load(file);
+        Adopt(loaded);
     }
     m_strPathName = path;
-    SetModifiedFlag(false);
+    m_bModified = false;
+    UpdateAllViews(HINT_DOCUMENT_STATE);
+}
+
+void CCorvaneDoc::Adopt(CEntryInfoData& loaded)
+{
+    UpdateAllViews(HINT_CLEAR);
+    m_data.Clear();
+    m_data.m_time = loaded.m_time;
+    m_data.m_card = loaded.m_card;
+    m_data.m_entries.swap(loaded.m_entries);
+    UpdateAllViews(HINT_LOADED);
 }
 
 void CCorvaneDoc::OnSaveDocument(const QString& path)
@@ -75,19 +89,31 @@ void CCorvaneDoc::OnSaveDocument(const QString& path)
     if (!file.commit())
         throw CFileError(path, file.errorString());
     m_strPathName = path;
-    SetModifiedFlag(false);
+    m_bModified = false;
+    UpdateAllViews(HINT_DOCUMENT_STATE);
 }
 
 bool CCorvaneDoc::OnNewDocument()
 {
     m_strPathName.clear();
-    SetModifiedFlag(false);
+    m_bModified = false;
     UpdateAllViews(HINT_CLEAR);
+    UpdateAllViews(HINT_DOCUMENT_STATE);
     return true;
 }
 
-void CCorvaneDoc::SetModifiedFlag(bool)
+void CCorvaneDoc::ClearPathName()
 {
-    // The document never has unsaved changes, so closing never asks.
-    m_bModified = false;
+    if (m_strPathName.isEmpty())
+        return;
+    m_strPathName.clear();
+    UpdateAllViews(HINT_DOCUMENT_STATE);
+}
+
+void CCorvaneDoc::SetModifiedFlag(bool modified)
+{
+    if (modified == m_bModified)
+        return;
+    m_bModified = modified;
+    UpdateAllViews(HINT_DOCUMENT_STATE);
 }

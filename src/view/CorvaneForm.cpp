@@ -7,10 +7,16 @@
 #include "card/ProcessKinds.h"
 #include "view/HistoryColumns.h"
 #include "view/HistoryModel.h"
+#include "view/PeriodChoice.h"
+#include "claim/ClaimColumns.h"
+#include "claim/ClaimPeriod.h"
 #include "resources/StringTable.h"
 #include "view/ZebraDelegate.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QKeyEvent>
 #include <QDateTime>
 #include <QFontMetrics>
 #include <QHeaderView>
@@ -33,6 +39,21 @@ const std::array<HistoryColumn, kHistoryColumnCount>& kColumns = HistoryColumns(
 
 constexpr int kBalanceColumn = kHistoryBalanceColumn;
 constexpr int kBalanceColumnWidth = 80;
+constexpr int kDistanceColumn = CHistoryModel::kDistanceColumn;
+// A column switched on that has no width of its own gets one.
+constexpr int kApplyColumnWidth = 40;
+constexpr int kSwitchedColumnWidth = 110;
+constexpr int kDistanceColumnWidth = 70;
+
+// A text fit for one cell of a tab-separated line.
+QString TsvField(QString text)
+{
+    for (QChar& c : text) {
+        if (c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r'))
+            c = QLatin1Char(' ');
+    }
+    return text;
+}
 
 } // namespace
 
@@ -47,12 +68,15 @@ CCorvaneForm::CCorvaneForm(CCorvaneDoc& document, CAppProfile& profile, ICardSta
     , m_pTotalValue(new QLabel(LoadResString(IDS_FORM_TOTAL_ZERO), this))
     , m_pReadButton(new QPushButton(this))
     , m_pShowAll(new QCheckBox(LoadResString(IDS_FORM_SHOW_ALL), this))
+    , m_pPeriod(new CPeriodChoice(this))
 {
     m_pList->setModel(m_pModel);
     m_pList->setGeometry(DialogUnitRect(font(), 7, 31, 396, 182));
     m_pList->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_pList->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_pList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // 訪問先 and 備考 open for editing on a double-click, F2 or Enter.
+    m_pList->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
+    m_pList->installEventFilter(this);
     m_pList->setWordWrap(false);
     m_pList->verticalHeader()->hide();
     m_pList->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -70,7 +94,9 @@ CCorvaneForm::CCorvaneForm(CCorvaneDoc& document, CAppProfile& profile, ICardSta
     listPalette.setColor(QPalette::Inactive, QPalette::HighlightedText,
                          listPalette.color(QPalette::Active, QPalette::HighlightedText));
     m_pList->setPalette(listPalette);
-    m_pList->setItemDelegate(new CZebraDelegate([this] { return m_profile.m_bZebraView != 0; }, m_pList));
+    auto* delegate = new CZebraDelegate([this] { return m_profile.m_bZebraView != 0; }, m_pList);
+    delegate->SetCompletions(CHistoryModel::kDestinationColumn, [this] { return m_profile.m_arrVisRecent; });
+    m_pList->setItemDelegate(delegate);
 
     m_pTotalLabel->setGeometry(DialogUnitRect(font(), 8, 216, 19, 8));
     m_pTotalLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -78,16 +104,21 @@ CCorvaneForm::CCorvaneForm(CCorvaneDoc& document, CAppProfile& profile, ICardSta
     m_pTotalValue->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_pReadButton->setGeometry(DialogUnitRect(font(), 7, 7, 23, 21));
     m_pShowAll->setGeometry(DialogUnitRect(font(), 41, 17, 103, 10));
+    const QRect periodRect = DialogUnitRect(font(), 150, 14, 250, 14);
+    m_pPeriod->setGeometry(periodRect.x(), periodRect.y(), periodRect.width(),
+                           std::max(periodRect.height(), m_pPeriod->sizeHint().height()));
 
     // Template order is the tab order.
     setTabOrder(m_pList, m_pReadButton);
     setTabOrder(m_pReadButton, m_pShowAll);
+    setTabOrder(m_pShowAll, m_pPeriod);
 
     connect(m_pShowAll, &QCheckBox::clicked, this, &CCorvaneForm::OnShowAllClicked);
-    connect(m_pModel, &CHistoryModel::EntryEdited, this, [this] {
-        UpdateTotal();
-        m_pDocument->SetModifiedFlag();
+    connect(m_pPeriod, &CPeriodChoice::PeriodChanged, this, [this] {
+        if (m_bInitialized)
+            FillList(m_pDocument->m_data.m_entries);
     });
+    connect(m_pModel, &CHistoryModel::EntryEdited, this, &CCorvaneForm::OnEntryEdited);
     connect(m_pReadButton, &QPushButton::clicked, this, &CCorvaneForm::OnReadClicked);
 
     resize(DialogUnitRect(font(), 0, 0, 410, 228).size());
@@ -173,22 +204,65 @@ bool CCorvaneForm::InitColumns(const QString& widthText)
     ApplyGridSetting();
     const ColumnWidths widths = ParseColumnWidths(widthText);
     // Titles and alignment come from the model; only the widths are set here.
-    if (m_pModel->columnCount() != kColumnCount) {
+    if (m_pModel->columnCount() < kColumnCount) {
         return false;
     }
     for (int i = 0; i < kColumnCount; ++i) {
         SetColumnWidth(i, widths[static_cast<size_t>(i)]);
     }
+    ApplyColumnVisibility(kDistanceColumn);
     return true;
 }
 
 void CCorvaneForm::SetColumnWidth(int column, int width)
 {
     m_nColumnWidths[static_cast<size_t>(column)] = width;
-    // A width of 0 or -1 takes no space at all.
-    m_pList->setColumnHidden(column, width <= 0);
-    if (width > 0) {
-        m_pList->setColumnWidth(column, width);
+    ApplyColumnVisibility(column);
+}
+
+int* CCorvaneForm::ColumnSwitch(int column) const
+{
+    switch (column) {
+    case 0: return &m_profile.m_nShowApplyColumn;
+    case 3: return &m_profile.m_nShowEntryLine;
+    case 6: return &m_profile.m_nShowExitLine;
+    case CHistoryModel::kDestinationColumn: return &m_profile.m_nShowDestination;
+    case kDistanceColumn: return &m_profile.m_nShowDistance;
+    default: return nullptr;
+    }
+}
+
+bool CCorvaneForm::IsSwitchableColumn(int column)
+{
+    return column == 0 || column == 3 || column == 6 || column == CHistoryModel::kDestinationColumn
+        || column == kDistanceColumn;
+}
+
+void CCorvaneForm::ApplyColumnVisibility(int column)
+{
+    const int width = column < kColumnCount ? m_nColumnWidths[static_cast<size_t>(column)] : kDistanceColumnWidth;
+    const int* choice = ColumnSwitch(column);
+    // Without a choice a width of 0 or -1 takes no space at all; the distance
+    // column has no width text and waits to be asked for.
+    const bool shown = choice && *choice >= 0 ? *choice != 0 : column < kColumnCount && width > 0;
+    m_pList->setColumnHidden(column, !shown);
+    if (shown) {
+        const int fallback = column == 0 ? kApplyColumnWidth : kSwitchedColumnWidth;
+        m_pList->setColumnWidth(column, width > 0 ? width : fallback);
+    }
+    emit ColumnsChanged();
+}
+
+bool CCorvaneForm::IsColumnShown(int column) const
+{
+    return !m_pList->isColumnHidden(column);
+}
+
+void CCorvaneForm::ShowColumn(int column, bool shown)
+{
+    if (int* choice = ColumnSwitch(column)) {
+        *choice = shown ? 1 : 0;
+        ApplyColumnVisibility(column);
     }
 }
 
@@ -208,10 +282,11 @@ int CCorvaneForm::FillList(const CEntryList& entries)
 {
     const bool showAll = m_pShowAll->isChecked();
     SetColumnWidth(kBalanceColumn, showAll ? kBalanceColumnWidth : 0);
+    const CClaimPeriod period = Period();
     std::vector<CEntryInfo*> shown;
     shown.reserve(entries.size());
     for (const auto& entry : entries) {
-        if (entry && (showAll || IsClaimableFare(*entry))) {
+        if (entry && (showAll || IsClaimableFare(*entry)) && period.Contains(*entry)) {
             shown.push_back(entry.get());
         }
     }
@@ -225,6 +300,120 @@ int CCorvaneForm::FillList(const CEntryList& entries)
     UpdateTotal();
     m_pShowAll->setEnabled(rows > 0);
     return rows;
+}
+
+std::vector<const CEntryInfo*> CCorvaneForm::ShownEntries() const
+{
+    return {m_pModel->Rows().begin(), m_pModel->Rows().end()};
+}
+
+CClaimPeriod CCorvaneForm::Period() const
+{
+    return m_pPeriod->Period();
+}
+
+QString CCorvaneForm::SelectedRowsText() const
+{
+    QModelIndexList selected = m_pList->selectionModel()->selectedRows();
+    if (selected.isEmpty())
+        return {};
+    std::sort(selected.begin(), selected.end(),
+              [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    std::vector<int> columns;
+    for (int column = 0; column < m_pModel->columnCount(); ++column) {
+        if (IsColumnShown(column))
+            columns.push_back(column);
+    }
+    // The export's column numbers count from 1 and put the distance at 13.
+    const auto claimColumn = [](int column) { return column == kDistanceColumn ? kClaimDistanceColumn : column + 1; };
+    QStringList lines;
+    QStringList fields;
+    for (const int column : columns)
+        fields << TsvField(ClaimColumnTitle(claimColumn(column)));
+    lines << fields.join(QLatin1Char('\t'));
+    for (const QModelIndex& index : selected) {
+        const CEntryInfo* entry = m_pModel->EntryAt(index.row());
+        if (!entry)
+            continue;
+        fields.clear();
+        for (const int column : columns)
+            fields << TsvField(ClaimCellText(*entry, claimColumn(column)));
+        lines << fields.join(QLatin1Char('\t'));
+    }
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+void CCorvaneForm::CopySelectedRows() const
+{
+    const QString text = SelectedRowsText();
+    if (!text.isEmpty())
+        QApplication::clipboard()->setText(text);
+}
+
+void CCorvaneForm::ToggleSelectedTicks()
+{
+    const QModelIndexList selected = m_pList->selectionModel()->selectedRows();
+    bool allTicked = true;
+    for (const QModelIndex& index : selected) {
+        const CEntryInfo* entry = m_pModel->EntryAt(index.row());
+        allTicked = allTicked && entry && entry->apply != 0;
+    }
+    const Qt::CheckState state = allTicked ? Qt::Unchecked : Qt::Checked;
+    for (const QModelIndex& index : selected)
+        m_pModel->setData(index.siblingAtColumn(0), state, Qt::CheckStateRole);
+}
+
+int CCorvaneForm::FillEmptyDestinations(const std::function<QString(const QString&)>& lookup)
+{
+    int filled = 0;
+    for (int row = 0; row < m_pModel->rowCount(); ++row) {
+        const CEntryInfo* entry = m_pModel->EntryAt(row);
+        if (!entry || !entry->destination.isEmpty())
+            continue;
+        const QString destination = lookup(entry->exitStationName);
+        if (!destination.isEmpty()
+            && m_pModel->setData(m_pModel->index(row, CHistoryModel::kDestinationColumn), destination))
+            ++filled;
+    }
+    return filled;
+}
+
+void CCorvaneForm::OnEntryEdited(int row, int column)
+{
+    UpdateTotal();
+    m_pDocument->SetModifiedFlag();
+    if (column == CHistoryModel::kDestinationColumn) {
+        if (const CEntryInfo* entry = m_pModel->EntryAt(row))
+            m_profile.RememberDestination(entry->destination);
+    }
+}
+
+bool CCorvaneForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != m_pList || (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride))
+        return QWidget::eventFilter(watched, event);
+    auto* key = static_cast<QKeyEvent*>(event);
+    // Ctrl+C is the list's: whole rows for a spreadsheet, not the current cell.
+    if (key->matches(QKeySequence::Copy)) {
+        event->accept();
+        if (event->type() == QEvent::KeyPress)
+            CopySelectedRows();
+        return event->type() == QEvent::KeyPress;
+    }
+    // Keys an open editor passes on are not the list's.
+    const QWidget* focus = QApplication::focusWidget();
+    if (event->type() != QEvent::KeyPress || (focus && focus != m_pList))
+        return false;
+    if (key->key() == Qt::Key_Space && key->modifiers() == Qt::NoModifier && IsColumnShown(0)) {
+        ToggleSelectedTicks();
+        return true;
+    }
+    if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+        && (m_pModel->flags(m_pList->currentIndex()) & Qt::ItemIsEditable)) {
+        m_pList->edit(m_pList->currentIndex());
+        return true;
+    }
+    return false;
 }
 
 void CCorvaneForm::DeleteAllRows()

@@ -8,8 +8,12 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
+#include <vector>
 
 class CAppProfile;
+class CClaimPeriod;
+class CPeriodChoice;
 class ICardStatusBar;
 class QCheckBox;
 class QLabel;
@@ -50,6 +54,24 @@ public:
     // width falling back to the column's default when it has one.
     static ColumnWidths ParseColumnWidths(const QString& widthText);
 
+    // The entries the rows show, in row order (filter and period applied).
+    std::vector<const CEntryInfo*> ShownEntries() const;
+    CClaimPeriod Period() const;
+    // The View menu's column switches: 申請 (0), the two line names (3, 6),
+    // 訪問先 (10) and the distance (12). Shown is kept in the settings.
+    static bool IsSwitchableColumn(int column);
+    bool IsColumnShown(int column) const;
+    void ShowColumn(int column, bool shown);
+    // The selected rows as tab-separated text with a title row, the shown
+    // columns in the export's forms; empty without a selection.
+    QString SelectedRowsText() const;
+    void CopySelectedRows() const;
+    // Ticks the selected rows, or unticks them when all are ticked already.
+    void ToggleSelectedTicks();
+    // Destination for every shown entry whose destination is empty and whose
+    // exit station lookup knows one; returns how many were set.
+    int FillEmptyDestinations(const std::function<QString(const QString&)>& lookup);
+
     CCorvaneDoc* GetDocument() const { return m_pDocument; }
     CAppProfile& Profile() const { return m_profile; }
     QTableView* List() const { return m_pList; }
@@ -58,18 +80,25 @@ public:
     QLabel* TotalLabel() const { return m_pTotalLabel; }
     QLabel* TotalValue() const { return m_pTotalValue; }
     QPushButton* ReadButton() const { return m_pReadButton; }
+    CPeriodChoice* PeriodBox() const { return m_pPeriod; }
     bool IsInitialized() const { return m_bInitialized; }
 
 signals:
     // A command for the frame, delivered after the event that caused it is done.
     void CommandPosted(int commandId);
+    // A column was shown or hidden.
+    void ColumnsChanged();
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
     void SetColumnWidth(int column, int width);
+    void ApplyColumnVisibility(int column);
+    int* ColumnSwitch(int column) const;
+    void OnEntryEdited(int row, int column);
     void DeleteAllRows();
     void OnShowAllClicked();
     void OnReadClicked();
@@ -89,4 +118,5 @@ private:
     QLabel* m_pTotalValue;
     QPushButton* m_pReadButton;
     QCheckBox* m_pShowAll;
+    CPeriodChoice* m_pPeriod;
 };

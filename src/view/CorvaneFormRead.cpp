@@ -32,6 +32,10 @@ int CCorvaneForm::OnCardRead()
 {
     SetCardStatusText(LoadResString(IDS_CARD_READING));
     ClearAll();
+    // A read starts a document of its own: saving it never overwrites the file
+    // that was open (the frame asked about unsaved changes before).
+    m_pDocument->ClearPathName();
+    m_pDocument->SetModifiedFlag(false);
     // Empty at once, while the card is awaited.
     RepaintList();
 

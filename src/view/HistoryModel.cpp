@@ -1,5 +1,6 @@
 #include "view/HistoryModel.h"
 
+#include "claim/ClaimColumns.h"
 #include "resources/StringTable.h"
 #include "view/HistoryColumns.h"
 
@@ -13,6 +14,20 @@ namespace {
 bool IsTextColumn(int column)
 {
     return column == CHistoryModel::kDestinationColumn || column == CHistoryModel::kRemarksColumn;
+}
+
+QString CellText(const CEntryInfo& entry, int column)
+{
+    if (column == CHistoryModel::kDistanceColumn)
+        return entry.distance > 0 ? ClaimCellText(entry, kClaimDistanceColumn) : QString();
+    return column == 0 ? QString() : HistoryCellText(entry, column);
+}
+
+Qt::Alignment ColumnAlignment(int column)
+{
+    if (column == CHistoryModel::kDistanceColumn)
+        return Qt::AlignRight | Qt::AlignVCenter;
+    return HistoryColumns()[static_cast<size_t>(column)].alignment;
 }
 
 } // namespace
@@ -50,7 +65,7 @@ int CHistoryModel::rowCount(const QModelIndex& parent) const
 
 int CHistoryModel::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : kHistoryColumnCount;
+    return parent.isValid() ? 0 : kColumnCount;
 }
 
 QVariant CHistoryModel::data(const QModelIndex& index, int role) const
@@ -61,7 +76,7 @@ QVariant CHistoryModel::data(const QModelIndex& index, int role) const
     const int column = index.column();
     switch (role) {
     case Qt::DisplayRole:
-        return column == 0 ? QVariant() : QVariant(HistoryCellText(*entry, column));
+        return column == 0 ? QVariant() : QVariant(CellText(*entry, column));
     case Qt::EditRole:
         if (column == kDestinationColumn)
             return entry->destination;
@@ -69,7 +84,7 @@ QVariant CHistoryModel::data(const QModelIndex& index, int role) const
             return entry->remarks;
         return {};
     case Qt::TextAlignmentRole:
-        return static_cast<int>(HistoryColumns()[static_cast<size_t>(column)].alignment);
+        return static_cast<int>(ColumnAlignment(column));
     case Qt::CheckStateRole:
         return column == 0 ? QVariant(entry->apply != 0 ? Qt::Checked : Qt::Unchecked) : QVariant();
     case Qt::ForegroundRole:
@@ -103,19 +118,29 @@ bool CHistoryModel::setData(const QModelIndex& index, const QVariant& value, int
     } else {
         return false;
     }
-    emit EntryEdited(index.row());
+    emit EntryEdited(index.row(), column);
     return true;
 }
 
 QVariant CHistoryModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || section < 0 || section >= kHistoryColumnCount)
+    if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount)
         return {};
-    const HistoryColumn& column = HistoryColumns()[static_cast<size_t>(section)];
-    if (role == Qt::DisplayRole)
-        return LoadResString(column.titleId);
+    if (role == Qt::DisplayRole) {
+        const QString title = section == kDistanceColumn
+            ? LoadResString(IDS_COL_DISTANCE)
+            : LoadResString(HistoryColumns()[static_cast<size_t>(section)].titleId);
+        // The header draws its titles against the section edge; a space keeps
+        // "残高" off "備考" as the cells keep their texts off the grid.
+        const Qt::Alignment alignment = ColumnAlignment(section);
+        if (alignment & Qt::AlignLeft)
+            return QStringLiteral(" ") + title;
+        if (alignment & Qt::AlignRight)
+            return title + QStringLiteral(" ");
+        return title;
+    }
     if (role == Qt::TextAlignmentRole)
-        return static_cast<int>(column.alignment);
+        return static_cast<int>(ColumnAlignment(section));
     return {};
 }
 

@@ -15,6 +15,9 @@ public:
     static constexpr int kDestinationColumn = 10;
     static constexpr int kRemarksColumn = 11;
     static constexpr int kAmountColumn = 8;
+    // After the twelve of the list's width text, shown only on request.
+    static constexpr int kDistanceColumn = 12;
+    static constexpr int kColumnCount = 13;
 
     explicit CHistoryModel(QObject* parent = nullptr);
 
@@ -32,8 +35,8 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 signals:
-    // The person changed an entry through the list: a tick or a text.
-    void EntryEdited(int row);
+    // The person changed an entry through the list: a tick (column 0) or a text.
+    void EntryEdited(int row, int column);
 
 private:
     std::vector<CEntryInfo*> m_rows;

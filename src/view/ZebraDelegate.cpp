@@ -1,8 +1,11 @@
 #include "view/ZebraDelegate.h"
 
 #include <QApplication>
+#include <QCompleter>
+#include <QLineEdit>
 #include <QPainter>
 #include <QStyle>
+#include <QTimer>
 
 #include <utility>
 
@@ -46,4 +49,29 @@ void CZebraDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
     else if (cell.displayAlignment & Qt::AlignRight)
         cell.rect.adjust(0, 0, -kTextPadding, 0);
     style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, widget);
+}
+
+void CZebraDelegate::SetCompletions(int column, std::function<QStringList()> completions)
+{
+    m_nCompletionColumn = column;
+    m_completions = std::move(completions);
+}
+
+QWidget* CZebraDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                                      const QModelIndex& index) const
+{
+    QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+    auto* line = qobject_cast<QLineEdit*>(editor);
+    if (line && index.column() == m_nCompletionColumn && m_completions) {
+        auto* completer = new QCompleter(m_completions(), line);
+        completer->setCaseSensitivity(Qt::CaseInsensitive);
+        completer->setFilterMode(Qt::MatchContains);
+        line->setCompleter(completer);
+        // The recent destinations show at once, not only after the first key.
+        QTimer::singleShot(0, line, [line, completer] {
+            completer->setCompletionPrefix(line->text());
+            completer->complete();
+        });
+    }
+    return editor;
 }

@@ -5,6 +5,8 @@
 
 #include <QStyledItemDelegate>
 
+#include <QStringList>
+
 #include <functional>
 
 class CZebraDelegate : public QStyledItemDelegate {
@@ -12,10 +14,15 @@ public:
     CZebraDelegate(std::function<bool()> zebraOn, QObject* parent);
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    // The editor of column offers the texts completions gives when it opens.
+    void SetCompletions(int column, std::function<QStringList()> completions);
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
 
 private:
     std::function<bool()> m_zebraOn;
+    int m_nCompletionColumn = -1;
+    std::function<QStringList()> m_completions;
 };

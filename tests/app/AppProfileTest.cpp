@@ -73,6 +73,12 @@ void ExpectSameSettings(const CAppProfile& a, const CAppProfile& b)
     EXPECT_EQ(a.m_bCsvApplyOnly, b.m_bCsvApplyOnly);
     EXPECT_EQ(a.m_bCsvOutputHeader, b.m_bCsvOutputHeader);
     EXPECT_EQ(a.m_nCsvEncoding, b.m_nCsvEncoding);
+    EXPECT_EQ(a.m_nShowApplyColumn, b.m_nShowApplyColumn);
+    EXPECT_EQ(a.m_nShowEntryLine, b.m_nShowEntryLine);
+    EXPECT_EQ(a.m_nShowExitLine, b.m_nShowExitLine);
+    EXPECT_EQ(a.m_nShowDestination, b.m_nShowDestination);
+    EXPECT_EQ(a.m_nShowDistance, b.m_nShowDistance);
+    EXPECT_EQ(a.m_arrVisRecent, b.m_arrVisRecent);
     EXPECT_EQ(a.m_strPassword, b.m_strPassword);
 }
 
@@ -99,9 +105,12 @@ TEST_F(AppProfileTest, FirstRunGivesDefaultsAndSurvivesARoundTrip)
     EXPECT_EQ(first.m_bCsvApplyOnly, 0);
     EXPECT_EQ(first.m_bCsvOutputHeader, 1);
     EXPECT_EQ(first.m_nCsvEncoding, 0);
+    EXPECT_EQ(first.m_nShowApplyColumn, -1);
+    EXPECT_EQ(first.m_nShowDistance, -1);
+    EXPECT_TRUE(first.m_arrVisRecent.isEmpty());
 
     first.SaveProfile();
-    EXPECT_EQ(ProfileStore()->childKeys().size(), 15);
+    EXPECT_EQ(ProfileStore()->childKeys().size(), 21);
     ExpectSameSettings(Loaded(), first);
 }
 
@@ -116,8 +125,21 @@ TEST_F(AppProfileTest, ChangedValuesSurviveARoundTrip)
     changed.m_strWavCardReadOK = QStringLiteral("/usr/share/sounds/ok.wav");
     changed.m_arrVisHistry = QStringList{QStringLiteral("本社"), QString()};
     changed.m_arrVisStation = QStringList{QStringLiteral("東京"), QStringLiteral("新宿")};
+    changed.m_nShowApplyColumn = 1;
+    changed.m_nShowExitLine = 0;
+    changed.m_nShowDistance = 1;
+    changed.m_arrVisRecent = QStringList{QStringLiteral("横浜支店")};
     changed.SaveProfile();
     ExpectSameSettings(Loaded(), changed);
+}
+
+TEST_F(AppProfileTest, RecentDestinationsAreNewestFirstOnceWithinTheMaximum)
+{
+    CAppProfile profile;
+    profile.m_nVisMaxCount = 2;
+    for (const char* text : {"本社", "横浜支店", " 本社 ", "", "大宮工場"})
+        profile.RememberDestination(QString::fromUtf8(text));
+    EXPECT_EQ(profile.m_arrVisRecent, (QStringList{QStringLiteral("大宮工場"), QStringLiteral("本社")}));
 }
 
 TEST_F(AppProfileTest, ListsAreStoredInTheArchiveEncoding)

@@ -4,6 +4,7 @@
 #include "app/MainFrame.h"
 #include "card/AppMessage.h"
 #include "readers/sim/SimulatedPcscService.h"
+#include "resources/StringTable.h"
 
 #include <gtest/gtest.h>
 
@@ -69,16 +70,31 @@ TEST_F(MainFrameTest, MenuHoldsTheResourceTextsAndCtrlR)
     for (QAction* menu : frame->menuBar()->actions()) {
         texts << menu->text();
         for (QAction* item : menu->menu()->actions()) {
-            texts << (item->isSeparator() ? QStringLiteral("-") : item->text());
+            if (item->isVisible())
+                texts << (item->isSeparator() ? QStringLiteral("-") : item->text());
         }
     }
     const QStringList expected = {
         QStringLiteral("ファイル(&F)"), QStringLiteral("カード読込\tCtrl+R(&R)"), QStringLiteral("-"),
-        QStringLiteral("終了(&X)"), QStringLiteral("表示(&V)"), QStringLiteral("グリッド表示"),
-        QStringLiteral("ゼブラ表示"), QStringLiteral("-"), QStringLiteral("ステータス バー(&S)"),
+        QStringLiteral("開く(&O)..."), QStringLiteral("上書き保存(&S)"), QStringLiteral("名前を付けて保存(&A)..."),
+        QStringLiteral("-"), QStringLiteral("CSV出力(&E)..."), QStringLiteral("CSV出力の設定(&T)..."),
+        QStringLiteral("-"), QStringLiteral("印刷(&P)..."), QStringLiteral("印刷プレビュー(&V)"),
+        QStringLiteral("PDF出力(&D)..."), QStringLiteral("-"), QStringLiteral("終了(&X)"),
+        QStringLiteral("編集(&E)"), QStringLiteral("コピー(&C)"), QStringLiteral("-"),
+        QStringLiteral("訪問先の登録(&D)..."),
+        QStringLiteral("表示(&V)"), QStringLiteral("グリッド表示"), QStringLiteral("ゼブラ表示"), QStringLiteral("-"),
+        QStringLiteral("申請欄を表示"), QStringLiteral("入場路線名を表示"), QStringLiteral("出場路線名を表示"),
+        QStringLiteral("訪問先を表示"), QStringLiteral("距離(km)を表示"), QStringLiteral("-"),
+        QStringLiteral("ステータス バー(&S)"),
         QStringLiteral("ヘルプ(&H)"), QStringLiteral("Voluni Viewerのバージョン情報(&A)..."),
     };
     EXPECT_EQ(texts, expected);
+    const std::vector<std::pair<int, const char*>> shortcuts = {
+        {ID_FILE_OPEN, "Ctrl+O"}, {ID_FILE_SAVE, "Ctrl+S"}, {ID_FILE_SAVE_AS, "Ctrl+Shift+S"},
+        {ID_FILE_EXPORT_CSV, "Ctrl+E"}, {ID_FILE_PRINT, "Ctrl+P"}, {ID_APP_EXIT, "Ctrl+Q"}, {ID_EDIT_COPY, "Ctrl+C"},
+    };
+    for (const auto& [id, keys] : shortcuts)
+        EXPECT_EQ(frame->CommandAction(id)->shortcut(), QKeySequence(QString::fromLatin1(keys))) << keys;
     EXPECT_EQ(frame->CommandAction(32771)->shortcut(), QKeySequence(QStringLiteral("Ctrl+R")));
     EXPECT_EQ(frame->CommandAction(32771)->statusTip(), QStringLiteral("カードから交通費情報を読み込みます。"));
     EXPECT_EQ(frame->ViewButton(32792)->toolTip(), QStringLiteral("グリッド表示"));

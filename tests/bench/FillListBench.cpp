@@ -1,5 +1,6 @@
 // The history list filled with a large document, in both filter states.
 #include "RealisticEntries.h"
+#include "ResidentSize.h"
 #include "app/AppProfile.h"
 #include "document/CorvaneDoc.h"
 #include "view/CorvaneForm.h"
@@ -13,17 +14,6 @@
 #include <string>
 
 namespace {
-
-// Resident size of this process in MB, from the kernel's own count.
-double ResidentMegabytes()
-{
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stod(line.substr(6)) / 1024.0;
-    }
-    return 0.0;
-}
 
 void FillList(benchmark::State& state)
 {

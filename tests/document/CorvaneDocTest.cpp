@@ -29,11 +29,17 @@ public:
     }
     void OnUpdate(int hint) override
     {
+        // The file name and modified flag are the frame's business, told apart.
+        if (hint == HINT_DOCUMENT_STATE) {
+            ++stateHints;
+            return;
+        }
         hints.push_back(hint);
         entryCounts.push_back(m_doc.m_data.m_entries.size());
     }
     std::vector<int> hints;
     std::vector<size_t> entryCounts;
+    int stateHints = 0;
 
 private:
     const CCorvaneDoc& m_doc;
@@ -115,12 +121,37 @@ TEST_F(CorvaneDocTest, NewDocumentSendsClearEvenWhenEmpty)
     EXPECT_TRUE(doc.GetPathName().isEmpty());
 }
 
-TEST_F(CorvaneDocTest, ModifiedFlagStaysFalse)
+TEST_F(CorvaneDocTest, ModifiedFlagFollowsEditsSavesAndOpens)
 {
-    doc.SetModifiedFlag(true);
-    EXPECT_FALSE(doc.IsModified());
     doc.SetModifiedFlag();
+    EXPECT_TRUE(doc.IsModified());
+    doc.SetModifiedFlag();
+    EXPECT_EQ(view.stateHints, 1) << "only a change is told";
+    doc.m_data.m_entries.push_back(MakeBlankEntry());
+    const QString path = dir.filePath(QStringLiteral("saved.ent"));
+    doc.OnSaveDocument(path);
     EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(doc.GetPathName(), path);
+    doc.SetModifiedFlag();
+    doc.OnOpenDocument(path);
+    EXPECT_FALSE(doc.IsModified());
+    doc.ClearPathName();
+    EXPECT_TRUE(doc.GetPathName().isEmpty());
+    EXPECT_EQ(view.stateHints, 5);
+}
+
+TEST_F(CorvaneDocTest, FailedOpenKeepsTheOpenDocument)
+{
+    doc.m_data.m_entries.push_back(MakeBlankEntry());
+    doc.m_data.m_entries[0]->remarks = QStringLiteral("未保存");
+    doc.SetModifiedFlag();
+    const QString bad = WriteFile(QStringLiteral("bad.ent"), OneEntryFile().chopped(1));
+    EXPECT_THROW(doc.OnOpenDocument(bad), CArchiveError);
+    ASSERT_EQ(doc.m_data.m_entries.size(), 1u);
+    EXPECT_EQ(doc.m_data.m_entries[0]->remarks, QStringLiteral("未保存"));
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_TRUE(view.hints.empty());
+    EXPECT_TRUE(doc.GetPathName().isEmpty());
 }
 
 TEST_F(CorvaneDocTest, RemovedViewHearsNothing)

@@ -1,8 +1,11 @@
 // Saves PNG pictures of the main window with the sample entry file loaded, in
-// the "all" and "fares" states with zebra rows, and of the About box.
+// the "all" and "fares" states with zebra rows, the claim columns shown, and of
+// the About box and the destination dialog.
 // voluni-screenshots [sample.ent] [output folder]
 #include "app/AboutDlg.h"
 #include "app/AppProfile.h"
+#include "app/DestinationDlg.h"
+#include "view/HistoryModel.h"
 #include "document/CorvaneDoc.h"
 #include "view/CorvaneForm.h"
 #include "app/MainFrame.h"
@@ -64,6 +67,15 @@ int main(int argc, char* argv[])
     bool ok = Save(frame, folder + QStringLiteral("/main-all.png"));
     frame.GetActiveView()->ShowAllBox()->click();
     ok = Save(frame, folder + QStringLiteral("/main-fares.png")) && ok;
+    for (const int column : {0, CHistoryModel::kDestinationColumn, CHistoryModel::kDistanceColumn})
+        frame.GetActiveView()->ShowColumn(column, true);
+    ok = Save(frame, folder + QStringLiteral("/main-claim.png")) && ok;
+
+    CDestinationDlg destinations({QStringLiteral("新宿"), QStringLiteral("横浜")},
+                                 {QStringLiteral("新宿支店"), QStringLiteral("横浜営業所")},
+                                 [](const CDestinationDlg::Lookup&) { return 0; }, &frame);
+    destinations.show();
+    ok = Save(destinations, folder + QStringLiteral("/destinations.png")) && ok;
 
     CAboutDlg about(QStringLiteral("(mdb未接続)"), &frame);
     about.show();

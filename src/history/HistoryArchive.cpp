@@ -219,6 +219,8 @@ bool FindId(CStatement& lookup, int64_t& id)
 {
     const int rc = lookup.Step();
     id = rc == SQLITE_ROW ? lookup.ColumnInt(0) : 0;
+    // Done with, so that no read stays open until the commit.
+    lookup.Reset();
     return rc == SQLITE_ROW || rc == SQLITE_DONE;
 }
 

@@ -62,7 +62,7 @@ CREATE TABLE record (
     UNIQUE (idm, block)
 );
 CREATE INDEX record_day ON record (idm, day, seq24);
-CREATE INDEX record_sequence ON record (idm, seq24);
+CREATE INDEX record_sequence ON record (idm, seq24, day);
 CREATE INDEX record_key ON record (idm, entry_key);
 CREATE INDEX record_unknown_amount ON record (idm) WHERE amount_known = 0;
 )sql";

@@ -184,7 +184,7 @@ const std::string& InsertRecordSql()
 const std::string& SelectEntriesSql(bool oneCard)
 {
     static const auto make = [](bool card) {
-        std::string text = "SELECT id, idm, seq24, ";
+        std::string text = "SELECT id, idm, seq24, day, ";
         text += kEntryColumns;
         text += " FROM record WHERE ";
         text += card ? "idm = ?1 AND " : "";
@@ -219,20 +219,21 @@ bool FindId(CStatement& lookup, int64_t& id)
 {
     const int rc = lookup.Step();
     id = rc == SQLITE_ROW ? lookup.ColumnInt(0) : 0;
+    // Done with, so that no read stays open until the commit.
+    lookup.Reset();
     return rc == SQLITE_ROW || rc == SQLITE_DONE;
 }
 
 // Sorted by day and counter, a day's records are out of order only when the
 // counter wrapped that day: its records after the wrap (small counters) belong
 // after those before it.
-void OrderWrappedDays(CEntryList& entries, std::vector<int64_t>& ids, const std::vector<int64_t>& sequences)
+void OrderWrappedDays(CEntryList& entries, std::vector<int64_t>& ids, const std::vector<int64_t>& days,
+                      const std::vector<int64_t>& sequences)
 {
     size_t start = 0;
     while (start < entries.size()) {
-        const int day = ArchiveDay(entries[start]->dateTime);
         size_t end = start + 1;
-        while (end < entries.size() && entries[end]->idm == entries[start]->idm
-               && ArchiveDay(entries[end]->dateTime) == day)
+        while (end < entries.size() && days[end] == days[start] && entries[end]->idm == entries[start]->idm)
             ++end;
         if (sequences[end - 1] - sequences[start] > kHalfSequence) {
             std::vector<size_t> order(end - start);
@@ -482,8 +483,10 @@ bool CHistoryArchive::PredecessorBalance(const IdmBytes& idm, int64_t sequence, 
                                          std::optional<int32_t>& balance)
 {
     balance.reset();
+    // The archive is never analysed, and without statistics the planner prefers
+    // the day index here and below; the named index finds the few rows at once.
     CStatement candidates(m_db,
-                          "SELECT id, balance, day, seq24 FROM record "
+                          "SELECT id, balance, day, seq24 FROM record INDEXED BY record_sequence "
                           "WHERE idm = ?1 AND seq24 = ?2 AND day <= ?3 AND id <> ?4 ORDER BY day DESC, id DESC LIMIT 1");
     candidates.Idm(1, idm).Int(2, (sequence - 1) & (kSequenceModulus - 1)).Int(3, day).Int(4, id);
     int rc = candidates.Step();
@@ -518,7 +521,7 @@ bool CHistoryArchive::ResolveUnknownAmounts(const IdmBytes& idm)
     std::vector<SPending> pending;
     {
         CStatement unknown(m_db,
-                           "SELECT id, block, seq24, day FROM record "
+                           "SELECT id, block, seq24, day FROM record INDEXED BY record_unknown_amount "
                            "WHERE idm = ?1 AND amount_known = 0 AND block IS NOT NULL");
         unknown.Idm(1, idm);
         int rc = SQLITE_ROW;
@@ -607,7 +610,8 @@ bool CHistoryArchive::MergeRead(const IdmBytes& idm, const HistoryBlockList& blo
         return Fail(what);
 
     CStatement byBlock(m_db, "SELECT id FROM record WHERE idm = ?1 AND block = ?2");
-    CStatement byKey(m_db, "SELECT id FROM record WHERE idm = ?1 AND entry_key = ?2 AND block IS NULL LIMIT 1");
+    CStatement byKey(m_db, "SELECT id FROM record INDEXED BY record_key "
+                                 "WHERE idm = ?1 AND entry_key = ?2 AND block IS NULL LIMIT 1");
     CStatement attach(m_db, "UPDATE record SET block = ?2 WHERE id = ?1");
     CStatement insert(m_db, InsertRecordSql().c_str());
     for (size_t i = 0; i < entries.size(); ++i) {
@@ -657,7 +661,7 @@ bool CHistoryArchive::ImportEntries(std::span<const std::unique_ptr<CEntryInfo>>
     if (!transaction.Begun())
         return Fail(what);
     CStatement card(m_db, "INSERT INTO card (idm, first_read, last_read) VALUES (?1, ?2, 0) ON CONFLICT (idm) DO NOTHING");
-    CStatement byKey(m_db, "SELECT id FROM record WHERE idm = ?1 AND entry_key = ?2 LIMIT 1");
+    CStatement byKey(m_db, "SELECT id FROM record INDEXED BY record_key WHERE idm = ?1 AND entry_key = ?2 LIMIT 1");
     CStatement insert(m_db, InsertRecordSql().c_str());
     std::vector<IdmBytes> cards;
     for (const std::unique_ptr<CEntryInfo>& entry : entries) {
@@ -762,13 +766,15 @@ bool CHistoryArchive::Entries(const SArchiveQuery& query, CEntryList& entries, s
     select.Int(2, query.from.isNull() ? 0 : ArchiveDay(query.from));
     select.Int(3, query.to.isNull() ? 99991231 : ArchiveDay(query.to));
     std::vector<int64_t> sequences;
+    std::vector<int64_t> days;
     int rc = SQLITE_ROW;
     while ((rc = select.Step()) == SQLITE_ROW) {
         auto entry = std::make_unique<CEntryInfo>();
         select.ColumnBytes(1, entry->idm);
-        ReadEntry(select, 3, *entry);
+        ReadEntry(select, 4, *entry);
         ids.push_back(select.ColumnInt(0));
         sequences.push_back(select.ColumnInt(2));
+        days.push_back(select.ColumnInt(3));
         entries.push_back(std::move(entry));
     }
     if (rc != SQLITE_DONE) {
@@ -776,7 +782,7 @@ bool CHistoryArchive::Entries(const SArchiveQuery& query, CEntryList& entries, s
         ids.clear();
         return Fail(QStringLiteral("reading the entries"));
     }
-    OrderWrappedDays(entries, ids, sequences);
+    OrderWrappedDays(entries, ids, days, sequences);
     return true;
 }
 

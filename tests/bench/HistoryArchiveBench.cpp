@@ -1,0 +1,164 @@
+// The history archive at 50,000 entries: merging the next 20-block read (with the
+// look-up of the oldest record's fare before it), merging a read it holds already,
+// and one month of one card as the viewer's 履歴 asks for it.
+#include "card/HistoryDecoder.h"
+#include "history/HistoryArchive.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+constexpr IdmBytes kIdm = {0x01, 0x2E, 0x44, 0x81, 0x4C, 0x0B, 0x1A, 0x0F};
+constexpr int kArchived = 50000;
+constexpr int kPerDay = 4;
+constexpr int kReadsMerged = 200;
+const QDate kFirstDay(2000, 1, 1);
+
+// Record k of a commuter: four fares a day between two stations; the balance
+// wanders between 1,000 and 10,000 yen.
+HistoryBlock Record(int64_t k)
+{
+    const QDate day = kFirstDay.addDays(k / kPerDay);
+    const int date = (day.year() - 2000) << 9 | day.month() << 5 | day.day();
+    const int balance = 1000 + static_cast<int>((k * 7919) % 9000);
+    const int64_t sequence = (k + 1) % (int64_t{1} << 24);
+    return {0x16, 0x01, 0x00, 0x00, static_cast<uint8_t>(date >> 8), static_cast<uint8_t>(date), 0xE3,
+            static_cast<uint8_t>(k % 200), 0xE3, static_cast<uint8_t>((k * 7) % 200),
+            static_cast<uint8_t>(balance), static_cast<uint8_t>(balance >> 8), static_cast<uint8_t>(sequence >> 16),
+            static_cast<uint8_t>(sequence >> 8), static_cast<uint8_t>(sequence), 0x00};
+}
+
+struct SRead {
+    HistoryBlockList blocks;   // newest first
+    CEntryList entries;        // oldest first, named as the read pass names them
+};
+
+SRead MakeRead(int64_t first, int64_t count)
+{
+    SRead read;
+    for (int64_t k = first + count - 1; k >= first; --k)
+        read.blocks.push_back(Record(k));
+    int32_t previous = -1;
+    for (auto block = read.blocks.rbegin(); block != read.blocks.rend(); ++block) {
+        auto e = DecodeHistoryBlock(*block, kIdm, previous);
+        e->entryStationName = QStringLiteral("新宿");
+        e->entryLineName = QStringLiteral("山手線");
+        e->entryCompany = QStringLiteral("ＪＲ東日本");
+        e->exitStationName = QStringLiteral("東京");
+        e->exitLineName = QStringLiteral("中央線快速");
+        e->exitCompany = QStringLiteral("ＪＲ東日本");
+        e->entryLatitude = 35.69;
+        e->exitLatitude = 35.68;
+        e->destination = QStringLiteral("株式会社サンプル商事 本社");
+        read.entries.push_back(std::move(e));
+    }
+    return read;
+}
+
+// The archive is filled once, in one merge, on the disk the user's data would be on.
+CHistoryArchive& FilledArchive()
+{
+    static QTemporaryDir dir(QStringLiteral(VOLUNI_BINARY_DIR "/history-bench-XXXXXX"));
+    static CHistoryArchive archive(dir.filePath(QStringLiteral("history.sqlite")));
+    static const bool filled = [] {
+        const SRead all = MakeRead(0, kArchived);
+        if (!archive.MergeRead(kIdm, all.blocks, all.entries)) {
+            std::fprintf(stderr, "%s\n", archive.LastError().toUtf8().constData());
+            std::abort();
+        }
+        return true;
+    }();
+    (void)filled;
+    return archive;
+}
+
+bool Merge(CHistoryArchive& archive, SRead& read)
+{
+    if (!read.blocks.empty())
+        archive.BalanceBefore(kIdm, read.blocks.back());
+    return archive.MergeRead(kIdm, read.blocks, read.entries);
+}
+
+void MergeNextRead(benchmark::State& state)
+{
+    CHistoryArchive& archive = FilledArchive();
+    // Prepared beforehand: each iteration merges the read after the last.
+    static std::vector<SRead> reads = [] {
+        std::vector<SRead> made;
+        for (int i = 0; i < kReadsMerged; ++i)
+            made.push_back(MakeRead(kArchived + int64_t{i} * 20, 20));
+        return made;
+    }();
+    static size_t next = 0;
+    for (auto _ : state) {
+        if (next == reads.size()) {
+            state.SkipWithError("more iterations than prepared reads");
+            break;
+        }
+        if (!Merge(archive, reads[next++]))
+            state.SkipWithError(archive.LastError().toUtf8().constData());
+    }
+}
+BENCHMARK(MergeNextRead)->Iterations(10)->Repetitions(15)->Unit(benchmark::kMillisecond)->ReportAggregatesOnly(true);
+
+void MergeReadAlreadyArchived(benchmark::State& state)
+{
+    CHistoryArchive& archive = FilledArchive();
+    SRead read = MakeRead(kArchived / 2, 20);
+    for (auto _ : state) {
+        if (!Merge(archive, read))
+            state.SkipWithError(archive.LastError().toUtf8().constData());
+    }
+}
+BENCHMARK(MergeReadAlreadyArchived)->Iterations(10)->Repetitions(15)->Unit(benchmark::kMillisecond)
+    ->ReportAggregatesOnly(true);
+
+void QueryOneMonth(benchmark::State& state)
+{
+    CHistoryArchive& archive = FilledArchive();
+    // A month in the middle of the 34 years: about 120 entries.
+    const QDate from(2017, 2, 1);
+    CEntryList entries;
+    std::vector<int64_t> ids;
+    for (auto _ : state) {
+        if (!archive.Entries({kIdm, from, from.addMonths(1).addDays(-1)}, entries, ids))
+            state.SkipWithError(archive.LastError().toUtf8().constData());
+        benchmark::DoNotOptimize(entries.data());
+    }
+    state.counters["entries"] = static_cast<double>(entries.size());
+}
+BENCHMARK(QueryOneMonth)->Repetitions(15)->Unit(benchmark::kMillisecond)->ReportAggregatesOnly(true);
+
+void QueryEverything(benchmark::State& state)
+{
+    CHistoryArchive& archive = FilledArchive();
+    CEntryList entries;
+    std::vector<int64_t> ids;
+    for (auto _ : state) {
+        if (!archive.Entries({kIdm, {}, {}}, entries, ids))
+            state.SkipWithError(archive.LastError().toUtf8().constData());
+        benchmark::DoNotOptimize(entries.data());
+    }
+    state.counters["entries"] = static_cast<double>(entries.size());
+}
+BENCHMARK(QueryEverything)->Repetitions(5)->Unit(benchmark::kMillisecond)->ReportAggregatesOnly(true);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Local days as the tests count them.
+    setenv("TZ", "Asia/Tokyo", 1);
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

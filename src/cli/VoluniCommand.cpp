@@ -20,6 +20,7 @@
 #include "readers/sim/SimulatedPcscService.h"
 #include "resources/StringTable.h"
 #include "history/HistoryArchive.h"
+#include "reading/ArchivedRead.h"
 
 #include <QBuffer>
 #include <QCommandLineParser>
@@ -179,11 +180,8 @@ int ReadCardEntries(const QCommandLineParser& parser, CEntryInfoData& data, SCar
     request.strConnect = profile.GetConnectString();
     request.strPassword = profile.GetPassword();
     request.destinationFor = profile.DestinationLookupFunction();
-    if (archive) {
-        request.balanceBeforeOldest = [archive](const CCardRecord& card, const HistoryBlockList& blocks) {
-            return blocks.empty() ? -1 : archive->BalanceBefore(card.idm, blocks.back());
-        };
-    }
+    if (archive)
+        UseArchiveForRead(request, *archive);
 
     const SCardReadOutcome outcome = RunCardRead(data.m_entries, data.m_card, request);
     if (!outcome.Succeeded()) {
@@ -192,8 +190,7 @@ int ReadCardEntries(const QCommandLineParser& parser, CEntryInfoData& data, SCar
                                                     : outcome.strMessage);
         return ReadFailureExit(outcome);
     }
-    if (archive && !archive->MergeRead(data.m_card.idm, outcome.blocks,
-                                       std::span(data.m_entries).last(outcome.nAdded)))
+    if (archive && !ArchiveRead(*archive, data.m_card, outcome, data.m_entries))
         ShowAppMessage(QStringLiteral("the read was not archived: ") + archive->LastError(), MessageIcon::Exclamation);
 
     summary.card = data.m_card;

@@ -40,6 +40,7 @@ int main(int argc, char* argv[])
     // The user's own settings stay untouched.
     QTemporaryDir configHome;
     setenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit().constData(), 1);
+    setenv("XDG_DATA_HOME", configHome.path().toLocal8Bit().constData(), 1);
     QApplication app(argc, argv);
 
     const QStringList args = QCoreApplication::arguments();

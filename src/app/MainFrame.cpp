@@ -38,6 +38,8 @@ constexpr int kInitialWidth = 900;
 constexpr int kInitialHeight = 560;
 constexpr int kStatusMessageTime = 5000;
 constexpr int kRecentFileCommands = 16;
+// How often the automatic read looks at the reader.
+constexpr int kCardWatchInterval = 500;
 
 } // namespace
 
@@ -49,6 +51,7 @@ CMainFrame::ReaderHooks CMainFrame::DefaultReaderHooks()
             CFelicaMod coordinator;
             coordinator.RestoreReaderMode();
         },
+        nullptr,
     };
 }
 
@@ -90,6 +93,13 @@ CMainFrame::CMainFrame(CCorvaneDoc& document, CAppProfile& profile, ReaderHooks 
     connect(view->Model(), &QAbstractItemModel::modelReset, this, &CMainFrame::UpdateCommandStates);
     connect(view->List()->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &CMainFrame::UpdateCommandStates);
+    m_pCardWatcher = new CCardWatcher(m_readerHooks.presence, kCardWatchInterval, this);
+    connect(m_pCardWatcher, &CCardWatcher::CardLaid, this, [this] {
+        // Not over a dialog, nor over a read already running.
+        if (!m_bReading && !QApplication::activeModalWidget())
+            OnCommand(ID_CARD_READ);
+    });
+    m_pCardWatcher->SetWatching(m_profile.m_bAutoRead != 0 && m_readerHooks.presence);
     document.AddView(this);
     UpdateCommandChecks();
     UpdateFilePane();
@@ -152,6 +162,7 @@ void CMainFrame::CreateMenuBar()
     view->addSeparator();
     AddCommand(view, IDS_MENU_HISTORY, ID_VIEW_HISTORY)->setCheckable(true);
     AddCommand(view, IDS_MENU_HISTORY_CARDS, ID_VIEW_HISTORY_CARDS);
+    AddCommand(view, IDS_MENU_AUTO_READ, ID_VIEW_AUTO_READ)->setCheckable(true);
     view->addSeparator();
     QAction* statusBarCommand = AddCommand(view, IDS_MENU_STATUS_BAR, kStatusBarCommand);
     statusBarCommand->setCheckable(true);
@@ -165,7 +176,7 @@ void CMainFrame::CreateMenuBar()
     for (const int id : {ID_CARD_READ, ID_VIEW_GRID, ID_VIEW_ZEBRA, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS,
                          ID_FILE_EXPORT_CSV, ID_FILE_CSV_OPTIONS, ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW,
                          ID_FILE_EXPORT_PDF, ID_EDIT_COPY, ID_EDIT_DESTINATIONS, ID_FILE_IMPORT_HISTORY,
-                         ID_EDIT_DELETE_HISTORY, ID_VIEW_HISTORY, ID_VIEW_HISTORY_CARDS}) {
+                         ID_EDIT_DELETE_HISTORY, ID_VIEW_HISTORY, ID_VIEW_HISTORY_CARDS, ID_VIEW_AUTO_READ}) {
         connect(m_actions.value(id), &QAction::triggered, this, [this, id] { OnCommand(id); });
     }
 }
@@ -429,6 +440,9 @@ void CMainFrame::OnCommand(int commandId)
         m_pHistoryCommands->SetHistoryView(m_profile.m_bHistoryView == 0);
         UpdateCommandChecks();
         break;
+    case ID_VIEW_AUTO_READ:
+        OnViewAutoRead();
+        break;
     case ID_VIEW_HISTORY_CARDS:
         m_pHistoryCommands->ChooseCard();
         UpdateCommandChecks();
@@ -454,8 +468,19 @@ void CMainFrame::OnCardRead()
     }
     m_pDocument->UpdateAllViews(HINT_SYNC_ORDER);
     if (m_pView) {
+        m_bReading = true;
+        m_pCardWatcher->SetPaused(true);
         m_pView->OnCardRead();
+        m_pCardWatcher->SetPaused(false);
+        m_bReading = false;
     }
+}
+
+void CMainFrame::OnViewAutoRead()
+{
+    m_profile.m_bAutoRead = m_profile.m_bAutoRead == 0 ? 1 : 0;
+    m_pCardWatcher->SetWatching(m_profile.m_bAutoRead != 0 && m_readerHooks.presence);
+    UpdateCommandChecks();
 }
 
 void CMainFrame::OnViewGrid()
@@ -481,6 +506,7 @@ void CMainFrame::UpdateCommandChecks()
     m_actions.value(ID_VIEW_GRID)->setChecked(m_profile.m_bGridView != 0);
     m_actions.value(ID_VIEW_ZEBRA)->setChecked(m_profile.m_bZebraView != 0);
     m_actions.value(ID_VIEW_HISTORY)->setChecked(m_profile.m_bHistoryView != 0);
+    m_actions.value(ID_VIEW_AUTO_READ)->setChecked(m_profile.m_bAutoRead != 0);
     for (auto it = m_columnOfCommand.cbegin(); it != m_columnOfCommand.cend(); ++it) {
         if (m_pView)
             m_actions.value(it.key())->setChecked(m_pView->IsColumnShown(it.value()));

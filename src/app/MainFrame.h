@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/AppLook.h"
+#include "app/CardWatcher.h"
 #include "app/FramePrompts.h"
 #include "document/CorvaneDoc.h"
 #include "view/CardStatusBar.h"
@@ -32,6 +33,8 @@ public:
     struct ReaderHooks {
         std::function<void()> probe;
         std::function<void()> restore;
+        // One look whether a card lies on the reader, for the automatic read.
+        std::function<ECardPresence()> presence;
     };
     static ReaderHooks DefaultReaderHooks();
 
@@ -53,6 +56,7 @@ public:
     // The history archive reads go to; without one the history commands are off.
     void SetHistoryArchive(CHistoryArchive* archive);
     QLabel* FilePane() const { return m_pFilePane; }
+    CCardWatcher* CardWatcher() const { return m_pCardWatcher; }
     // The recent-file items of the File menu as they are now.
     QList<QAction*> RecentFileActions() const { return m_recentActions; }
 
@@ -88,6 +92,7 @@ private:
     QToolButton* AddViewButton(QWidget* group, int commandId, const QString& image);
     void UpdateCommandChecks();
     void OnCardRead();
+    void OnViewAutoRead();
     void OnViewGrid();
     void OnViewZebra();
 
@@ -102,6 +107,8 @@ private:
     QToolButton* m_pGridButton = nullptr;
     QToolButton* m_pZebraButton = nullptr;
     QLabel* m_pFilePane = nullptr;
+    CCardWatcher* m_pCardWatcher = nullptr;
+    bool m_bReading = false;
     QMenu* m_pFileMenu = nullptr;
     QAction* m_pRecentEnd = nullptr;      // the separator after the recent files
     QList<QAction*> m_recentActions;

@@ -41,7 +41,7 @@ protected:
 
     std::unique_ptr<CMainFrame> MakeFrame()
     {
-        CMainFrame::ReaderHooks hooks{[this] { ++probes; }, [this] { ++restores; }};
+        CMainFrame::ReaderHooks hooks{[this] { ++probes; }, [this] { ++restores; }, nullptr};
         auto made = std::make_unique<CMainFrame>(document, profile, hooks);
         made->GetActiveView()->OnInitialUpdate();
         return made;
@@ -85,7 +85,8 @@ TEST_F(MainFrameTest, MenuHoldsTheResourceTextsAndCtrlR)
         QStringLiteral("表示(&V)"), QStringLiteral("グリッド表示"), QStringLiteral("ゼブラ表示"), QStringLiteral("-"),
         QStringLiteral("申請欄を表示"), QStringLiteral("入場路線名を表示"), QStringLiteral("出場路線名を表示"),
         QStringLiteral("訪問先を表示"), QStringLiteral("距離(km)を表示"), QStringLiteral("-"),
-        QStringLiteral("履歴(&H)"), QStringLiteral("履歴のカード(&C)..."), QStringLiteral("-"),
+        QStringLiteral("履歴(&H)"), QStringLiteral("履歴のカード(&C)..."),
+        QStringLiteral("カードを置いたら読み込む"), QStringLiteral("-"),
         QStringLiteral("ステータス バー(&S)"),
         QStringLiteral("ヘルプ(&H)"), QStringLiteral("Voluni Viewerのバージョン情報(&A)..."),
     };

@@ -216,3 +216,25 @@ TEST_F(HistoryViewTest, APeriodAsksTheArchiveForItsDaysAndKeepsTheFareFilter)
     Form().PeriodBox()->SetChoice(CPeriodChoice::WholePeriod);
     EXPECT_EQ(Rows(), fares);
 }
+
+TEST_F(HistoryViewTest, ALaidCardIsReadWhenTheSwitchIsOn)
+{
+    ECardPresence presence = ECardPresence::Absent;
+    CCorvaneDoc document;
+    CMainFrame::ReaderHooks hooks;
+    hooks.presence = [&] { return presence; };
+    CMainFrame frame(document, m_profile, hooks);
+    frame.GetActiveView()->OnInitialUpdate();
+    UseCard(CommuteImage());
+    EXPECT_FALSE(frame.CardWatcher()->IsWatching()) << "off by default";
+    frame.CommandAction(ID_VIEW_AUTO_READ)->trigger();
+    ASSERT_TRUE(frame.CardWatcher()->IsWatching());
+    EXPECT_EQ(m_profile.m_bAutoRead, 1);
+    frame.CardWatcher()->Look();
+    EXPECT_TRUE(document.m_data.m_entries.empty());
+    presence = ECardPresence::Present;
+    frame.CardWatcher()->Look();
+    EXPECT_EQ(document.m_data.m_entries.size(), 10u);
+    frame.CommandAction(ID_VIEW_AUTO_READ)->trigger();
+    EXPECT_FALSE(frame.CardWatcher()->IsWatching());
+}

@@ -4,6 +4,8 @@
 #pragma once
 
 #include "card/HistoryBlock.h"
+#include "readers/PcscService.h"
+#include "readers/ReaderMod.h"
 
 #include <cstdint>
 #include <functional>
@@ -21,11 +23,21 @@ public:
     CCardReadAttempt(CFelicaMod* pFelica, uint8_t* pIDm, uint8_t* pPMm, HistoryBlockList* pBlocks);
 
     // True when a card answered and its blocks were read. onReading runs once a
-    // system code answered, before the blocks are read (the dialog shows it).
+    // system code answered, before the blocks are read (the dialog shows it). May run
+    // on a thread of its own; onReading then runs on that thread.
     bool TryRead(const std::function<void()>& onReading = {});
 
     // The system code that answered the last polling; 0 before any answered.
     uint16_t AnsweredSystemCode() const { return m_wSystemCode; }
+
+    // Why the last TryRead failed beyond finding no card: a call past its deadline (the
+    // reader is given up and the read ends), or the service gone (a later attempt
+    // connects again). The attempt stops at either.
+    EReaderFault Fault() const { return m_fault; }
+
+    // From another thread: the TryRead in progress ends at once, and every later one fails.
+    void Cancel() { m_cancel.Cancel(); }
+    bool IsCancelled() const { return m_cancel.IsCancelled(); }
 
 private:
     CFelicaMod* m_pFelica;
@@ -33,6 +45,8 @@ private:
     uint8_t* m_pPMm;
     HistoryBlockList* m_pBlocks;
     uint16_t m_wSystemCode = 0;
+    EReaderFault m_fault = EReaderFault::None;
+    CPcscCancel m_cancel;
 };
 
 // The count of a wait for a card, shared by the wait dialog and the wait without a
@@ -60,5 +74,6 @@ private:
 using CardWaitFunction = std::function<bool(CCardReadAttempt& attempt, int nPollingTime)>;
 
 // The wait without a window; sleep waits the given milliseconds. True when the
-// card was read; false when the time ran out.
+// card was read; false when the time ran out, or at once when a call to the reader
+// passed its deadline.
 bool WaitForCard(CCardReadAttempt& attempt, int nPollingTime, const std::function<void(int)>& sleep);

@@ -36,9 +36,10 @@ int CPcscMod::Open()
     if (m_hContext)
         return 1;
     SCARDCONTEXT hContext = 0;
-    if (PcscService().EstablishContext(SCARD_SCOPE_USER, &hContext) != SCARD_S_SUCCESS)
+    if (Noted(PcscService().EstablishContext(SCARD_SCOPE_USER, &hContext)) != SCARD_S_SUCCESS)
         return 0;
     m_hContext = hContext;
+    m_bNeedContext = false;
     return 1;
 }
 
@@ -60,7 +61,7 @@ int CPcscMod::Polling(uint8_t* pIDm, uint8_t* pPMm, uint16_t wSystemCode, uint8_
 int CPcscMod::ReadBlocks(const uint8_t*, uint16_t wServiceCode, uint16_t wSystemCode, HistoryBlockList* pBlocks,
                          uint8_t nBlocks)
 {
-    if (!pBlocks || PcscService().BeginTransaction(m_hCard) != SCARD_S_SUCCESS)
+    if (!pBlocks || BeginTransaction() != SCARD_S_SUCCESS)
         return 0;
 
     // The reader addresses the card that answers this polling; without one there is nothing to read.
@@ -146,15 +147,15 @@ LONG CPcscMod::Transmit(std::span<const uint8_t> frame, DWORD receiveSize, Frame
 {
     answer.assign(receiveSize, 0);
     DWORD received = receiveSize;
-    const LONG rc = PcscService().Transmit(
-        m_hCard, SCARD_PCI_T1, frame.data(), static_cast<DWORD>(frame.size()), answer.data(), &received);
+    const LONG rc = Noted(PcscService().Transmit(
+        m_hCard, SCARD_PCI_T1, frame.data(), static_cast<DWORD>(frame.size()), answer.data(), &received));
     answer.resize(rc == SCARD_S_SUCCESS ? std::min(received, receiveSize) : 0);
     return rc;
 }
 
 bool CPcscMod::ExchangeInTransaction(std::span<const uint8_t> frame, DWORD receiveSize, Frame& answer)
 {
-    if (PcscService().BeginTransaction(m_hCard) != SCARD_S_SUCCESS)
+    if (BeginTransaction() != SCARD_S_SUCCESS)
         return false;
     const bool ok = Transmit(frame, receiveSize, answer) == SCARD_S_SUCCESS && IsStatusOk(answer);
     EndTransaction();
@@ -165,8 +166,9 @@ bool CPcscMod::Escape(std::span<const uint8_t> frame, DWORD receiveSize, Frame& 
 {
     answer.assign(receiveSize, 0);
     DWORD received = 0;
-    const LONG rc = PcscService().Control(m_hCard, kReaderEscapeCode, frame.data(), static_cast<DWORD>(frame.size()),
-                                          answer.data(), receiveSize, &received);
+    const LONG rc = Noted(PcscService().Control(m_hCard, kReaderEscapeCode, frame.data(),
+                                                static_cast<DWORD>(frame.size()), answer.data(), receiveSize,
+                                                &received));
     answer.resize(rc == SCARD_S_SUCCESS ? std::min(received, receiveSize) : 0);
     return rc == SCARD_S_SUCCESS;
 }
@@ -180,22 +182,85 @@ int CPcscMod::QueryReaderMode(std::span<const uint8_t> frame, uint8_t* pMode)
     return 1;
 }
 
+LONG CPcscMod::BeginTransaction()
+{
+    // Every polling exchange and every block read begins here: what failed before is past.
+    m_fault = EReaderFault::None;
+    return Noted(PcscService().BeginTransaction(m_hCard));
+}
+
 void CPcscMod::EndTransaction()
 {
-    PcscService().EndTransaction(m_hCard, SCARD_LEAVE_CARD);
+    Noted(PcscService().EndTransaction(m_hCard, SCARD_LEAVE_CARD));
 }
 
 bool CPcscMod::ConnectCard()
 {
+    m_fault = EReaderFault::None;
+    LetGoOfLostConnection();
     if (m_hCard)
         return true;
+    if (m_bNeedContext && !Open())
+        return false;
     SCARDHANDLE hCard = 0;
     DWORD protocol = 0;
-    if (PcscService().Connect(m_hContext, m_strReaderName.toStdString(), SCARD_SHARE_SHARED,
-                              SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, &hCard, &protocol) != SCARD_S_SUCCESS)
+    if (Noted(PcscService().Connect(m_hContext, m_strReaderName.toStdString(), SCARD_SHARE_SHARED,
+                                    SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, &hCard, &protocol))
+        != SCARD_S_SUCCESS)
         return false;
     m_hCard = hCard;
     return true;
+}
+
+void CPcscMod::LetGoOfLostConnection()
+{
+    if ((m_bCardLost || m_bContextLost) && m_hCard)
+        PcscService().Disconnect(m_hCard, SCARD_LEAVE_CARD);
+    if (m_bCardLost || m_bContextLost)
+        m_hCard = 0;
+    if (m_bContextLost) {
+        if (m_hContext)
+            PcscService().ReleaseContext(m_hContext);
+        m_hContext = 0;
+        m_bNeedContext = true;
+    }
+    m_bCardLost = m_bContextLost = false;
+}
+
+LONG CPcscMod::Noted(LONG rc)
+{
+    switch (rc) {
+    case SCARD_E_TIMEOUT:
+    case SCARD_E_CANCELLED:
+        // The call still holds the context: the service takes both back once it returns.
+        m_fault = EReaderFault::TimedOut;
+        m_bCardLost = m_hCard != 0;
+        m_bContextLost = m_hContext != 0;
+        break;
+    case SCARD_E_NO_SERVICE:
+    case SCARD_E_SERVICE_STOPPED:
+    case SCARD_F_COMM_ERROR:
+        m_fault = EReaderFault::ServiceLost;
+        m_bCardLost = m_hCard != 0;
+        m_bContextLost = m_hContext != 0;
+        break;
+    case SCARD_E_INVALID_HANDLE:
+        // A context of a service that was restarted meanwhile.
+        m_bCardLost = m_hCard != 0;
+        m_bContextLost = m_hContext != 0;
+        break;
+    case SCARD_W_REMOVED_CARD:
+    case SCARD_W_RESET_CARD:
+    case SCARD_W_UNPOWERED_CARD:
+    case SCARD_W_UNRESPONSIVE_CARD:
+    case SCARD_E_NO_SMARTCARD:
+    case SCARD_E_READER_UNAVAILABLE:
+        m_bCardLost = m_hCard != 0;
+        break;
+    default:
+        break;
+    }
+    return rc;
 }
 
 int CPcscMod::ReadEachBlock(
@@ -235,8 +300,8 @@ int CPcscMod::ApplyModeFrom(const ReaderModes& modes, uint8_t nIndex)
         return 0;
     SCARDHANDLE hCard = 0;
     DWORD protocol = 0;
-    if (PcscService().Connect(
-            m_hContext, m_strReaderName.toStdString(), SCARD_SHARE_DIRECT, 0, &hCard, &protocol)
+    if (Noted(PcscService().Connect(m_hContext, m_strReaderName.toStdString(), SCARD_SHARE_DIRECT, 0, &hCard,
+                                    &protocol))
         != SCARD_S_SUCCESS)
         return 0;
     m_hCard = hCard;

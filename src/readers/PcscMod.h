@@ -34,6 +34,8 @@ public:
     int ApplyReaderMode(uint8_t nIndex) override;
     int GetReaderMode(uint8_t* pMode) override;
 
+    EReaderFault LastFault() const override { return m_fault; }
+
     // Wildcard polling; fills IDm and PMm from the answer.
     virtual int PollAnyCard(uint8_t* pIDm, uint8_t* pPMm);
     // Polling for one system code; only the status word counts.
@@ -58,9 +60,15 @@ protected:
     bool Escape(std::span<const uint8_t> frame, DWORD receiveSize, Frame& answer);
     // Escape command whose answer's first byte is the mode byte.
     int QueryReaderMode(std::span<const uint8_t> frame, uint8_t* pMode);
+    LONG BeginTransaction();
     void EndTransaction();
-    // Connects shared (T=0 or T=1) unless a card connection is kept already.
+    // Connects shared (T=0 or T=1) unless a card connection is kept already. A connection
+    // that lost its card, or its service, is let go first, and a lost context made anew.
     bool ConnectCard();
+    // Every result of a call on the card connection passes here: a card taken away or
+    // reset, a service gone or a call past its deadline marks the connection for renewal
+    // at the next polling. Returns rc.
+    LONG Noted(LONG rc);
     // Where an answer to a block command keeps its status flags and block data.
     struct BlockAnswerLayout {
         size_t statusFlag1;
@@ -87,4 +95,10 @@ protected:
 
 private:
     static Frame SystemPollingFrame(uint16_t wSystemCode);
+    void LetGoOfLostConnection();
+
+    EReaderFault m_fault = EReaderFault::None;
+    bool m_bCardLost = false;    // m_hCard no longer reaches a card
+    bool m_bContextLost = false; // m_hContext no longer reaches the service
+    bool m_bNeedContext = false; // a lost context was let go; the next polling makes one
 };

@@ -26,7 +26,7 @@ int CPcscMrica::Polling(uint8_t* pIDm, uint8_t* pPMm, uint16_t wSystemCode, uint
 int CPcscMrica::ReadBlocks(const uint8_t* pIDm, uint16_t wServiceCode, uint16_t, HistoryBlockList* pBlocks,
                            uint8_t nBlocks)
 {
-    if (!pIDm || !pBlocks || PcscService().BeginTransaction(m_hCard) != SCARD_S_SUCCESS)
+    if (!pIDm || !pBlocks || BeginTransaction() != SCARD_S_SUCCESS)
         return 0;
 
     // Readies the reader for the pass-through reads; only a failed call stops here, the answer

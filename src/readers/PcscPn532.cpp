@@ -45,7 +45,7 @@ int CPcscPn532::Polling(uint8_t* pIDm, uint8_t* pPMm, uint16_t wSystemCode, uint
     // request code, time slot 0.
     const Frame command = {kHostToPn532,  kInListPassiveTarget, 0x01, kBaudRate212, kFelicaPolling,
                            High(wSystemCode), Low(wSystemCode), 0x00, 0x00};
-    if (!ConnectCard() || PcscService().BeginTransaction(m_hCard) != SCARD_S_SUCCESS)
+    if (!ConnectCard() || BeginTransaction() != SCARD_S_SUCCESS)
         return 0;
     Frame answer;
     const bool answered = DirectTransmit(command, answer);
@@ -63,7 +63,7 @@ int CPcscPn532::Polling(uint8_t* pIDm, uint8_t* pPMm, uint16_t wSystemCode, uint
 int CPcscPn532::ReadBlocks(const uint8_t* pIDm, uint16_t wServiceCode, uint16_t, HistoryBlockList* pBlocks,
                            uint8_t nBlocks)
 {
-    if (!pIDm || !pBlocks || PcscService().BeginTransaction(m_hCard) != SCARD_S_SUCCESS)
+    if (!pIDm || !pBlocks || BeginTransaction() != SCARD_S_SUCCESS)
         return 0;
     const int result = ReadInRuns(pBlocks, nBlocks, [&](uint8_t first, unsigned count, HistoryBlockList& blocks) {
         return ReadRun(pIDm, wServiceCode, first, count, blocks);

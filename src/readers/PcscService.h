@@ -7,6 +7,7 @@
 #include <PCSC/winscard.h>
 #include <PCSC/wintypes.h>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -45,7 +46,56 @@ public:
                          uint8_t* receive, DWORD receiveSize, DWORD* bytesReturned) = 0;
 };
 
-// The service in use: pcsc-lite unless another was installed.
+// How long one call to the service may take. pcsc-lite's client waits for pcscd without a
+// limit, and pcscd waits as long as the reader's driver does: a card that stops answering
+// mid-read would hold the caller for ever.
+inline constexpr std::chrono::milliseconds kExchangeDeadline{3000};
+
+// The service in use: pcsc-lite unless another was installed, always behind the deadline.
+// Each call runs on a thread of its own; past the deadline the caller gets SCARD_E_TIMEOUT
+// and the call is left to return on its own. Nothing can end it sooner (pcsc-lite holds
+// the context's lock through a call, so disconnecting or releasing from another thread
+// waits too), so its context is given up: later calls on it answer SCARD_E_TIMEOUT at once,
+// and its disconnects and release are done by that thread once the call has returned.
 IPcscService& PcscService();
 // Installs service (nullptr restores pcsc-lite); returns the one it replaces.
 std::shared_ptr<IPcscService> SetPcscService(std::shared_ptr<IPcscService> service);
+
+// The deadline of every call from now on (kExchangeDeadline until changed); returns the
+// one it replaces.
+std::chrono::milliseconds SetExchangeDeadline(std::chrono::milliseconds deadline);
+// Calls given up at their deadline that have not returned yet, with their clean-up.
+size_t PendingAbandonedCalls();
+
+// Lets another thread call off the service calls of a thread that works for it: while a
+// CPcscCancelScope of this object lives on that thread, its call in progress and every
+// later one end with SCARD_E_CANCELLED once Cancel() was called. Ending a transaction,
+// disconnecting and releasing still happen.
+class CPcscCancel {
+public:
+    CPcscCancel();
+    ~CPcscCancel();
+    CPcscCancel(const CPcscCancel&) = delete;
+    CPcscCancel& operator=(const CPcscCancel&) = delete;
+
+    // From any thread.
+    void Cancel();
+    bool IsCancelled() const;
+
+    struct SState;
+
+private:
+    friend class CPcscCancelScope;
+    std::shared_ptr<SState> m_pState;
+};
+
+class CPcscCancelScope {
+public:
+    explicit CPcscCancelScope(CPcscCancel& cancel);
+    ~CPcscCancelScope();
+    CPcscCancelScope(const CPcscCancelScope&) = delete;
+    CPcscCancelScope& operator=(const CPcscCancelScope&) = delete;
+
+private:
+    std::shared_ptr<CPcscCancel::SState> m_pPrevious;
+};

@@ -27,7 +27,7 @@ int CPcscStorageCard::Polling(uint8_t* pIDm, uint8_t* pPMm, uint16_t, uint8_t, u
 int CPcscStorageCard::ReadBlocks(const uint8_t*, uint16_t wServiceCode, uint16_t, HistoryBlockList* pBlocks,
                                  uint8_t nBlocks)
 {
-    if (!pBlocks || PcscService().BeginTransaction(m_hCard) != SCARD_S_SUCCESS)
+    if (!pBlocks || BeginTransaction() != SCARD_S_SUCCESS)
         return 0;
     // SELECT FILE of the service, its code low byte first; a card without it has nothing to read.
     const Frame select = {0xFF, 0xA4, 0x00, 0x01, 0x02, Low(wServiceCode), High(wServiceCode)};

@@ -9,6 +9,13 @@
 
 #include <cstdint>
 
+// Why a module's last operation failed beyond the card's own answer.
+enum class EReaderFault {
+    None,
+    TimedOut,    // a call to the reader passed its deadline or was called off
+    ServiceLost, // the smart-card service went away
+};
+
 class CReaderMod {
 public:
     virtual ~CReaderMod() = default;
@@ -32,6 +39,10 @@ public:
     // nIndex 0 writes the module's exit value, 1 its run value.
     virtual int ApplyReaderMode(uint8_t nIndex);
     virtual int GetReaderMode(uint8_t* pMode);
+
+    // Beyond the spec's operations: what made the last Polling or ReadBlocks fail, for the
+    // wait to tell a card that is not there from a reader or service that is gone.
+    virtual EReaderFault LastFault() const { return EReaderFault::None; }
 
 protected:
     CReaderMod() = default;

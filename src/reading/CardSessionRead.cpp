@@ -31,14 +31,16 @@ int CCardSession::ReadCard(int nPollingTime, const CardWaitFunction& wait)
     if (nPollingTime > 0) {
         if (!wait || !wait(attempt, nPollingTime)) {
             reader->Close();
-            return CARD_READ_CANCELLED;
+            // A service still gone when the wait ended is said as such, not as a card not read.
+            return attempt.Fault() == EReaderFault::ServiceLost ? CARD_READ_SERVICE_STOPPED : CARD_READ_CANCELLED;
         }
     } else if (!reader->Polling(idm.data(), pmm.data(), CCardReadAttempt::kSystemCodes[0], 0, 0)
                || !reader->ReadBlocks(idm.data(), CCardReadAttempt::kHistoryService,
                                       CCardReadAttempt::kSystemCodes[0], &read,
                                       CCardReadAttempt::kHistoryBlocks)) {
+        const EReaderFault fault = reader->LastFault();
         reader->Close();
-        return CARD_READ_NO_READER;
+        return fault == EReaderFault::ServiceLost ? CARD_READ_SERVICE_STOPPED : CARD_READ_NO_READER;
     }
 
     reader->Close();

@@ -5,6 +5,7 @@
 #include "readers/dialog/CardWaitAnimation.h"
 #include "resources/StringTable.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QLabel>
 #include <QPainter>
@@ -13,6 +14,11 @@
 #include <QTimerEvent>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 namespace {
 
@@ -86,12 +92,15 @@ bool CCardReadDlg::OnInitDialog()
     m_strStatus = LoadResString(IDS_CARD_DETECTING);
     UpdateData();
 
-    if (TryRead()) {
+    const bool read = TryRead();
+    if (m_bEnded)
+        return true; // cancelled while the first attempt ran
+    if (read) {
         done(QDialog::Accepted);
         return true;
     }
-    if (m_nPollingTime <= 0) {
-        ShowFailure();
+    if (m_nPollingTime <= 0 || m_attempt.Fault() == EReaderFault::TimedOut) {
+        EndWithoutCard();
     } else {
         m_countdown = CPollingCountdown(m_nPollingTime);
         m_nTimerID = startTimer(kTimerMs);
@@ -105,23 +114,92 @@ void CCardReadDlg::OnTimer()
 {
     if (!m_countdown.Tick()) {
         KillTimer();
-        ShowFailure();
+        if (m_bAttempting)
+            m_bTimeRanOut = true;
+        else
+            EndWithoutCard();
         return;
     }
-    if (TryRead()) {
+    if (m_bAttempting)
+        return;
+    const bool read = TryRead();
+    if (m_bEnded)
+        return;
+    if (read) {
         KillTimer();
         done(QDialog::Accepted);
+    } else if (m_bTimeRanOut || m_attempt.Fault() == EReaderFault::TimedOut) {
+        // A reader past its deadline is given up: the read ends here as a failed one.
+        KillTimer();
+        EndWithoutCard();
     }
 }
 
 bool CCardReadDlg::TryRead()
 {
-    return m_attempt.TryRead([this] {
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool finished = false;
+    bool read = false;
+    std::atomic<bool> reading = false;
+    QAbstractEventDispatcher* events = QAbstractEventDispatcher::instance();
+    auto showReading = [this, &reading, shown = false]() mutable {
+        if (!reading || shown)
+            return;
+        shown = true;
         m_strStatus = LoadResString(IDS_CARD_READING);
         UpdateData();
-        // The block read blocks the event loop: show the new status before it.
         m_pStatus->repaint();
+    };
+
+    m_bAttempting = true;
+    std::thread worker([&] {
+        const bool result = m_attempt.TryRead([&] {
+            reading = true;
+            events->wakeUp();
+        });
+        {
+            const std::lock_guard lock(mutex);
+            read = result;
+            finished = true;
+        }
+        ended.notify_all();
+        events->wakeUp();
     });
+    // Before the dialog shows, nothing else happens in the meantime (a card already there
+    // is read as it was); an attempt that takes long shows the dialog, whose events go on
+    // from then.
+    if (!isVisible()) {
+        std::unique_lock lock(mutex);
+        if (!ended.wait_for(lock, std::chrono::milliseconds(kShowDuringFirstAttemptMs), [&] { return finished; })) {
+            lock.unlock();
+            setWindowModality(Qt::ApplicationModal);
+            show();
+        }
+    }
+    for (;;) {
+        {
+            const std::lock_guard lock(mutex);
+            if (finished)
+                break;
+        }
+        showReading();
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    worker.join();
+    showReading();
+    m_bAttempting = false;
+    return read;
+}
+
+void CCardReadDlg::EndWithoutCard()
+{
+    if (m_attempt.Fault() == EReaderFault::ServiceLost) {
+        m_bServiceLost = true;
+        done(QDialog::Rejected);
+        return;
+    }
+    ShowFailure();
 }
 
 void CCardReadDlg::ShowFailure()
@@ -150,9 +228,12 @@ QString CCardReadDlg::MessageText() const
 
 void CCardReadDlg::done(int result)
 {
-    // Every way out (read, button, Escape, closing) stops the countdown first.
+    // Every way out (read, button, Escape, closing) stops the countdown first, and an
+    // attempt still at work, so that nothing reads on once the wait has ended.
     KillTimer();
     m_anim->Stop();
+    if (!m_bServiceLost)
+        m_attempt.Cancel();
     m_bEnded = true;
     QDialog::done(result);
 }

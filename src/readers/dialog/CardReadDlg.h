@@ -1,6 +1,8 @@
 // The modal card wait dialog: tries to read the card at once and then every half
 // second until it is read, the polling time has run out (failure view) or the
-// user cancels.
+// user cancels. Each attempt runs on a thread of its own while the dialog's
+// events go on, so the window repaints and the cancel button answers during an
+// exchange that takes long; a tick that comes meanwhile only counts down.
 #pragma once
 
 #include "readers/CardReadAttempt.h"
@@ -17,6 +19,9 @@ class CCardReadDlg : public QDialog {
 
 public:
     static constexpr int kTimerMs = CPollingCountdown::kTickMs;
+    // An attempt in the initialisation that takes longer than this shows the dialog, so
+    // that it can be cancelled; a card already there is read before the dialog shows.
+    static constexpr int kShowDuringFirstAttemptMs = 500;
 
     CCardReadDlg(CCardReadAttempt& attempt, int nPollingTime, QWidget* parent = nullptr);
     ~CCardReadDlg() override;
@@ -32,8 +37,12 @@ public:
     bool OnInitDialog();
     // One half-second tick of the countdown.
     void OnTimer();
+    // One attempt, returning once it ended; the dialog's events go on meanwhile.
     bool TryRead();
     void ShowFailure();
+    // The service was still gone when the wait ended: no failure view, since the card
+    // read command names the stopped service.
+    bool EndedForLostService() const { return m_bServiceLost; }
 
     int Countdown() const { return m_countdown.Remaining(); }
     bool IsTimerRunning() const { return m_nTimerID != 0; }
@@ -54,12 +63,17 @@ private:
     void KillTimer();
     // Pushes the texts to the controls.
     void UpdateData();
+    // The wait ends without a card: the failure view, or the end for a lost service.
+    void EndWithoutCard();
 
     CCardReadAttempt& m_attempt;
     int m_nPollingTime;
     CPollingCountdown m_countdown;
     int m_nTimerID = 0;
     bool m_bEnded = false;
+    bool m_bAttempting = false;
+    bool m_bTimeRanOut = false; // during an attempt; that attempt has the last word
+    bool m_bServiceLost = false;
     QLabel* m_icon;
     QString m_strStatus;
     CCardWaitAnimation* m_anim;

@@ -1,0 +1,82 @@
+#include "readers/PcscLite.h"
+
+#include <algorithm>
+
+namespace {
+
+// The production service: each call goes straight to pcsc-lite.
+class CPcscLiteService final : public IPcscService {
+public:
+    LONG EstablishContext(DWORD scope, SCARDCONTEXT* context) override
+    {
+        return SCardEstablishContext(scope, nullptr, nullptr, context);
+    }
+
+    LONG ReleaseContext(SCARDCONTEXT context) override { return SCardReleaseContext(context); }
+
+    LONG ListReaders(SCARDCONTEXT context, const char* group, std::vector<std::string>& readers) override
+    {
+        readers.clear();
+        LPSTR list = nullptr;
+        DWORD length = SCARD_AUTOALLOCATE;
+        const LONG rc = SCardListReaders(context, group, reinterpret_cast<LPSTR>(&list), &length);
+        if (rc != SCARD_S_SUCCESS)
+            return rc;
+        // A multi-string: names separated by NUL, ended by an empty name.
+        for (const char* name = list; name && *name; name += std::char_traits<char>::length(name) + 1)
+            readers.emplace_back(name);
+        SCardFreeMemory(context, list);
+        return rc;
+    }
+
+    LONG Connect(SCARDCONTEXT context, const std::string& reader, DWORD shareMode, DWORD preferredProtocols,
+                 SCARDHANDLE* card, DWORD* activeProtocol) override
+    {
+        DWORD protocol = 0;
+        const LONG rc = SCardConnect(context, reader.c_str(), shareMode, preferredProtocols, card, &protocol);
+        if (activeProtocol)
+            *activeProtocol = protocol;
+        return rc == SCARD_E_NO_SMARTCARD ? kPcscEmptyReader : rc;
+    }
+
+    LONG Disconnect(SCARDHANDLE card, DWORD disposition) override { return SCardDisconnect(card, disposition); }
+
+    LONG Status(SCARDHANDLE card, std::vector<uint8_t>& atr) override
+    {
+        atr.assign(MAX_ATR_SIZE, 0);
+        DWORD atrLength = MAX_ATR_SIZE;
+        DWORD state = 0;
+        DWORD protocol = 0;
+        char name[MAX_READERNAME] = {};
+        DWORD nameLength = sizeof name;
+        const LONG rc = SCardStatus(card, name, &nameLength, &state, &protocol, atr.data(), &atrLength);
+        atr.resize(rc == SCARD_S_SUCCESS ? std::min<DWORD>(atrLength, MAX_ATR_SIZE) : 0);
+        return rc;
+    }
+
+    LONG BeginTransaction(SCARDHANDLE card) override { return SCardBeginTransaction(card); }
+
+    LONG EndTransaction(SCARDHANDLE card, DWORD disposition) override
+    {
+        return SCardEndTransaction(card, disposition);
+    }
+
+    LONG Transmit(SCARDHANDLE card, const SCARD_IO_REQUEST* sendPci, const uint8_t* send, DWORD sendLength,
+                  uint8_t* receive, DWORD* receiveLength) override
+    {
+        return SCardTransmit(card, sendPci, send, sendLength, nullptr, receive, receiveLength);
+    }
+
+    LONG Control(SCARDHANDLE card, DWORD controlCode, const uint8_t* send, DWORD sendLength, uint8_t* receive,
+                 DWORD receiveSize, DWORD* bytesReturned) override
+    {
+        return SCardControl(card, controlCode, send, sendLength, receive, receiveSize, bytesReturned);
+    }
+};
+
+} // namespace
+
+std::shared_ptr<IPcscService> MakePcscLiteService()
+{
+    return std::make_shared<CPcscLiteService>();
+}

@@ -3,7 +3,7 @@
 #include "view/CorvaneForm.h"
 #include "app/MainFrame.h"
 #include "card/AppMessage.h"
-#include "readers/sim/SimulatedPcscService.h"
+#include "FaultyPcscService.h"
 #include "resources/StringTable.h"
 
 #include <gtest/gtest.h>
@@ -168,7 +168,7 @@ TEST_F(MainFrameTest, CardReadSendsTheOrderHintFirst)
     // The simulated service without a reader, never the machine's pcscd; no vendor library either.
     QTemporaryDir noLibrary;
     qputenv("VOLUNI_COMMON_FILES_DIR", noLibrary.path().toLocal8Bit());
-    auto service = std::make_shared<CSimulatedPcscService>(std::nullopt);
+    auto service = std::make_shared<CFaultyPcscService>(std::nullopt);
     service->SetReaderAttached(false);
     SetPcscService(service);
     QStringList messages;

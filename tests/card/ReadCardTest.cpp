@@ -5,7 +5,7 @@
 #include "reading/CardReadCommand.h"
 #include "resources/StringTable.h"
 #include "HexBytes.h"
-#include "readers/sim/SimulatedPcscService.h"
+#include "FaultyPcscService.h"
 
 #include <gtest/gtest.h>
 
@@ -50,16 +50,16 @@ protected:
 
     void TearDown() override { SetPcscService(nullptr); }
 
-    std::shared_ptr<CSimulatedPcscService> Install(std::optional<CCardImage> card,
+    std::shared_ptr<CFaultyPcscService> Install(std::optional<CCardImage> card,
                                                    std::string reader = CSimulatedPcscService::kDefaultReaderName)
     {
-        auto service = std::make_shared<CSimulatedPcscService>(std::move(card), std::move(reader));
+        auto service = std::make_shared<CFaultyPcscService>(std::move(card), std::move(reader));
         SetPcscService(service);
         return service;
     }
 
     // The polls a read sent, as their system codes, and the code of the read's preparation frame.
-    static std::vector<std::string> Transmitted(const CSimulatedPcscService& service)
+    static std::vector<std::string> Transmitted(const CFaultyPcscService& service)
     {
         std::vector<std::string> frames;
         for (const auto& frame : service.Frames()) {

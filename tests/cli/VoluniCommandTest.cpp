@@ -4,7 +4,7 @@
 #include "EntryFileBytes.h"
 #include "document/EntryInfoData.h"
 #include "cli/ExitCode.h"
-#include "readers/sim/SimulatedPcscService.h"
+#include "FaultyPcscService.h"
 #include "StationDbFixture.h"
 #include "resources/StringTable.h"
 #include "VoluniCommandFixture.h"
@@ -178,7 +178,7 @@ TEST_F(VoluniCommandTest, ReaderFailuresHaveTheirExitCodesAndMessages)
     ASSERT_TRUE(card.LoadJson(Compact(kCardImage).toUtf8()).isEmpty());
     const struct {
         const char* name;
-        std::function<void(CSimulatedPcscService&)> setUp;
+        std::function<void(CFaultyPcscService&)> setUp;
         int exitCode;
         int message;
     } cases[] = {
@@ -188,7 +188,7 @@ TEST_F(VoluniCommandTest, ReaderFailuresHaveTheirExitCodesAndMessages)
         {"noCard", [](auto& s) { s.SetCardAfterAttempts(1000); }, EXIT_NO_CARD, IDS_CARD_READ_FAILED},
     };
     for (const auto& c : cases) {
-        auto service = std::make_shared<CSimulatedPcscService>(card);
+        auto service = std::make_shared<CFaultyPcscService>(card);
         c.setUp(*service);
         SetPcscService(service);
         m_messages.clear();
@@ -304,7 +304,7 @@ TEST_F(VoluniCommandTest, ReadersListsTheModuleTheCardAndTheIdm)
          QStringLiteral("  card: present, ATR 3B 80 80 01 01\n")},
     };
     for (const auto& c : cases) {
-        auto service = std::make_shared<CSimulatedPcscService>(card, c.reader);
+        auto service = std::make_shared<CFaultyPcscService>(card, c.reader);
         if (!c.atr.empty())
             service->Card().SetAtr(c.atr);
         SetPcscService(service);
@@ -322,7 +322,7 @@ TEST_F(VoluniCommandTest, ReadersWithoutReaderOrServiceSayWhy)
 {
     CCardImage card;
     ASSERT_TRUE(card.LoadJson(Compact(kCardImage).toUtf8()).isEmpty());
-    auto service = std::make_shared<CSimulatedPcscService>(card);
+    auto service = std::make_shared<CFaultyPcscService>(card);
     SetPcscService(service);
     service->SetReaderAttached(false);
     EXPECT_EQ(Run({QStringLiteral("readers")}), EXIT_NO_READER);

@@ -5,7 +5,7 @@
 #include "cli/ExitCode.h"
 #include "cli/VoluniCommand.h"
 #include "readers/PcscService.h"
-#include "readers/sim/SimulatedPcscService.h"
+#include "FaultyPcscService.h"
 
 #include <gtest/gtest.h>
 
@@ -105,7 +105,7 @@ TEST_F(UsbNoReaderMessageTest, ThePersonGetsTheMessageOfThePcscAnswer)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         m_messages.clear();
-        auto pcsc = std::make_shared<CSimulatedPcscService>(std::nullopt, c.readerName);
+        auto pcsc = std::make_shared<CFaultyPcscService>(std::nullopt, c.readerName);
         pcsc->SetServiceRunning(c.serviceRunning);
         pcsc->SetReaderAttached(c.readerAttached);
         SetPcscService(pcsc);

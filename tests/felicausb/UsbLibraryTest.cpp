@@ -5,7 +5,7 @@
 #include "readers/FelicaRecords.h"
 #include "readers/PasoriMod.h"
 #include "readers/PcscService.h"
-#include "readers/sim/SimulatedPcscService.h"
+#include "FaultyPcscService.h"
 
 #include <gtest/gtest.h>
 
@@ -243,7 +243,7 @@ TEST_F(UsbLibraryTest, AnUnpluggedReaderIsNotAlive)
 
 TEST_F(UsbLibraryTest, TheCoordinatorFallsBackToTheUsbReader)
 {
-    auto pcsc = std::make_shared<CSimulatedPcscService>(std::nullopt);
+    auto pcsc = std::make_shared<CFaultyPcscService>(std::nullopt);
     pcsc->SetReaderAttached(false);
     SetPcscService(pcsc);
     Emulator().Plug(kRcs380S, m_twenty);
@@ -280,7 +280,7 @@ class UsbNoReaderTest : public UsbLibraryTest, public testing::WithParamInterfac
 TEST_P(UsbNoReaderTest, OpenReaderGivesTheCodeOfThePcscAnswer)
 {
     const NoReaderCase& c = GetParam();
-    auto pcsc = std::make_shared<CSimulatedPcscService>(std::nullopt, c.pcscReaderName);
+    auto pcsc = std::make_shared<CFaultyPcscService>(std::nullopt, c.pcscReaderName);
     pcsc->SetServiceRunning(c.serviceRunning);
     pcsc->SetReaderAttached(c.pcscReaderAttached);
     SetPcscService(pcsc);

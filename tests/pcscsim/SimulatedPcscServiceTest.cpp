@@ -1,4 +1,4 @@
-#include "readers/sim/SimulatedPcscService.h"
+#include "FaultyPcscService.h"
 
 #include "HexBytes.h"
 
@@ -79,7 +79,7 @@ protected:
         return rc;
     }
 
-    CSimulatedPcscService m_service;
+    CFaultyPcscService m_service;
     SCARDCONTEXT m_hContext = 0;
     SCARDHANDLE m_hCard = 0;
 };

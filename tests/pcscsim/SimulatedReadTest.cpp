@@ -1,7 +1,7 @@
 // The reader modules and the coordinator over the simulated service, as the demo mode
 // runs them: what each failure switch turns into one level up.
 #include "readers/FelicaMod.h"
-#include "readers/sim/SimulatedPcscService.h"
+#include "FaultyPcscService.h"
 
 #include "HexBytes.h"
 
@@ -29,9 +29,9 @@ protected:
 
     void TearDown() override { SetPcscService(nullptr); }
 
-    CSimulatedPcscService& Install(std::optional<CCardImage> card, const std::string& readerName)
+    CFaultyPcscService& Install(std::optional<CCardImage> card, const std::string& readerName)
     {
-        auto service = std::make_shared<CSimulatedPcscService>(std::move(card), readerName);
+        auto service = std::make_shared<CFaultyPcscService>(std::move(card), readerName);
         SetPcscService(service);
         return *service;
     }
@@ -58,7 +58,7 @@ class SimulatedReadPerReader : public SimulatedRead, public testing::WithParamIn
 
 TEST_P(SimulatedReadPerReader, ReadsTheWholeImageAndReleasesEverything)
 {
-    CSimulatedPcscService& service = Install(m_image, GetParam());
+    CFaultyPcscService& service = Install(m_image, GetParam());
     HistoryBlockList blocks;
     EXPECT_EQ(Read(blocks), 1);
     EXPECT_EQ(blocks, m_image.m_history);
@@ -68,7 +68,7 @@ TEST_P(SimulatedReadPerReader, ReadsTheWholeImageAndReleasesEverything)
 
 TEST_P(SimulatedReadPerReader, StatusWordErrorOnABlockFailsTheWholeRead)
 {
-    CSimulatedPcscService& service = Install(m_image, GetParam());
+    CFaultyPcscService& service = Install(m_image, GetParam());
     service.Card().FailBlockWithStatusWord(3, 0x6A81);
     HistoryBlockList blocks;
     EXPECT_EQ(Read(blocks), 0);
@@ -77,7 +77,7 @@ TEST_P(SimulatedReadPerReader, StatusWordErrorOnABlockFailsTheWholeRead)
 
 TEST_P(SimulatedReadPerReader, ShortAnswerNeverReadsPastTheAnswer)
 {
-    CSimulatedPcscService& service = Install(m_image, GetParam());
+    CFaultyPcscService& service = Install(m_image, GetParam());
     service.Card().ShortenBlockAnswer(2, 12);
     HistoryBlockList blocks;
     const int rc = Read(blocks);
@@ -94,7 +94,7 @@ INSTANTIATE_TEST_SUITE_P(Readers, SimulatedReadPerReader,
 
 TEST_F(SimulatedRead, CardLaidLaterIsFoundByALaterPolling)
 {
-    CSimulatedPcscService& service = Install(m_image, CSimulatedPcscService::kDefaultReaderName);
+    CFaultyPcscService& service = Install(m_image, CSimulatedPcscService::kDefaultReaderName);
     CFelicaMod felica;
     ASSERT_EQ(felica.OpenReader(), 0);
     // Counted after the coordinator's own probe connection.
@@ -131,7 +131,7 @@ TEST_F(SimulatedRead, OpenReaderCodesFollowTheFailureSwitches)
         {"card on the reader", true, true, true, 0},
     };
     for (const auto& c : cases) {
-        CSimulatedPcscService& service =
+        CFaultyPcscService& service =
             Install(c.card ? std::optional<CCardImage>(m_image) : std::nullopt, CSimulatedPcscService::kDefaultReaderName);
         service.SetServiceRunning(c.running);
         service.SetReaderAttached(c.attached);

@@ -128,7 +128,7 @@ public:
     using CardReadCommandTest::UseCard;
     void UseUnknownReader()
     {
-        m_pService = std::make_shared<CSimulatedPcscService>(CommuteImage(), "Generic Contactless Reader 0");
+        m_pService = std::make_shared<CFaultyPcscService>(CommuteImage(), "Generic Contactless Reader 0");
         // Not FeliCa by its ATR (a MIFARE card's), so no module serves the reader.
         m_pService->Card().SetAtr({0x3B, 0x8F, 0x80, 0x01, 0x80, 0x4F, 0x0C, 0xA0, 0x00, 0x00,
                                    0x03, 0x06, 0x03, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x6A});

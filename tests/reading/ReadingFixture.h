@@ -6,7 +6,7 @@
 #include "readers/sim/CardImage.h"
 #include "HexBytes.h"
 #include "readers/PcscService.h"
-#include "readers/sim/SimulatedPcscService.h"
+#include "FaultyPcscService.h"
 
 #include <gtest/gtest.h>
 
@@ -56,9 +56,9 @@ protected:
         SetMessagePresenter(m_previousPresenter);
     }
 
-    CSimulatedPcscService& UseCard(std::optional<CCardImage> image)
+    CFaultyPcscService& UseCard(std::optional<CCardImage> image)
     {
-        m_pService = std::make_shared<CSimulatedPcscService>(std::move(image));
+        m_pService = std::make_shared<CFaultyPcscService>(std::move(image));
         SetPcscService(m_pService);
         return *m_pService;
     }
@@ -66,5 +66,5 @@ protected:
     QTemporaryDir m_commonFiles;
     MessagePresenter m_previousPresenter;
     std::vector<SShownMessage> m_messages;
-    std::shared_ptr<CSimulatedPcscService> m_pService;
+    std::shared_ptr<CFaultyPcscService> m_pService;
 };

@@ -53,14 +53,14 @@ void AppendWord(std::vector<uint8_t>& out, uint16_t word)
     out.push_back(static_cast<uint8_t>(word & 0xFF));
 }
 
-std::vector<uint8_t> StatusWordOnly(uint16_t statusWord)
+} // namespace
+
+std::vector<uint8_t> CSimulatedCard::StatusWordOnly(uint16_t statusWord)
 {
     std::vector<uint8_t> out;
     AppendWord(out, statusWord);
     return out;
 }
-
-} // namespace
 
 CSimulatedCard::CSimulatedCard(CCardImage image)
     : m_image(std::move(image))
@@ -72,21 +72,6 @@ void CSimulatedCard::SetFirmwareVersion(uint8_t major, uint8_t minor)
 {
     m_nFirmwareMajor = major;
     m_nFirmwareMinor = minor;
-}
-
-void CSimulatedCard::FailBlockWithStatusWord(uint8_t block, uint16_t statusWord)
-{
-    m_blockStatusWords[block] = statusWord;
-}
-
-void CSimulatedCard::ShortenBlockAnswer(uint8_t block, size_t length)
-{
-    m_blockAnswerLengths[block] = std::max<size_t>(length, 2);
-}
-
-void CSimulatedCard::SetBlockStatusFlags(uint8_t block, uint8_t flag1, uint8_t flag2)
-{
-    m_blockStatusFlags[block] = {flag1, flag2};
 }
 
 std::vector<uint8_t> CSimulatedCard::Transmit(std::span<const uint8_t> apdu)
@@ -166,7 +151,7 @@ std::vector<uint8_t> CSimulatedCard::AnswerDirectRead(std::span<const uint8_t> a
         Append(answer, block.data);
     }
     AppendWord(answer, kSwOk);
-    return ApplyBlockFault(blockNumber, std::move(answer));
+    return FinishBlockAnswer(blockNumber, std::move(answer));
 }
 
 // FF AB 00 00 Lc, then a FeliCa command without its length byte. The answer is the
@@ -238,7 +223,7 @@ std::vector<uint8_t> CSimulatedCard::AnswerFelicaCommand(std::span<const uint8_t
     }
     frame[0] = static_cast<uint8_t>(frame.size());
     AppendWord(frame, kSwOk);
-    return faultBlock ? ApplyBlockFault(*faultBlock, std::move(frame)) : frame;
+    return faultBlock ? FinishBlockAnswer(*faultBlock, std::move(frame)) : frame;
 }
 
 // GET DATA (the IDm), SELECT FILE of a service (low byte first), READ BINARY of Le / 16
@@ -265,7 +250,7 @@ std::vector<uint8_t> CSimulatedCard::AnswerStorageCard(std::span<const uint8_t> 
     case kInsReadBinary:
         if (apdu[2] != 0x00)
             return StatusWordOnly(kSwWrongP1P2);
-        return ApplyBlockFault(apdu[3], AnswerReadBinary(apdu[3], apdu[4]));
+        return FinishBlockAnswer(apdu[3], AnswerReadBinary(apdu[3], apdu[4]));
     case kInsGetResponse: {
         if (m_pendingResponse.empty() || apdu[4] != m_pendingResponse.size())
             return StatusWordOnly(kSwWrongLength);
@@ -354,13 +339,6 @@ std::vector<uint8_t> CSimulatedCard::AnswerPn532(std::span<const uint8_t> comman
 
 CSimulatedCard::SBlockAnswer CSimulatedCard::ReadBlock(uint16_t serviceCode, uint8_t block) const
 {
-    if (const auto flags = m_blockStatusFlags.find(block); flags != m_blockStatusFlags.end()) {
-        SBlockAnswer answer{flags->second.first, flags->second.second, {}};
-        // Only status flag 1 withholds the data; flag 2 alone comes with the block.
-        if (answer.flag1 == 0 && serviceCode == kHistoryService)
-            answer.data = ReadBlockData(block);
-        return answer;
-    }
     if (serviceCode != kHistoryService)
         return {0x01, kFlagIllegalService, {}};
     if (block >= std::max(kHistorySlots, m_image.m_history.size()))
@@ -373,18 +351,6 @@ std::vector<uint8_t> CSimulatedCard::ReadBlockData(uint8_t block) const
     if (block < m_image.m_history.size())
         return {m_image.m_history[block].begin(), m_image.m_history[block].end()};
     return std::vector<uint8_t>(16, 0);
-}
-
-std::vector<uint8_t> CSimulatedCard::ApplyBlockFault(uint8_t block, std::vector<uint8_t> answer) const
-{
-    if (const auto word = m_blockStatusWords.find(block); word != m_blockStatusWords.end())
-        return StatusWordOnly(word->second);
-    if (const auto length = m_blockAnswerLengths.find(block);
-        length != m_blockAnswerLengths.end() && length->second < answer.size()) {
-        answer.resize(length->second - 2);
-        AppendWord(answer, kSwOk);
-    }
-    return answer;
 }
 
 bool CSimulatedCard::Control(std::span<const uint8_t> command, std::vector<uint8_t>& answer)

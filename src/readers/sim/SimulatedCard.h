@@ -8,10 +8,9 @@
 
 #include "readers/sim/CardImage.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <algorithm>
-#include <map>
 #include <optional>
 #include <span>
 #include <vector>
@@ -32,6 +31,9 @@ public:
     static constexpr size_t kDefaultBlocksPerRead = 12;
 
     explicit CSimulatedCard(CCardImage image);
+    virtual ~CSimulatedCard() = default;
+    CSimulatedCard(const CSimulatedCard&) = default;
+    CSimulatedCard& operator=(const CSimulatedCard&) = default;
 
     const CCardImage& Image() const { return m_image; }
 
@@ -52,20 +54,26 @@ public:
     uint8_t ReaderMode() const { return m_nReaderMode; }
     void SetFirmwareVersion(uint8_t major, uint8_t minor);
 
-    // Faults, keyed by block number, for both read frames (FF 46 and FF AB 06):
-    // the answer is only this status word.
-    void FailBlockWithStatusWord(uint8_t block, uint16_t statusWord);
-    // The answer is cut to this many bytes, 90 00 still last.
-    void ShortenBlockAnswer(uint8_t block, size_t length);
-    // The card reports these status flags for the block; a non-zero flag 1 withholds the data.
-    void SetBlockStatusFlags(uint8_t block, uint8_t flag1, uint8_t flag2);
-
-private:
+protected:
     struct SBlockAnswer {
         uint8_t flag1 = 0;
         uint8_t flag2 = 0;
         std::vector<uint8_t> data; // 16 bytes unless a status flag is set
     };
+    // One block of a read command: its status flags and data. A card of a test may answer
+    // otherwise.
+    virtual SBlockAnswer ReadBlock(uint16_t serviceCode, uint8_t block) const;
+    // The whole answer to a read command from block on (FF 46, FF AB 06 and READ BINARY),
+    // status word last, as it leaves the card.
+    virtual std::vector<uint8_t> FinishBlockAnswer(uint8_t block, std::vector<uint8_t> answer) const
+    {
+        (void)block;
+        return answer;
+    }
+    std::vector<uint8_t> ReadBlockData(uint8_t block) const;
+    static std::vector<uint8_t> StatusWordOnly(uint16_t statusWord);
+
+private:
     std::vector<uint8_t> AnswerPolling(std::span<const uint8_t> request) const;
     std::vector<uint8_t> AnswerDirectRead(std::span<const uint8_t> apdu) const;
     std::vector<uint8_t> AnswerPassThrough(std::span<const uint8_t> apdu) const;
@@ -73,9 +81,6 @@ private:
     std::vector<uint8_t> AnswerStorageCard(std::span<const uint8_t> apdu);
     std::vector<uint8_t> AnswerReadBinary(uint8_t first, uint8_t le) const;
     std::vector<uint8_t> AnswerPn532(std::span<const uint8_t> command);
-    SBlockAnswer ReadBlock(uint16_t serviceCode, uint8_t block) const;
-    std::vector<uint8_t> ReadBlockData(uint8_t block) const;
-    std::vector<uint8_t> ApplyBlockFault(uint8_t block, std::vector<uint8_t> answer) const;
 
     CCardImage m_image;
     std::vector<uint8_t> m_atr;
@@ -86,7 +91,4 @@ private:
     uint8_t m_nReaderMode = 0xFF;
     uint8_t m_nFirmwareMajor = 1;
     uint8_t m_nFirmwareMinor = 5;
-    std::map<uint8_t, uint16_t> m_blockStatusWords;
-    std::map<uint8_t, size_t> m_blockAnswerLengths;
-    std::map<uint8_t, std::pair<uint8_t, uint8_t>> m_blockStatusFlags;
 };

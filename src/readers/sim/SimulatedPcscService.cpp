@@ -5,28 +5,17 @@
 #include <utility>
 
 CSimulatedPcscService::CSimulatedPcscService(std::optional<CCardImage> card, std::string readerName)
+    : CSimulatedPcscService(std::make_unique<CSimulatedCard>(card ? std::move(*card) : CCardImage{}), card.has_value(),
+                            std::move(readerName))
+{
+}
+
+CSimulatedPcscService::CSimulatedPcscService(std::unique_ptr<CSimulatedCard> card, bool present,
+                                             std::string readerName)
     : m_strReaderName(std::move(readerName))
-    , m_card(card ? std::move(*card) : CCardImage{})
-    , m_bCardPresent(card.has_value())
+    , m_pCard(std::move(card))
+    , m_bCardPresent(present)
 {
-}
-
-void CSimulatedPcscService::SetServiceRunning(bool running)
-{
-    const std::lock_guard lock(m_mutex);
-    m_bServiceRunning = running;
-}
-
-void CSimulatedPcscService::SetReaderAttached(bool attached)
-{
-    const std::lock_guard lock(m_mutex);
-    m_bReaderAttached = attached;
-}
-
-void CSimulatedPcscService::SetCardAfterAttempts(int attempts)
-{
-    const std::lock_guard lock(m_mutex);
-    m_nRefusedConnects = attempts;
 }
 
 std::vector<CSimulatedPcscService::SFrame> CSimulatedPcscService::Frames() const
@@ -125,7 +114,7 @@ LONG CSimulatedPcscService::Status(SCARDHANDLE card, std::vector<uint8_t>& atr)
         return SCARD_E_INVALID_HANDLE;
     if (!m_bCardPresent)
         return SCARD_W_REMOVED_CARD;
-    atr = m_card.Atr();
+    atr = m_pCard->Atr();
     return SCARD_S_SUCCESS;
 }
 
@@ -164,7 +153,7 @@ LONG CSimulatedPcscService::Transmit(SCARDHANDLE card, const SCARD_IO_REQUEST* s
         return SCARD_E_NO_SMARTCARD;
     if (!sendPci || sendPci->dwProtocol != SCARD_PROTOCOL_T1)
         return SCARD_E_PROTO_MISMATCH;
-    const std::vector<uint8_t> answer = m_card.Transmit({send, sendLength});
+    const std::vector<uint8_t> answer = m_pCard->Transmit({send, sendLength});
     if (answer.size() > *receiveLength) {
         *receiveLength = static_cast<DWORD>(answer.size());
         return SCARD_E_INSUFFICIENT_BUFFER;
@@ -188,7 +177,7 @@ LONG CSimulatedPcscService::Control(SCARDHANDLE card, DWORD controlCode, const u
     if (controlCode != kReaderEscapeCode)
         return SCARD_E_UNSUPPORTED_FEATURE;
     std::vector<uint8_t> answer;
-    if (!m_card.Control({send, sendLength}, answer))
+    if (!m_pCard->Control({send, sendLength}, answer))
         return SCARD_E_NOT_TRANSACTED; // what pcsc-lite makes of a reader refusing the escape
     if (answer.size() > receiveSize || (!answer.empty() && !receive))
         return SCARD_E_INSUFFICIENT_BUFFER;

@@ -1,7 +1,7 @@
 // A PC/SC service with one contactless reader and, optionally, a card from a card image,
 // for the demo mode and for tests: SetPcscService(std::make_shared<CSimulatedPcscService>(...)).
-// It answers every frame of the PC/SC reader modules, can be told to fail the ways a
-// real stack fails, and records the frames it received.
+// It answers every frame of the PC/SC reader modules and records the frames it received.
+// The ways a real stack fails are a test's subclass, over the protected state.
 #pragma once
 
 #include "readers/sim/CardImage.h"
@@ -9,12 +9,13 @@
 #include "readers/sim/SimulatedCard.h"
 
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
-class CSimulatedPcscService final : public IPcscService {
+class CSimulatedPcscService : public IPcscService {
 public:
     static constexpr const char* kDefaultReaderName = "ACS ACR1251 CL Reader PICC 0";
 
@@ -29,17 +30,9 @@ public:
     explicit CSimulatedPcscService(std::optional<CCardImage> card,
                                    std::string readerName = kDefaultReaderName);
 
-    // The reader and its card, for faults and reader state (mode byte, firmware).
-    CSimulatedCard& Card() { return m_card; }
+    // The reader and its card, for reader state (mode byte, firmware).
+    CSimulatedCard& Card() { return *m_pCard; }
     const std::string& ReaderName() const { return m_strReaderName; }
-
-    // Stopped: EstablishContext answers SCARD_E_NO_SERVICE.
-    void SetServiceRunning(bool running);
-    // Detached: ListReaders answers SCARD_E_NO_READERS_AVAILABLE.
-    void SetReaderAttached(bool attached);
-    // The card is laid on the reader only after this many shared connections were
-    // refused as an empty reader (a module's polling reconnects until one works).
-    void SetCardAfterAttempts(int attempts);
 
     std::vector<SFrame> Frames() const;
     void ClearFrames();
@@ -61,19 +54,22 @@ public:
     LONG Control(SCARDHANDLE card, DWORD controlCode, const uint8_t* send, DWORD sendLength, uint8_t* receive,
                  DWORD receiveSize, DWORD* bytesReturned) override;
 
-private:
+protected:
     struct SHandle {
         bool direct = false;
         bool inTransaction = false;
     };
 
+    // card is laid on the reader when present.
+    CSimulatedPcscService(std::unique_ptr<CSimulatedCard> card, bool present, std::string readerName);
+
     mutable std::mutex m_mutex;
     std::string m_strReaderName;
-    CSimulatedCard m_card;
+    std::unique_ptr<CSimulatedCard> m_pCard;
     bool m_bCardPresent;
-    bool m_bServiceRunning = true;
-    bool m_bReaderAttached = true;
-    int m_nRefusedConnects = 0;
+    bool m_bServiceRunning = true; // else EstablishContext answers SCARD_E_NO_SERVICE
+    bool m_bReaderAttached = true; // else ListReaders answers SCARD_E_NO_READERS_AVAILABLE
+    int m_nRefusedConnects = 0;    // shared connections still refused as an empty reader
     SCARDCONTEXT m_hNextContext = 0x1000;
     SCARDHANDLE m_hNextCard = 0x2000;
     std::map<SCARDCONTEXT, bool> m_contexts;

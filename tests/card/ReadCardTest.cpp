@@ -11,6 +11,7 @@
 
 #include <QTemporaryDir>
 
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -189,6 +190,68 @@ TEST_F(ReadCardTest, WaitLoopTriesAtOnceThenEveryTick)
         });
         EXPECT_EQ(rc, c.read ? 0 : -5) << c.refusedConnects << " refused";
         EXPECT_EQ(sleeps, c.sleeps) << c.refusedConnects << " refused";
+    }
+}
+
+// What a real stack does to a read in progress: a card lifted and laid again, a service
+// that stops and comes back or stays away, an exchange that never ends and an empty
+// answer. The wait rides out what can come back, a call past its deadline ends it at once,
+// and a failed read keeps the session as it was.
+TEST_F(ReadCardTest, WaitRidesOutALostCardOrServiceAndEndsAtTheDeadline)
+{
+    const CTestDeadline deadline(std::chrono::milliseconds(50));
+    using EFault = CFaultyPcscService::ETransmitFault;
+    // An attempt on the generic module transmits two pollings, the read's preparation, then
+    // block 0 and block 1.
+    constexpr size_t kBlock1 = 4;
+    constexpr int kNever = 0;
+    const struct {
+        const char* name;
+        EFault fault;
+        int repairedAtSleep; // the card laid again, or the service back
+        int pollingTime;
+        int result;
+        int sleeps;
+    } cases[] = {
+        {"CardLiftedAndLaidAgain", EFault::LiftCard, 1, 2, 0, 1},
+        {"CardLiftedForGood", EFault::LiftCard, kNever, 2, -5, 4},
+        {"ServiceBackAfterATick", EFault::StopService, 1, 2, 0, 1},
+        {"ServiceAwayForGood", EFault::StopService, kNever, 2, -3, 4},
+        {"ExchangeNeverAnswered", EFault::Stall, kNever, 2, -5, 0},
+        {"EmptyAnswer", EFault::EmptyAnswer, kNever, 2, 0, 1},
+        {"CardLiftedWithoutTheWait", EFault::LiftCard, kNever, 0, -2, 0},
+        {"ServiceAwayWithoutTheWait", EFault::StopService, kNever, 0, -3, 0},
+        {"ExchangeNeverAnsweredWithoutTheWait", EFault::Stall, kNever, 0, -2, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto service = Install(Image("\"0003\""));
+        service->SetTransmitFault(kBlock1, c.fault);
+        int sleeps = 0;
+        const int rc = m_session.ReadCard(c.pollingTime, [&](CCardReadAttempt& attempt, int) {
+            return WaitForCard(attempt, c.pollingTime, [&](int) {
+                if (++sleeps != c.repairedAtSleep)
+                    return;
+                if (c.fault == EFault::LiftCard)
+                    service->LayCard();
+                else
+                    service->SetServiceRunning(true);
+            });
+        });
+        EXPECT_EQ(rc, c.result);
+        EXPECT_EQ(sleeps, c.sleeps);
+        if (rc == 0) {
+            EXPECT_EQ(m_session.blocks.size(), 2u) << "the broken attempt left nothing behind";
+            EXPECT_EQ(m_card.kind, 3);
+        } else {
+            EXPECT_EQ(m_session.blocks.size(), 1u);
+            EXPECT_EQ(m_card.kind, 0);
+        }
+        service->EndStall();
+        EXPECT_TRUE(WaitForAbandonedCalls());
+        m_session.blocks.assign(1, HexArray<16>("FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF"));
+        m_card = CCardRecord{};
+        m_card.idm.fill(0xAA);
     }
 }
 

@@ -19,6 +19,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <chrono>
 #include <cstdlib>
 
 namespace {
@@ -197,6 +198,41 @@ TEST_F(VoluniCommandTest, ReaderFailuresHaveTheirExitCodesAndMessages)
         EXPECT_TRUE(m_output.isEmpty()) << c.name;
         ASSERT_EQ(m_messages.size(), 1) << c.name;
         EXPECT_EQ(m_messages[0], LoadResString(c.message).simplified()) << c.name;
+    }
+}
+
+// Faults in the middle of a read with a wait: an exchange that never returns ends the
+// read at its deadline as a card not read; a service still gone when the wait ends is
+// reported as stopped.
+TEST_F(VoluniCommandTest, ReadThatLosesItsReaderOrServiceEndsWithTheirExitCodes)
+{
+    const CTestDeadline deadline(std::chrono::milliseconds(50));
+    CCardImage card;
+    ASSERT_TRUE(card.LoadJson(Compact(kCardImage).toUtf8()).isEmpty());
+    // Two pollings, the read's preparation, then block 0.
+    constexpr size_t kBlock0 = 3;
+    const struct {
+        const char* name;
+        CFaultyPcscService::ETransmitFault fault;
+        int exitCode;
+        int message;
+    } cases[] = {
+        {"stalled", CFaultyPcscService::ETransmitFault::Stall, EXIT_NO_CARD, IDS_CARD_READ_FAILED},
+        {"serviceLost", CFaultyPcscService::ETransmitFault::StopService, EXIT_SERVICE_STOPPED,
+         IDS_SMARTCARD_SERVICE_STOPPED},
+    };
+    for (const auto& c : cases) {
+        auto service = std::make_shared<CFaultyPcscService>(card);
+        service->SetTransmitFault(kBlock0, c.fault);
+        SetPcscService(service);
+        m_messages.clear();
+        EXPECT_EQ(Run({QStringLiteral("read"), QStringLiteral("--polling-time"), QStringLiteral("1")}), c.exitCode)
+            << c.name;
+        EXPECT_TRUE(m_output.isEmpty()) << c.name;
+        ASSERT_EQ(m_messages.size(), 1) << c.name;
+        EXPECT_EQ(m_messages[0], LoadResString(c.message).simplified()) << c.name;
+        service->EndStall();
+        EXPECT_TRUE(WaitForAbandonedCalls()) << c.name;
     }
 }
 

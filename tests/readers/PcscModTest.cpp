@@ -3,6 +3,7 @@
 #include "readers/PcscCloud.h"
 #include "readers/PcscMod.h"
 #include "readers/PcscMrica.h"
+#include "FaultyPcscService.h"
 #include "ScriptedPcsc.h"
 
 #include "HexBytes.h"
@@ -48,6 +49,8 @@ struct PcscModule {
     std::function<std::unique_ptr<CPcscMod>(const QString&)> make;
     // The exchanges of one Polling for system code 0x0003, the last one answered with answer.
     std::function<void(CScriptedPcsc&, const std::string& answer)> scriptPolling;
+    std::string firstPollingFrame; // the first exchange of a Polling, and its buffer
+    DWORD firstPollingSize;
     std::string pollingAnswer; // IDm kIdm, PMm kPmm
     std::string shortPollingAnswer;
     std::string prepareFrame; // ReadBlocks, before the first block
@@ -76,6 +79,8 @@ PcscModule PseudoCommandModule(const char* name, std::function<std::unique_ptr<C
                 pcsc.Exchange("FF 40 00 00 04 00 03 01 00", 256, "90 00")
                     .Exchange("FF 40 00 00 04 FF FF 00 00", 30, answer);
             },
+        .firstPollingFrame = "FF 40 00 00 04 00 03 01 00",
+        .firstPollingSize = 256,
         .pollingAnswer = kIdm + kPmm + "90 00",
         .shortPollingAnswer = kIdm + "90 00",
         .prepareFrame = "FF 40 00 00 04 00 03 01 00",
@@ -104,6 +109,8 @@ const PcscModule kModules[] = {
             [](CScriptedPcsc& pcsc, const std::string& answer) {
                 pcsc.Exchange("FF AB 00 00 05 00 00 03 01 00", 30, answer);
             },
+        .firstPollingFrame = "FF AB 00 00 05 00 00 03 01 00",
+        .firstPollingSize = 30,
         .pollingAnswer = "12 01 " + kIdm + kPmm + "90 00",
         .shortPollingAnswer = "12 01 " + kIdm + "90 00",
         .prepareFrame = "FF 00 41 81 01 0C",
@@ -305,6 +312,92 @@ TEST_P(PcscModuleTest, ContextLifecycle)
     EXPECT_EQ(module->Close(), 1);
     EXPECT_EQ(module->Open(), 1);
     // Destruction releases the context opened last.
+}
+
+// A connection whose card was taken away or reset, or whose service went away, is let go
+// and made anew at the next polling; a context of a service that went away is made anew
+// too. Any other failure keeps the connection.
+TEST_P(PcscModuleTest, LostConnectionIsRenewedAtTheNextPolling)
+{
+    constexpr SCARDCONTEXT kNewContext = 0x1003;
+    const struct {
+        const char* name;
+        LONG rc;
+        bool renewsConnection;
+        bool renewsContext;
+        EReaderFault fault;
+    } cases[] = {
+        {"CardRemoved", SCARD_W_REMOVED_CARD, true, false, EReaderFault::None},
+        {"CardReset", SCARD_W_RESET_CARD, true, false, EReaderFault::None},
+        {"NoCardAnyMore", SCARD_E_NO_SMARTCARD, true, false, EReaderFault::None},
+        {"ServiceGone", SCARD_E_NO_SERVICE, true, true, EReaderFault::ServiceLost},
+        {"ServiceStopped", SCARD_E_SERVICE_STOPPED, true, true, EReaderFault::ServiceLost},
+        {"ServiceConnectionBroken", SCARD_F_COMM_ERROR, true, true, EReaderFault::ServiceLost},
+        {"HandleOfAnEarlierService", SCARD_E_INVALID_HANDLE, true, true, EReaderFault::None},
+        {"OtherFailure", SCARD_E_NOT_TRANSACTED, false, false, EReaderFault::None},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_pcsc->Establish().ConnectShared(kName);
+        m_pcsc->Begin().Transmit(Module().firstPollingFrame, Module().firstPollingSize, "", c.rc).End();
+        if (c.renewsConnection)
+            m_pcsc->Disconnect(SCARD_LEAVE_CARD);
+        if (c.renewsContext)
+            m_pcsc->Release().Establish(SCARD_S_SUCCESS, kNewContext).ConnectShared(kName, SCARD_S_SUCCESS, kNewContext);
+        else if (c.renewsConnection)
+            m_pcsc->ConnectShared(kName);
+        Module().scriptPolling(*m_pcsc, Module().pollingAnswer);
+        m_pcsc->Disconnect(SCARD_LEAVE_CARD).Release(c.renewsContext ? kNewContext : CScriptedPcsc::kContext);
+
+        auto module = Module().make(QString::fromStdString(kName));
+        std::array<uint8_t, 8> idm{};
+        std::array<uint8_t, 8> pmm{};
+        EXPECT_EQ(module->Polling(idm.data(), pmm.data(), kSystemCode, 0, 0), 0);
+        EXPECT_EQ(module->LastFault(), c.fault);
+        EXPECT_EQ(module->Polling(idm.data(), pmm.data(), kSystemCode, 0, 0), 1);
+        EXPECT_EQ(module->LastFault(), EReaderFault::None);
+        EXPECT_EQ(idm, HexArray<8>(kIdm));
+        module.reset();
+        m_pcsc->ExpectAllCalled();
+    }
+}
+
+TEST_P(PcscModuleTest, ServiceThatStaysAwayIsAskedForAContextAtEveryPolling)
+{
+    constexpr SCARDCONTEXT kNewContext = 0x1003;
+    m_pcsc->Establish().ConnectShared(kName, SCARD_E_NO_SERVICE);
+    m_pcsc->Release().Establish(SCARD_E_NO_SERVICE);
+    m_pcsc->Establish(SCARD_S_SUCCESS, kNewContext).ConnectShared(kName, SCARD_S_SUCCESS, kNewContext);
+    Module().scriptPolling(*m_pcsc, Module().pollingAnswer);
+    m_pcsc->Disconnect(SCARD_LEAVE_CARD).Release(kNewContext);
+
+    auto module = Module().make(QString::fromStdString(kName));
+    std::array<uint8_t, 8> idm{};
+    std::array<uint8_t, 8> pmm{};
+    for (int stillAway = 0; stillAway < 2; ++stillAway) {
+        EXPECT_EQ(module->Polling(idm.data(), pmm.data(), kSystemCode, 0, 0), 0);
+        EXPECT_EQ(module->LastFault(), EReaderFault::ServiceLost);
+    }
+    EXPECT_EQ(module->Polling(idm.data(), pmm.data(), kSystemCode, 0, 0), 1);
+    EXPECT_EQ(module->m_hContext, kNewContext);
+}
+
+TEST_P(PcscModuleTest, ExchangePastTheDeadlineFailsThePollingAndGivesTheConnectionUp)
+{
+    const CTestDeadline deadline(std::chrono::milliseconds(50));
+    m_pcsc->Establish().ConnectShared(kName).Begin();
+    m_pcsc->Transmit(Module().firstPollingFrame, Module().firstPollingSize, "90 00").Stalling();
+    // Once the stalled exchange returns, the connection and context it held are let go.
+    ScriptDestruction();
+
+    auto module = Module().make(QString::fromStdString(kName));
+    std::array<uint8_t, 8> idm{};
+    std::array<uint8_t, 8> pmm{};
+    EXPECT_EQ(module->Polling(idm.data(), pmm.data(), kSystemCode, 0, 0), 0);
+    EXPECT_EQ(module->LastFault(), EReaderFault::TimedOut);
+    module.reset();
+    m_pcsc->EndStalls();
+    EXPECT_TRUE(WaitForAbandonedCalls());
 }
 
 INSTANTIATE_TEST_SUITE_P(Modules, PcscModuleTest, testing::ValuesIn(kModules),

@@ -123,8 +123,32 @@ CScriptedPcsc& CScriptedPcsc::Control(const std::string& frame, DWORD receiveSiz
                    {}, std::move(bytes)});
 }
 
+CScriptedPcsc& CScriptedPcsc::Stalling()
+{
+    const std::lock_guard lock(m_mutex);
+    if (!m_script.empty())
+        m_script.back().stalls = true;
+    return *this;
+}
+
+void CScriptedPcsc::EndStalls()
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_bStallEnded = true;
+    }
+    m_stallEnded.notify_all();
+}
+
+size_t CScriptedPcsc::Stalled() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_nStalled;
+}
+
 void CScriptedPcsc::ExpectAllCalled()
 {
+    const std::lock_guard lock(m_mutex);
     for (const Call& call : m_script)
         ADD_FAILURE() << "expected PC/SC call never came: " << call.description;
     m_script.clear();
@@ -132,30 +156,36 @@ void CScriptedPcsc::ExpectAllCalled()
 
 CScriptedPcsc& CScriptedPcsc::Expect(Call call)
 {
+    const std::lock_guard lock(m_mutex);
     m_script.push_back(std::move(call));
     return *this;
 }
 
-const CScriptedPcsc::Call* CScriptedPcsc::Take(const std::string& description)
+std::optional<CScriptedPcsc::Call> CScriptedPcsc::Take(const std::string& description)
 {
+    std::unique_lock lock(m_mutex);
     ++m_nCalls;
     if (m_script.empty()) {
         ADD_FAILURE() << "PC/SC call " << m_nCalls << " not expected: " << description;
-        return nullptr;
+        return std::nullopt;
     }
     if (m_script.front().description != description) {
         ADD_FAILURE() << "PC/SC call " << m_nCalls << "\n  expected: " << m_script.front().description
                       << "\n  actual:   " << description;
-        return nullptr;
+        return std::nullopt;
     }
-    m_current = std::move(m_script.front());
+    Call call = std::move(m_script.front());
     m_script.pop_front();
-    return &m_current;
+    if (call.stalls) {
+        ++m_nStalled;
+        m_stallEnded.wait(lock, [this] { return m_bStallEnded; });
+    }
+    return call;
 }
 
 LONG CScriptedPcsc::EstablishContext(DWORD scope, SCARDCONTEXT* context)
 {
-    const Call* call = Take("EstablishContext(scope " + std::to_string(scope) + ")");
+    const std::optional<Call> call = Take("EstablishContext(scope " + std::to_string(scope) + ")");
     if (!call)
         return SCARD_F_INTERNAL_ERROR;
     if (call->rc == SCARD_S_SUCCESS)
@@ -165,13 +195,13 @@ LONG CScriptedPcsc::EstablishContext(DWORD scope, SCARDCONTEXT* context)
 
 LONG CScriptedPcsc::ReleaseContext(SCARDCONTEXT context)
 {
-    const Call* call = Take("ReleaseContext(" + Handle(context) + ")");
+    const std::optional<Call> call = Take("ReleaseContext(" + Handle(context) + ")");
     return call ? call->rc : SCARD_F_INTERNAL_ERROR;
 }
 
 LONG CScriptedPcsc::ListReaders(SCARDCONTEXT context, const char* group, std::vector<std::string>& readers)
 {
-    const Call* call = Take("ListReaders(" + Handle(context) + ", \"" + (group ? group : "(null)") + "\")");
+    const std::optional<Call> call = Take("ListReaders(" + Handle(context) + ", \"" + (group ? group : "(null)") + "\")");
     if (!call)
         return SCARD_F_INTERNAL_ERROR;
     readers = call->rc == SCARD_S_SUCCESS ? call->readers : std::vector<std::string>();
@@ -181,7 +211,7 @@ LONG CScriptedPcsc::ListReaders(SCARDCONTEXT context, const char* group, std::ve
 LONG CScriptedPcsc::Connect(SCARDCONTEXT context, const std::string& reader, DWORD shareMode,
                             DWORD preferredProtocols, SCARDHANDLE* card, DWORD* activeProtocol)
 {
-    const Call* call = Take(DescribeConnect(context, reader, shareMode, preferredProtocols));
+    const std::optional<Call> call = Take(DescribeConnect(context, reader, shareMode, preferredProtocols));
     if (!call)
         return SCARD_F_INTERNAL_ERROR;
     if (call->rc == SCARD_S_SUCCESS) {
@@ -194,13 +224,13 @@ LONG CScriptedPcsc::Connect(SCARDCONTEXT context, const std::string& reader, DWO
 
 LONG CScriptedPcsc::Disconnect(SCARDHANDLE card, DWORD disposition)
 {
-    const Call* call = Take("Disconnect(" + Handle(card) + ", " + std::to_string(disposition) + ")");
+    const std::optional<Call> call = Take("Disconnect(" + Handle(card) + ", " + std::to_string(disposition) + ")");
     return call ? call->rc : SCARD_F_INTERNAL_ERROR;
 }
 
 LONG CScriptedPcsc::Status(SCARDHANDLE card, std::vector<uint8_t>& atr)
 {
-    const Call* call = Take("Status(" + Handle(card) + ")");
+    const std::optional<Call> call = Take("Status(" + Handle(card) + ")");
     if (!call)
         return SCARD_F_INTERNAL_ERROR;
     atr = call->rc == SCARD_S_SUCCESS ? call->answer : std::vector<uint8_t>();
@@ -209,13 +239,13 @@ LONG CScriptedPcsc::Status(SCARDHANDLE card, std::vector<uint8_t>& atr)
 
 LONG CScriptedPcsc::BeginTransaction(SCARDHANDLE card)
 {
-    const Call* call = Take("BeginTransaction(" + Handle(card) + ")");
+    const std::optional<Call> call = Take("BeginTransaction(" + Handle(card) + ")");
     return call ? call->rc : SCARD_F_INTERNAL_ERROR;
 }
 
 LONG CScriptedPcsc::EndTransaction(SCARDHANDLE card, DWORD disposition)
 {
-    const Call* call = Take("EndTransaction(" + Handle(card) + ", " + std::to_string(disposition) + ")");
+    const std::optional<Call> call = Take("EndTransaction(" + Handle(card) + ", " + std::to_string(disposition) + ")");
     return call ? call->rc : SCARD_F_INTERNAL_ERROR;
 }
 
@@ -235,7 +265,7 @@ LONG CScriptedPcsc::Control(SCARDHANDLE card, DWORD controlCode, const uint8_t* 
 }
 
 // The scripted answer bytes of a transmit or escape call, and its result.
-LONG CScriptedPcsc::Answer(const Call* call, uint8_t* receive, DWORD* received)
+LONG CScriptedPcsc::Answer(const std::optional<Call>& call, uint8_t* receive, DWORD* received)
 {
     if (!call)
         return SCARD_F_INTERNAL_ERROR;

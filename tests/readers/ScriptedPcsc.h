@@ -1,14 +1,17 @@
 // A strict PC/SC service for tests: the calls a test expects, in order, each with the answer
 // to give. Every call is compared in full (handles, modes, frame bytes, buffer size) against
-// the next expected one; a call out of turn fails the test.
+// the next expected one; a call out of turn fails the test. Calls may come from any thread.
 #pragma once
 
 #include "readers/PcscService.h"
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <deque>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,6 +43,13 @@ public:
     CScriptedPcsc& Control(const std::string& frame, DWORD receiveSize, const std::string& answer,
                            LONG rc = SCARD_S_SUCCESS);
 
+    // The call scripted last answers only once EndStalls() was called: a reader that stops
+    // answering.
+    CScriptedPcsc& Stalling();
+    void EndStalls();
+    // Stalled calls that have begun.
+    size_t Stalled() const;
+
     // Fails the test for every expected call that did not come.
     void ExpectAllCalled();
 
@@ -65,15 +75,20 @@ private:
         SCARDHANDLE handle = 0; // context or card handed out
         std::vector<std::string> readers;
         std::vector<uint8_t> answer;
+        bool stalls = false;
     };
 
     CScriptedPcsc& Expect(Call call);
-    // The expected call matching description, or nullptr (and a test failure) when another is due.
-    const Call* Take(const std::string& description);
-    static LONG Answer(const Call* call, uint8_t* receive, DWORD* received);
+    // The expected call matching description, or nothing (and a test failure) when another is
+    // due. A stalling call returns only once the stall ended.
+    std::optional<Call> Take(const std::string& description);
+    static LONG Answer(const std::optional<Call>& call, uint8_t* receive, DWORD* received);
 
+    mutable std::mutex m_mutex;
+    std::condition_variable m_stallEnded;
+    bool m_bStallEnded = false;
+    size_t m_nStalled = 0;
     std::deque<Call> m_script;
-    Call m_current;
     size_t m_nCalls = 0;
 };
 

@@ -11,13 +11,21 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <array>
+#include <chrono>
 
 namespace {
 
 const QString kDetecting = QStringLiteral("カード検出中…");
 const QString kReading = QStringLiteral("カード読込中…");
+const QString kReadFailed =
+    QStringLiteral("カードの読み込みに失敗しました。\n\nカードが正しく置かれていることを確認してください。");
+
+using EFault = CFaultyPcscService::ETransmitFault;
+// The transmits of one attempt: two pollings, the read's preparation, then block 0.
+constexpr size_t kBlock0 = 3;
 
 class CardReadDlgTest : public ReadingFixture {
 protected:
@@ -128,6 +136,85 @@ TEST_F(CardReadDlgTest, PollingTimeRunsOutIntoTheFailureView)
     EXPECT_FALSE(dialog.Animation()->IsPlaying());
     dialog.Button()->click();
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
+}
+
+TEST_F(CardReadDlgTest, ExchangePastTheDeadlineEndsInTheFailureViewAtOnce)
+{
+    const CTestDeadline deadline(std::chrono::milliseconds(50));
+    Open(CommuteImage());
+    m_pService->SetTransmitFault(kBlock0, EFault::Stall);
+    CCardReadDlg dialog(m_attempt, 5);
+    dialog.OnInitDialog();
+    EXPECT_FALSE(dialog.IsTimerRunning()) << "a reader past its deadline is not tried again";
+    EXPECT_EQ(dialog.result(), 0);
+    EXPECT_EQ(dialog.Button()->text(), QStringLiteral("OK"));
+    EXPECT_EQ(dialog.MessageText(), kReadFailed);
+    EXPECT_EQ(m_attempt.Fault(), EReaderFault::TimedOut);
+    EXPECT_TRUE(m_blocks.empty());
+}
+
+// The exchange never returns and the deadline lies beyond the test: the dialog shows,
+// animates and takes the click while the attempt waits, and the click calls it off.
+TEST_F(CardReadDlgTest, CancelCallsOffAStalledExchangeWhileTheDialogRunsOn)
+{
+    const CTestDeadline deadline(std::chrono::hours(1));
+    Open(CommuteImage());
+    m_pService->SetTransmitFault(kBlock0, EFault::Stall);
+    CCardReadDlg dialog(m_attempt, 5);
+    int frameWhenStalled = -1;
+    bool clicked = false;
+    QTimer watcher;
+    watcher.setInterval(10);
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        if (clicked || !dialog.isVisible() || m_pService->Stalls() == 0)
+            return;
+        if (frameWhenStalled < 0)
+            frameWhenStalled = dialog.Animation()->CurrentFrame();
+        if (dialog.Animation()->CurrentFrame() == frameWhenStalled)
+            return;
+        clicked = true;
+        QTest::mouseClick(dialog.Button(), Qt::LeftButton);
+    });
+    watcher.start();
+    EXPECT_EQ(dialog.DoModal(), QDialog::Rejected);
+    EXPECT_TRUE(clicked);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_TRUE(m_attempt.IsCancelled());
+    EXPECT_TRUE(m_blocks.empty());
+}
+
+// The service stops during the first attempt's block read: the wait goes on, since it may
+// come back.
+TEST_F(CardReadDlgTest, ServiceThatComesBackDuringTheWaitIsReadFrom)
+{
+    Open(CommuteImage());
+    m_pService->SetTransmitFault(kBlock0, EFault::StopService);
+    CCardReadDlg dialog(m_attempt, 1);
+    dialog.OnInitDialog();
+    EXPECT_TRUE(dialog.IsTimerRunning());
+    EXPECT_EQ(m_attempt.Fault(), EReaderFault::ServiceLost);
+    EXPECT_TRUE(m_blocks.empty());
+    m_pService->SetServiceRunning(true);
+    dialog.OnTimer();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(m_blocks.size(), 10u);
+}
+
+TEST_F(CardReadDlgTest, ServiceStillAwayWhenTheTimeRunsOutEndsWithoutTheFailureView)
+{
+    Open(CommuteImage());
+    m_pService->SetTransmitFault(kBlock0, EFault::StopService);
+    CCardReadDlg dialog(m_attempt, 1);
+    dialog.OnInitDialog();
+    dialog.OnTimer();
+    EXPECT_EQ(dialog.result(), 0);
+    EXPECT_EQ(m_attempt.Fault(), EReaderFault::ServiceLost);
+    dialog.OnTimer();
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_TRUE(dialog.EndedForLostService());
+    EXPECT_TRUE(dialog.IconLabel()->isHidden()) << "the card read command names the service instead";
+    EXPECT_FALSE(m_attempt.IsCancelled());
+    EXPECT_TRUE(m_blocks.empty());
 }
 
 enum class ECancel { Button, Escape, Close };

@@ -52,6 +52,10 @@ protected:
 
     ~ReadingFixture() override
     {
+        // An exchange a test left stalled returns, and what it held is let go.
+        if (m_pService)
+            m_pService->EndStall();
+        EXPECT_TRUE(WaitForAbandonedCalls());
         SetPcscService(nullptr);
         SetMessagePresenter(m_previousPresenter);
     }

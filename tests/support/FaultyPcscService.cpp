@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 void CFaultyCard::FailBlockWithStatusWord(uint8_t block, uint16_t statusWord)
 {
@@ -80,6 +81,12 @@ void CFaultyPcscService::SetCardAfterAttempts(int attempts)
 {
     const std::lock_guard lock(m_mutex);
     m_nRefusedConnects = attempts;
+}
+
+void CFaultyPcscService::LayCard()
+{
+    const std::lock_guard lock(m_mutex);
+    m_bCardPresent = true;
 }
 
 void CFaultyPcscService::SetTransmitFault(size_t n, ETransmitFault fault)
@@ -205,6 +212,7 @@ LONG CFaultyPcscService::Transmit(SCARDHANDLE card, const SCARD_IO_REQUEST* send
             case ETransmitFault::LiftCard:
                 for (const auto& handle : m_handles)
                     m_lifted[handle.first] = true;
+                m_bCardPresent = false;
                 return SCARD_W_REMOVED_CARD;
             case ETransmitFault::StopService:
                 for (const auto& context : m_contexts)
@@ -226,4 +234,15 @@ LONG CFaultyPcscService::Control(SCARDHANDLE card, DWORD controlCode, const uint
             return *fault;
     }
     return CSimulatedPcscService::Control(card, controlCode, send, sendLength, receive, receiveSize, bytesReturned);
+}
+
+bool WaitForAbandonedCalls(std::chrono::milliseconds timeout)
+{
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (PendingAbandonedCalls() > 0) {
+        if (std::chrono::steady_clock::now() >= end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
 }

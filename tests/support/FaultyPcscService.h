@@ -6,6 +6,7 @@
 #include "readers/sim/SimulatedCard.h"
 #include "readers/sim/SimulatedPcscService.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <map>
@@ -41,8 +42,8 @@ public:
     enum class ETransmitFault {
         Stall,       // no answer until EndStall(); then the card is gone
         EmptyAnswer, // success with no byte at all
-        LiftCard,    // the card is taken away: this call and every later one on the
-                     // connections made so far answer SCARD_W_REMOVED_CARD
+        LiftCard,    // the card is taken away until LayCard(): this call and every later
+                     // one on the connections made so far answer SCARD_W_REMOVED_CARD
         StopService, // the service stops: SCARD_F_COMM_ERROR here, SCARD_E_NO_SERVICE after
     };
 
@@ -59,6 +60,8 @@ public:
     // The card is laid on the reader only after this many shared connections were
     // refused as an empty reader (a module's polling reconnects until one works).
     void SetCardAfterAttempts(int attempts);
+    // A card taken away lies on the reader again.
+    void LayCard();
     // The transmit n from now (0: the next one) meets fault.
     void SetTransmitFault(size_t n, ETransmitFault fault);
     // A stalled transmit returns.
@@ -90,4 +93,23 @@ private:
     std::condition_variable m_stallEnded;
     bool m_bStallEnded = false;
     size_t m_nStalls = 0;
+};
+
+// Waits until the calls given up at their deadline have returned and cleaned up; false if
+// they still have not after timeout.
+bool WaitForAbandonedCalls(std::chrono::milliseconds timeout = std::chrono::seconds(5));
+
+// The exchange deadline for one test's lifetime.
+class CTestDeadline {
+public:
+    explicit CTestDeadline(std::chrono::milliseconds deadline)
+        : m_previous(SetExchangeDeadline(deadline))
+    {
+    }
+    ~CTestDeadline() { SetExchangeDeadline(m_previous); }
+    CTestDeadline(const CTestDeadline&) = delete;
+    CTestDeadline& operator=(const CTestDeadline&) = delete;
+
+private:
+    std::chrono::milliseconds m_previous;
 };

@@ -84,13 +84,17 @@ public:
     {
         {
             const std::lock_guard lock(m_mutex);
-            std::erase_if(m_contextOf, [context](const auto& entry) { return entry.second == context; });
+            // Its connections stay known, so that disconnecting them later waits for it too.
             if (const auto stuck = m_stuck.find(context); stuck != m_stuck.end()) {
                 stuck->second.release = true;
                 return SCARD_S_SUCCESS;
             }
         }
-        return Run(context, ECancel::No, [context](IPcscService& s) { return s.ReleaseContext(context); }).rc;
+        const LONG rc = Run(context, ECancel::No, [context](IPcscService& s) { return s.ReleaseContext(context); }).rc;
+        const std::lock_guard lock(m_mutex);
+        if (!m_stuck.contains(context))
+            std::erase_if(m_contextOf, [context](const auto& entry) { return entry.second == context; });
+        return rc;
     }
 
     LONG ListReaders(SCARDCONTEXT context, const char* group, std::vector<std::string>& readers) override
@@ -342,6 +346,8 @@ private:
                 finished = std::move(stuck->second);
                 m_stuck.erase(stuck);
                 last = true;
+                if (finished.release)
+                    std::erase_if(m_contextOf, [context](const auto& entry) { return entry.second == context; });
             }
         }
         if (last) {

@@ -1,7 +1,10 @@
 // The reader layer end to end through the real pcsc-lite: our own pcscd, the vpcd
 // virtual reader named as a known reader, and the virtual card answering from an image.
 #include "readers/sim/CardImage.h"
+#include "card/CardSession.h"
+#include "readers/CardReadAttempt.h"
 #include "readers/FelicaMod.h"
+#include "FaultyPcscService.h"
 #include "PrivatePcscd.h"
 
 #include <PCSC/pcsclite.h>
@@ -14,8 +17,11 @@
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
+#include <QThread>
 
+#include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -273,6 +279,135 @@ TEST_F(PcscStack, UnknownReaderWithACardThatIsNotFelicaCannotBeOpened)
     ASSERT_TRUE(voluni.waitForFinished(30000));
     EXPECT_EQ(voluni.exitCode(), 4);
     EXPECT_TRUE(QString::fromUtf8(voluni.readAllStandardOutput()).contains(QStringLiteral("does not announce FeliCa")));
+}
+
+} // namespace
+
+namespace {
+
+// A card that fails mid-read as one on a real reader does, and a pcscd that goes away.
+class PcscStackFaults : public PcscStack {
+protected:
+    void TearDown() override
+    {
+        m_pcscd.Stop();
+        // A call left in a stalled reader returns once the card and pcscd are gone.
+        EXPECT_TRUE(WaitForAbandonedCalls());
+    }
+
+    void StartWithCard(const QStringList& cardOptions)
+    {
+        QString error = m_pcscd.Start(QLatin1String(kAcsReader));
+        ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+        error = m_pcscd.InsertCard(kImagePath, 0, cardOptions);
+        ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+    }
+
+    // One read as voluni read does it: the wait without a window, its ticks really
+    // waited; betweenAttempts runs after each, with the number of ticks so far.
+    int Read(int pollingTime, const std::function<void(int)>& betweenAttempts = {})
+    {
+        CCardSession session(&m_entries, &m_card);
+        const int rc = session.ReadCard(pollingTime, [&](CCardReadAttempt& attempt, int) {
+            return WaitForCard(attempt, pollingTime, [&](int ms) {
+                QThread::msleep(static_cast<unsigned long>(ms));
+                if (betweenAttempts)
+                    betweenAttempts(++m_nTicks);
+                else
+                    ++m_nTicks;
+            });
+        });
+        m_blocks = session.blocks;
+        return rc;
+    }
+
+    CEntryList m_entries;
+    CCardRecord m_card;
+    HistoryBlockList m_blocks;
+    int m_nTicks = 0;
+};
+
+// Three blocks into the read the card's connection closes: the reader sees it taken away.
+const QStringList kLiftedAfterThreeBlocks = {QStringLiteral("--fault"), QStringLiteral("close"),
+                                             QStringLiteral("--fault-after-blocks"), QStringLiteral("3")};
+
+TEST_F(PcscStackFaults, CardLiftedMidReadAndLaidAgainIsReadWhole)
+{
+    ASSERT_NO_FATAL_FAILURE(StartWithCard(kLiftedAfterThreeBlocks
+                                          + QStringList{QStringLiteral("--come-back-after"), QStringLiteral("1000")}));
+    EXPECT_EQ(Read(4), 0) << m_pcscd.Log().toStdString();
+    EXPECT_GE(m_nTicks, 1) << "the first attempt lost the card";
+    EXPECT_EQ(m_blocks, m_image.m_history);
+}
+
+TEST_F(PcscStackFaults, CardLiftedMidReadForGoodIsACardNotRead)
+{
+    ASSERT_NO_FATAL_FAILURE(StartWithCard(kLiftedAfterThreeBlocks));
+    EXPECT_EQ(Read(1), -5);
+    EXPECT_TRUE(m_blocks.empty());
+    EXPECT_EQ(m_card.kind, 0);
+}
+
+// pcscd waits for the card without a limit: only the deadline ends the read, at once.
+TEST_F(PcscStackFaults, CardThatStopsAnsweringOrAnswersNothingEndsTheReadAtTheDeadline)
+{
+    const CTestDeadline deadline(std::chrono::milliseconds(300));
+    for (const char* fault : {"stall", "empty"}) {
+        SCOPED_TRACE(fault);
+        ASSERT_NO_FATAL_FAILURE(StartWithCard({QStringLiteral("--fault"), QLatin1String(fault),
+                                               QStringLiteral("--fault-after-blocks"), QStringLiteral("3")}));
+        m_nTicks = 0;
+        EXPECT_EQ(Read(5), -5);
+        EXPECT_EQ(m_nTicks, 0) << "ended at the deadline, not by the polling time";
+        EXPECT_TRUE(m_blocks.empty());
+        m_pcscd.Stop();
+        EXPECT_TRUE(WaitForAbandonedCalls());
+    }
+}
+
+TEST_F(PcscStackFaults, PcscdRestartedWhileTheWaitPollsIsSeenAgain)
+{
+    QString error = m_pcscd.Start(QLatin1String(kAcsReader));
+    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+    // The reader is empty when the wait begins; at the first tick pcscd is restarted and
+    // the card laid on the reader.
+    EXPECT_EQ(Read(5, [&](int tick) {
+                  if (tick != 1)
+                      return;
+                  QString restarted = m_pcscd.Restart();
+                  if (restarted.isEmpty())
+                      restarted = m_pcscd.InsertCard(kImagePath);
+                  EXPECT_TRUE(restarted.isEmpty()) << restarted.toStdString();
+              }),
+              0)
+        << m_pcscd.Log().toStdString();
+    EXPECT_EQ(m_blocks, m_image.m_history);
+}
+
+TEST_F(PcscStackFaults, PcscdStoppedForGoodDuringTheWaitIsAStoppedService)
+{
+    QString error = m_pcscd.Start(QLatin1String(kAcsReader));
+    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+    EXPECT_EQ(Read(1, [&](int tick) {
+                  if (tick == 1)
+                      m_pcscd.StopDaemon();
+              }),
+              -3);
+    EXPECT_TRUE(m_blocks.empty());
+}
+
+// The tool itself, with the deadline it ships with: it used to wait for ever.
+TEST_F(PcscStackFaults, CommandLineToolGivesUpAStalledCard)
+{
+    ASSERT_NO_FATAL_FAILURE(StartWithCard({QStringLiteral("--fault"), QStringLiteral("stall"),
+                                           QStringLiteral("--fault-after-blocks"), QStringLiteral("3")}));
+    QProcess voluni;
+    voluni.start(QStringLiteral(VOLUNI_BINARY_DIR "/bin/voluni"),
+                 {QStringLiteral("read"), QStringLiteral("--polling-time"), QStringLiteral("5")});
+    ASSERT_TRUE(voluni.waitForFinished(30000));
+    EXPECT_EQ(voluni.exitCode(), 6);
+    EXPECT_TRUE(voluni.readAllStandardOutput().isEmpty());
+    EXPECT_TRUE(QString::fromUtf8(voluni.readAllStandardError()).contains(QStringLiteral("カードの読み込みに失敗しました。")));
 }
 
 } // namespace

@@ -175,7 +175,13 @@ QString CPrivatePcscd::Start(const QStringList& friendlyNames)
                          .toUtf8());
     }
     config.close();
+    return StartDaemon();
+}
 
+QString CPrivatePcscd::StartDaemon()
+{
+    const QDir folder(SocketFolder());
+    QFile::remove(folder.filePath(QStringLiteral("pcscd.comm")));
     // The bind mounts live only in pcscd's own namespace and die with it.
     m_pcscd.start(QStringLiteral("unshare"),
                   {QStringLiteral("-m"), QStringLiteral("--propagation"), QStringLiteral("private"),
@@ -191,9 +197,24 @@ QString CPrivatePcscd::Start(const QStringList& friendlyNames)
         m_pcscd.state() == QProcess::NotRunning)
         return QStringLiteral("pcscd did not come up: %1").arg(Log());
     // Every reader listed before the test begins.
-    if (!WaitFor([&] { return !ReaderName(static_cast<int>(friendlyNames.size()) - 1).isEmpty(); }, kStartTimeoutMs))
+    if (!WaitFor([&] { return !ReaderName(static_cast<int>(m_friendlyNames.size()) - 1).isEmpty(); }, kStartTimeoutMs))
         return QStringLiteral("pcscd did not list every reader: %1").arg(Log());
     return QString();
+}
+
+void CPrivatePcscd::StopDaemon()
+{
+    m_strLog += QString::fromLocal8Bit(m_pcscd.readAll());
+    StopProcess(m_pcscd);
+}
+
+QString CPrivatePcscd::Restart()
+{
+    StopDaemon();
+    // The cards lose their driver with it; they are laid again by the caller.
+    for (const auto& card : m_cards)
+        StopProcess(*card);
+    return StartDaemon();
 }
 
 QString CPrivatePcscd::InsertCard(const QString& imagePath, int reader, const QStringList& cardOptions)

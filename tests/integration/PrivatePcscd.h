@@ -36,6 +36,11 @@ public:
     QString InsertCard(const QString& imagePath, int reader, const QStringList& cardOptions);
     // Stops the card and pcscd, whatever state they are in.
     void Stop();
+    // Stops pcscd alone, as an administrator stopping the service would.
+    void StopDaemon();
+    // pcscd stopped and started again with the same readers and ports; the cards are
+    // taken away with it.
+    QString Restart();
 
     // The name pcscd gives the first reader's first slot.
     QString ReaderName() const { return ReaderName(0); }
@@ -45,6 +50,7 @@ public:
 
 private:
     static QString SocketFolder();
+    QString StartDaemon();
     void StopProcess(QProcess& process);
 
     QStringList m_friendlyNames;

@@ -65,8 +65,10 @@ TEST_F(PcscDeadline, CallPastItIsGivenUpAndItsContextReleasedOnceItReturns)
     // The context's lock is taken by the stalled call: these do not reach the script.
     EXPECT_EQ(pcsc.EndTransaction(card, SCARD_LEAVE_CARD), SCARD_E_TIMEOUT);
     EXPECT_EQ(Transmit(receive, length), SCARD_E_TIMEOUT);
-    EXPECT_EQ(pcsc.Disconnect(card, SCARD_LEAVE_CARD), SCARD_S_SUCCESS);
+    // Released first, as a read that ends does, then disconnected: neither waits.
     EXPECT_EQ(pcsc.ReleaseContext(context), SCARD_S_SUCCESS);
+    EXPECT_EQ(pcsc.Disconnect(card, SCARD_LEAVE_CARD), SCARD_S_SUCCESS);
+    EXPECT_EQ(m_pcsc->Remaining(), 2u) << "the disconnect and the release wait for the stalled call";
     EXPECT_EQ(PendingAbandonedCalls(), 1u);
 
     m_pcsc->EndStalls();

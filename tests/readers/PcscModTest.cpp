@@ -395,7 +395,11 @@ TEST_P(PcscModuleTest, ExchangePastTheDeadlineFailsThePollingAndGivesTheConnecti
     std::array<uint8_t, 8> pmm{};
     EXPECT_EQ(module->Polling(idm.data(), pmm.data(), kSystemCode, 0, 0), 0);
     EXPECT_EQ(module->LastFault(), EReaderFault::TimedOut);
+    // As the read driver ends: closed, then destroyed; neither waits for the stalled call.
+    EXPECT_EQ(module->Close(), 1);
     module.reset();
+    EXPECT_EQ(m_pcsc->Remaining(), 2u) << "the disconnect and the release wait for the stalled call";
+    EXPECT_EQ(PendingAbandonedCalls(), 1u);
     m_pcsc->EndStalls();
     EXPECT_TRUE(WaitForAbandonedCalls());
 }

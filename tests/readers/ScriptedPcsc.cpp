@@ -146,6 +146,12 @@ size_t CScriptedPcsc::Stalled() const
     return m_nStalled;
 }
 
+size_t CScriptedPcsc::Remaining() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_script.size();
+}
+
 void CScriptedPcsc::ExpectAllCalled()
 {
     const std::lock_guard lock(m_mutex);

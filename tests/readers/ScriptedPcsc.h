@@ -49,6 +49,8 @@ public:
     void EndStalls();
     // Stalled calls that have begun.
     size_t Stalled() const;
+    // Expected calls that have not come yet.
+    size_t Remaining() const;
 
     // Fails the test for every expected call that did not come.
     void ExpectAllCalled();

@@ -2,7 +2,10 @@
 // vpcd driver. The driver listens on the port of its reader configuration
 // (DEVICENAME /dev/null:<port>); this program connects to it and answers. Every message
 // either way is a 2-byte big-endian length and that many bytes; one-byte messages from
-// the driver are control codes, longer ones APDUs.
+// the driver are control codes, longer ones APDUs. For tests the card can fail the way
+// a card on a real reader does, once it has handed out a number of history blocks: it
+// is lifted (its connection closed, and laid again later if asked), it stops answering,
+// or it answers with an empty message.
 #include "readers/sim/CardImage.h"
 #include "readers/sim/SimulatedCard.h"
 
@@ -20,7 +23,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <optional>
 #include <vector>
 
 namespace {
@@ -86,25 +88,76 @@ bool WriteMessage(int fd, const std::vector<uint8_t>& message)
     return true;
 }
 
-// Serves the driver until it hangs up.
-void Serve(int fd, CSimulatedCard& card)
+// The card of the image, counting the history blocks it hands out.
+class CCountingCard : public CSimulatedCard {
+public:
+    using CSimulatedCard::CSimulatedCard;
+    size_t BlocksRead() const { return m_nBlocksRead; }
+
+protected:
+    SBlockAnswer ReadBlock(uint16_t serviceCode, uint8_t block) const override
+    {
+        SBlockAnswer answer = CSimulatedCard::ReadBlock(serviceCode, block);
+        if (!answer.data.empty())
+            ++m_nBlocksRead;
+        return answer;
+    }
+
+private:
+    mutable size_t m_nBlocksRead = 0;
+};
+
+enum class EFault { None, Close, Stall, Empty };
+
+// What meets the first command that comes after afterBlocks blocks were handed out.
+struct SFaultPlan {
+    EFault fault = EFault::None;
+    size_t afterBlocks = 0;
+};
+
+enum class EServed { DriverHungUp, CardClosed };
+
+// Serves the driver until it hangs up, or until the fault closes the card's side.
+EServed Serve(int fd, CCountingCard& card, const SFaultPlan& plan)
 {
     std::vector<uint8_t> message;
     for (;;) {
         uint8_t header[2];
         if (!ReadExactly(fd, header, sizeof header))
-            return;
+            return EServed::DriverHungUp;
         message.resize(static_cast<size_t>(header[0] << 8 | header[1]));
         if (!ReadExactly(fd, message.data(), message.size()))
-            return;
+            return EServed::DriverHungUp;
+        const bool faulty = plan.fault != EFault::None && card.BlocksRead() >= plan.afterBlocks;
+        if (faulty && plan.fault == EFault::Close)
+            return EServed::CardClosed;
+        if (faulty && plan.fault == EFault::Stall)
+            continue; // heard, never answered
         if (message.size() == 1) {
             // Power and reset need no answer; the driver only waits for the ATR.
             if (message[0] == kGetAtr && !WriteMessage(fd, card.Atr()))
-                return;
-        } else if (!message.empty() && !WriteMessage(fd, card.Transmit(message))) {
-            return;
+                return EServed::DriverHungUp;
+        } else if (!message.empty()) {
+            if (!WriteMessage(fd, faulty ? std::vector<uint8_t>() : card.Transmit(message)))
+                return EServed::DriverHungUp;
         }
     }
+}
+
+// Tries to reach the driver for tries tenths of a second; -1 when it never listened.
+int ConnectToDriver(const QString& host, quint16 port, int tries)
+{
+    int fd = -1;
+    for (int i = 0; i < tries && fd < 0; ++i) {
+        fd = Connect(host, port);
+        if (fd < 0)
+            QThread::msleep(100);
+    }
+    if (fd >= 0) {
+        const int on = 1;
+        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    }
+    return fd;
 }
 
 } // namespace
@@ -131,7 +184,20 @@ int main(int argc, char** argv)
         QStringLiteral("count"));
     const QCommandLineOption getResponseOption(
         QStringLiteral("pn532-get-response"), QStringLiteral("answer PN532 commands with 61 nn for GET RESPONSE"));
-    parser.addOptions({hostOption, portOption, waitOption, blocksOption, getResponseOption});
+    const QCommandLineOption faultOption(
+        QStringLiteral("fault"),
+        QStringLiteral("fail once --fault-after-blocks blocks were read: close (lift the card), stall (stop "
+                       "answering) or empty (answer with an empty message)"),
+        QStringLiteral("kind"));
+    const QCommandLineOption afterBlocksOption(QStringLiteral("fault-after-blocks"),
+                                               QStringLiteral("history blocks handed out before the fault (default 0)"),
+                                               QStringLiteral("count"), QStringLiteral("0"));
+    const QCommandLineOption comeBackOption(
+        QStringLiteral("come-back-after"),
+        QStringLiteral("with --fault close: lay the card again after this many milliseconds, without the fault"),
+        QStringLiteral("ms"));
+    parser.addOptions({hostOption, portOption, waitOption, blocksOption, getResponseOption, faultOption,
+                       afterBlocksOption, comeBackOption});
     parser.process(app);
     if (parser.positionalArguments().size() != 1)
         parser.showHelp(2);
@@ -147,27 +213,52 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "voluni-vcard: bad port %s\n", qPrintable(parser.value(portOption)));
         return 2;
     }
-
-    const int tries = qMax(1, parser.value(waitOption).toInt() * 10);
-    int fd = -1;
-    for (int i = 0; i < tries && fd < 0; ++i) {
-        fd = Connect(parser.value(hostOption), static_cast<quint16>(port));
-        if (fd < 0)
-            QThread::msleep(100);
+    SFaultPlan plan;
+    if (parser.isSet(faultOption)) {
+        const QString kind = parser.value(faultOption);
+        plan.fault = kind == QLatin1String("close") ? EFault::Close
+            : kind == QLatin1String("stall")        ? EFault::Stall
+            : kind == QLatin1String("empty")        ? EFault::Empty
+                                                    : EFault::None;
+        bool countOk = false;
+        plan.afterBlocks = parser.value(afterBlocksOption).toUInt(&countOk);
+        if (plan.fault == EFault::None || !countOk) {
+            std::fprintf(stderr, "voluni-vcard: bad fault %s after %s blocks\n", qPrintable(kind),
+                         qPrintable(parser.value(afterBlocksOption)));
+            return 2;
+        }
     }
-    if (fd < 0) {
-        std::fprintf(stderr, "voluni-vcard: cannot reach the vpcd driver at %s:%u: %s\n",
-                     qPrintable(parser.value(hostOption)), port, std::strerror(errno));
-        return 1;
+    long comeBackMs = -1; // never
+    if (parser.isSet(comeBackOption)) {
+        bool ok = false;
+        comeBackMs = parser.value(comeBackOption).toLong(&ok);
+        if (!ok || comeBackMs < 0 || plan.fault != EFault::Close) {
+            std::fprintf(stderr, "voluni-vcard: --come-back-after takes milliseconds and --fault close\n");
+            return 2;
+        }
     }
-    const int on = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
 
-    CSimulatedCard card(std::move(image));
+    CCountingCard card(std::move(image));
     if (parser.isSet(blocksOption))
         card.SetBlocksPerRead(parser.value(blocksOption).toUInt());
     card.SetPn532AnswersByGetResponse(parser.isSet(getResponseOption));
-    Serve(fd, card);
-    close(fd);
-    return 0;
+
+    const QString host = parser.value(hostOption);
+    const int tries = qMax(1, parser.value(waitOption).toInt() * 10);
+    for (;;) {
+        const int fd = ConnectToDriver(host, static_cast<quint16>(port), tries);
+        if (fd < 0) {
+            std::fprintf(stderr, "voluni-vcard: cannot reach the vpcd driver at %s:%u: %s\n", qPrintable(host), port,
+                         std::strerror(errno));
+            return 1;
+        }
+        const EServed served = Serve(fd, card, plan);
+        close(fd);
+        if (served == EServed::DriverHungUp || comeBackMs < 0)
+            return 0;
+        // Lifted: laid on the reader again a moment later, and read as it should be.
+        QThread::msleep(static_cast<unsigned long>(comeBackMs));
+        plan.fault = EFault::None;
+        comeBackMs = -1;
+    }
 }

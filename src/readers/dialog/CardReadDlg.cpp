@@ -143,6 +143,10 @@ bool CCardReadDlg::TryRead()
     bool read = false;
     std::atomic<bool> reading = false;
     QAbstractEventDispatcher* events = QAbstractEventDispatcher::instance();
+    const auto wakeUp = [events] {
+        if (events)
+            events->wakeUp();
+    };
     auto showReading = [this, &reading, shown = false]() mutable {
         if (!reading || shown)
             return;
@@ -156,7 +160,7 @@ bool CCardReadDlg::TryRead()
     std::thread worker([&] {
         const bool result = m_attempt.TryRead([&] {
             reading = true;
-            events->wakeUp();
+            wakeUp();
         });
         {
             const std::lock_guard lock(mutex);
@@ -164,7 +168,7 @@ bool CCardReadDlg::TryRead()
             finished = true;
         }
         ended.notify_all();
-        events->wakeUp();
+        wakeUp();
     });
     // Before the dialog shows, nothing else happens in the meantime (a card already there
     // is read as it was); an attempt that takes long shows the dialog, whose events go on

@@ -10,6 +10,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -57,6 +58,8 @@ public:
     std::shared_ptr<IPcscService> Install(std::shared_ptr<IPcscService> service)
     {
         const std::lock_guard lock(m_mutex);
+        // Its connections are not the new one's; those given up still clean up after themselves.
+        m_contextOf.clear();
         return std::exchange(m_pInner, std::move(service));
     }
 
@@ -85,14 +88,14 @@ public:
         {
             const std::lock_guard lock(m_mutex);
             // Its connections stay known, so that disconnecting them later waits for it too.
-            if (const auto stuck = m_stuck.find(context); stuck != m_stuck.end()) {
-                stuck->second.release = true;
+            if (IsStuck(context)) {
+                m_stuck[context].release = true;
                 return SCARD_S_SUCCESS;
             }
         }
         const LONG rc = Run(context, ECancel::No, [context](IPcscService& s) { return s.ReleaseContext(context); }).rc;
         const std::lock_guard lock(m_mutex);
-        if (!m_stuck.contains(context))
+        if (!IsStuck(context))
             std::erase_if(m_contextOf, [context](const auto& entry) { return entry.second == context; });
         return rc;
     }
@@ -150,8 +153,8 @@ public:
                 context = known->second;
                 m_contextOf.erase(known);
             }
-            if (const auto stuck = m_stuck.find(context); context && stuck != m_stuck.end()) {
-                stuck->second.disconnects.emplace_back(card, disposition);
+            if (IsStuck(context)) {
+                m_stuck[context].disconnects.emplace_back(card, disposition);
                 return SCARD_S_SUCCESS;
             }
         }
@@ -253,6 +256,13 @@ private:
         bool release = false;
     };
 
+    // Under m_mutex. A context of a service installed before is not this one's.
+    bool IsStuck(SCARDCONTEXT context) const
+    {
+        const auto stuck = m_stuck.find(context);
+        return context && stuck != m_stuck.end() && stuck->second.service == m_pInner;
+    }
+
     SCARDCONTEXT ContextOf(SCARDHANDLE card) const
     {
         const std::lock_guard lock(m_mutex);
@@ -269,7 +279,7 @@ private:
         {
             const std::lock_guard lock(m_mutex);
             // The context's lock is held by the call given up: this one would wait behind it.
-            if (context && m_stuck.contains(context))
+            if (IsStuck(context))
                 return {SCARD_E_TIMEOUT, false};
             service = m_pInner;
         }
@@ -287,19 +297,29 @@ private:
             };
         }
 
-        std::thread worker([this, state, service, context, call = std::move(call), undo = std::move(undo)] {
-            const LONG rc = call(*service);
-            bool late = false;
-            {
-                const std::lock_guard lock(state->mutex);
-                state->rc = rc;
-                state->done = true;
-                late = state->abandoned;
+        std::thread worker;
+        try {
+            worker = std::thread([this, state, service, context, call = std::move(call), undo = std::move(undo)] {
+                const LONG rc = call(*service);
+                bool late = false;
+                {
+                    const std::lock_guard lock(state->mutex);
+                    state->rc = rc;
+                    state->done = true;
+                    late = state->abandoned;
+                }
+                state->changed.notify_all();
+                if (late)
+                    ReturnedLate(context, *service, rc, undo);
+            });
+        } catch (const std::system_error&) {
+            // No thread to be had: the call is not made.
+            if (cancel) {
+                const std::lock_guard lock(cancel->mutex);
+                cancel->stopWaiting = nullptr;
             }
-            state->changed.notify_all();
-            if (late)
-                ReturnedLate(context, *service, rc, undo);
-        });
+            return {SCARD_E_NO_MEMORY, false};
+        }
 
         bool gaveUp = false;
         bool cancelled = false;

@@ -3,12 +3,12 @@
 // signal when a card is laid where there was none.
 #pragma once
 
+#include "readers/CardPresence.h"
+
 #include <QObject>
 #include <QTimer>
 
 #include <functional>
-
-enum class ECardPresence { Absent, Present, Unknown };
 
 class CCardWatcher : public QObject {
     Q_OBJECT

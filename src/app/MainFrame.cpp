@@ -51,7 +51,7 @@ CMainFrame::ReaderHooks CMainFrame::DefaultReaderHooks()
             CFelicaMod coordinator;
             coordinator.RestoreReaderMode();
         },
-        nullptr,
+        [probe = std::make_shared<CCardPresenceProbe>()] { return probe->Look(); },
     };
 }
 

@@ -54,6 +54,21 @@ public:
         return rc;
     }
 
+    LONG ReaderStates(SCARDCONTEXT context, DWORD timeoutMs, const std::vector<std::string>& readers,
+                      std::vector<DWORD>& eventStates) override
+    {
+        std::vector<SCARD_READERSTATE> states(readers.size());
+        for (size_t i = 0; i < readers.size(); ++i) {
+            states[i].szReader = readers[i].c_str();
+            states[i].dwCurrentState = SCARD_STATE_UNAWARE;
+        }
+        const LONG rc = SCardGetStatusChange(context, timeoutMs, states.data(), static_cast<DWORD>(states.size()));
+        eventStates.clear();
+        for (const SCARD_READERSTATE& state : states)
+            eventStates.push_back(state.dwEventState);
+        return rc;
+    }
+
     LONG BeginTransaction(SCARDHANDLE card) override { return SCardBeginTransaction(card); }
 
     LONG EndTransaction(SCARDHANDLE card, DWORD disposition) override

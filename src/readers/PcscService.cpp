@@ -171,6 +171,17 @@ public:
         return outcome.rc;
     }
 
+    LONG ReaderStates(SCARDCONTEXT context, DWORD timeoutMs, const std::vector<std::string>& readers,
+                      std::vector<DWORD>& eventStates) override
+    {
+        auto states = std::make_shared<std::vector<DWORD>>();
+        const SOutcome outcome = Run(context, ECancel::Yes, [context, timeoutMs, readers, states](IPcscService& s) {
+            return s.ReaderStates(context, timeoutMs, readers, *states);
+        });
+        eventStates = outcome.completed ? std::move(*states) : std::vector<DWORD>();
+        return outcome.rc;
+    }
+
     LONG BeginTransaction(SCARDHANDLE card) override
     {
         return Run(ContextOf(card), ECancel::Yes, [card](IPcscService& s) { return s.BeginTransaction(card); }).rc;

@@ -37,6 +37,10 @@ public:
     virtual LONG Disconnect(SCARDHANDLE card, DWORD disposition) = 0;
     // SCardStatus of a card connection, for the card's ATR.
     virtual LONG Status(SCARDHANDLE card, std::vector<uint8_t>& atr) = 0;
+    // SCardGetStatusChange from an unaware state, for each of readers: eventStates
+    // gets each reader's SCARD_STATE_* bits. timeoutMs 0 looks and returns at once.
+    virtual LONG ReaderStates(SCARDCONTEXT context, DWORD timeoutMs, const std::vector<std::string>& readers,
+                              std::vector<DWORD>& eventStates) = 0;
     virtual LONG BeginTransaction(SCARDHANDLE card) = 0;
     virtual LONG EndTransaction(SCARDHANDLE card, DWORD disposition) = 0;
     // receiveLength: in, the buffer size; out, the bytes received.

@@ -56,6 +56,11 @@ public:
         atr.clear();
         return SCARD_S_SUCCESS;
     }
+    LONG ReaderStates(SCARDCONTEXT, DWORD, const std::vector<std::string>&, std::vector<DWORD>& eventStates) override
+    {
+        eventStates.clear();
+        return SCARD_E_UNSUPPORTED_FEATURE;
+    }
     LONG BeginTransaction(SCARDHANDLE) override { return SCARD_S_SUCCESS; }
     LONG EndTransaction(SCARDHANDLE, DWORD) override { return SCARD_S_SUCCESS; }
     LONG Transmit(SCARDHANDLE, const SCARD_IO_REQUEST*, const uint8_t*, DWORD, uint8_t* receive,

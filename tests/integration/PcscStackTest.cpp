@@ -3,6 +3,7 @@
 #include "readers/sim/CardImage.h"
 #include "card/CardSession.h"
 #include "readers/CardReadAttempt.h"
+#include "readers/CardPresence.h"
 #include "readers/FelicaMod.h"
 #include "FaultyPcscService.h"
 #include "PrivatePcscd.h"
@@ -123,6 +124,22 @@ TEST_F(PcscStack, CoordinatorTakesTheEmptyReaderAndPollingFindsNoCard)
     uint8_t pmm[8] = {};
     EXPECT_EQ(reader.Polling(idm, pmm, 0x0003, 0, 0), 0);
     EXPECT_EQ(reader.Close(), 1);
+}
+
+TEST_F(PcscStack, PresenceProbeSeesTheCardLaidOnTheVirtualReader)
+{
+    const QString error = m_pcscd.Start(QLatin1String(kAcsReader));
+    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+    CCardPresenceProbe probe;
+    EXPECT_EQ(probe.Look(), ECardPresence::Absent);
+    ASSERT_TRUE(m_pcscd.InsertCard(kImagePath).isEmpty());
+    // pcscd notices the card at its next look at the driver.
+    ECardPresence seen = ECardPresence::Absent;
+    for (int i = 0; i < 40 && seen != ECardPresence::Present; ++i) {
+        QThread::msleep(50);
+        seen = probe.Look();
+    }
+    EXPECT_EQ(seen, ECardPresence::Present);
 }
 
 TEST_F(PcscStack, CoordinatorReportsTheStoppedService)

@@ -62,6 +62,12 @@ public:
                  SCARDHANDLE* card, DWORD* activeProtocol) override;
     LONG Disconnect(SCARDHANDLE card, DWORD disposition) override;
     LONG Status(SCARDHANDLE card, std::vector<uint8_t>& atr) override;
+    // The reader modules never watch; the card watch has tests of its own.
+    LONG ReaderStates(SCARDCONTEXT, DWORD, const std::vector<std::string>&, std::vector<DWORD>& eventStates) override
+    {
+        eventStates.clear();
+        return SCARD_E_UNSUPPORTED_FEATURE;
+    }
     LONG BeginTransaction(SCARDHANDLE card) override;
     LONG EndTransaction(SCARDHANDLE card, DWORD disposition) override;
     LONG Transmit(SCARDHANDLE card, const SCARD_IO_REQUEST* sendPci, const uint8_t* send, DWORD sendLength,

@@ -118,6 +118,21 @@ LONG CSimulatedPcscService::Status(SCARDHANDLE card, std::vector<uint8_t>& atr)
     return SCARD_S_SUCCESS;
 }
 
+LONG CSimulatedPcscService::ReaderStates(SCARDCONTEXT context, DWORD /*timeoutMs*/,
+                                         const std::vector<std::string>& readers, std::vector<DWORD>& eventStates)
+{
+    const std::lock_guard lock(m_mutex);
+    eventStates.clear();
+    if (!m_contexts.contains(context))
+        return SCARD_E_INVALID_HANDLE;
+    for (const std::string& reader : readers) {
+        if (!m_bReaderAttached || reader != m_strReaderName)
+            return SCARD_E_UNKNOWN_READER;
+        eventStates.push_back(SCARD_STATE_CHANGED | (m_bCardPresent ? SCARD_STATE_PRESENT : SCARD_STATE_EMPTY));
+    }
+    return SCARD_S_SUCCESS;
+}
+
 LONG CSimulatedPcscService::BeginTransaction(SCARDHANDLE card)
 {
     const std::lock_guard lock(m_mutex);

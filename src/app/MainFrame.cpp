@@ -258,7 +258,8 @@ void CMainFrame::UpdateFilePane()
     if (!m_pFilePane || !m_pDocument)
         return;
     const QString path = m_pDocument->GetPathName();
-    QString text = path.isEmpty() ? LoadResString(IDS_UNTITLED) : QFileInfo(path).fileName();
+    const bool archive = m_pView && m_pView->IsShowingArchive();
+    QString text = !path.isEmpty() ? QFileInfo(path).fileName() : LoadResString(archive ? IDS_PANE_HISTORY : IDS_UNTITLED);
     if (m_pDocument->IsModified())
         text += QStringLiteral(" *");
     m_pFilePane->setText(text);

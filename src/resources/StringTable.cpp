@@ -155,6 +155,7 @@ const QHash<int, QString>& Table()
         {IDS_HISTORY_DELETED, QStringLiteral("%1件の履歴を削除しました。")},
         {IDS_HISTORY_NO_CARD, QStringLiteral("カードが読み込まれていません。")},
         {IDS_HISTORY_WRITE_FAILED, QStringLiteral("履歴を更新できませんでした。")},
+        {IDS_PANE_HISTORY, QStringLiteral("履歴")},
         {IDS_CARDS_CAPTION, QStringLiteral("履歴のカード")},
         {IDS_CARDS_IDM, QStringLiteral("IDm")},
         {IDS_CARDS_NAME, QStringLiteral("名前")},

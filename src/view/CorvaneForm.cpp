@@ -440,6 +440,7 @@ bool CCorvaneForm::ShowArchivedCard(const IdmBytes& idm)
     // What the archive holds needs no file to be kept.
     m_pDocument->ClearPathName();
     m_pDocument->SetModifiedFlag(false);
+    m_pDocument->UpdateAllViews(HINT_DOCUMENT_STATE);
     if (m_pStatusBar)
         m_pStatusBar->SetCardStatus(IdmText(idm), balance);
     return true;

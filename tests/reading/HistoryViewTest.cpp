@@ -104,6 +104,7 @@ TEST_F(HistoryViewTest, TwoOverlappingReadsShowEveryTripOnceWithTheRealOldestFar
         EXPECT_NE(WithSequence(sequence), nullptr) << sequence;
     EXPECT_EQ(m_pFrame->Pane(ID_INDICATOR_IDM)->text(), QStringLiteral("01010312A4B5C6D7"));
     EXPECT_FALSE(m_document.IsModified()) << "the archive keeps it already";
+    EXPECT_EQ(m_pFrame->FilePane()->text(), QStringLiteral("履歴"));
     EXPECT_TRUE(m_messages.empty());
 }
 

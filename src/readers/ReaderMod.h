@@ -40,7 +40,7 @@ public:
     virtual int ApplyReaderMode(uint8_t nIndex);
     virtual int GetReaderMode(uint8_t* pMode);
 
-    // Beyond the spec's operations: what made the last Polling or ReadBlocks fail, for the
+    // Beside the reader operations above: what made the last Polling or ReadBlocks fail, for the
     // wait to tell a card that is not there from a reader or service that is gone.
     virtual EReaderFault LastFault() const { return EReaderFault::None; }
 

@@ -62,7 +62,7 @@ bool CClaimCommands::ExportCsvTo(const QString& path)
 {
     QString error;
     if (!WriteClaimCsv(path, m_form.ShownEntries(), ClaimCsvOptionsFrom(m_profile), error)) {
-        ShowAppMessage(LoadResString(IDS_CSV_EXPORT_FAILED) + QLatin1Char('\n') + error, MessageIcon::Exclamation);
+        ShowFailureWithReason(LoadResString(IDS_CSV_EXPORT_FAILED), error);
         return false;
     }
     // Offered again for the next export of this run.
@@ -105,7 +105,7 @@ bool CClaimCommands::ExportPdfTo(const QString& path)
 {
     QString error;
     if (!WriteClaimReportPdf(path, Report(), error)) {
-        ShowAppMessage(LoadResString(IDS_PDF_EXPORT_FAILED) + QLatin1Char('\n') + error, MessageIcon::Exclamation);
+        ShowFailureWithReason(LoadResString(IDS_PDF_EXPORT_FAILED), error);
         return false;
     }
     m_strPdfFolder = QFileInfo(path).absolutePath();

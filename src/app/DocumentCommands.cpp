@@ -55,17 +55,17 @@ bool CDocumentCommands::Open()
         ? DefaultDocumentFolder()
         : QFileInfo(m_document.GetPathName()).absolutePath();
     const QString path = m_prompts.openFileName(m_pParent, ResStringField(ID_FILE_OPEN, 1), folder, EntryFileFilter());
-    if (path.isEmpty())
-        return false;
-    // Asked already: the document may go.
-    m_document.SetModifiedFlag(false);
-    return OpenPath(path);
+    return !path.isEmpty() && Load(path);
 }
 
 bool CDocumentCommands::OpenPath(const QString& path)
 {
-    if (!SaveModified())
-        return false;
+    return SaveModified() && Load(path);
+}
+
+bool CDocumentCommands::Load(const QString& path)
+{
+    // A file that fails leaves the document, and whether it has changes, as it was.
     try {
         m_document.OnOpenDocument(path);
     } catch (...) {

@@ -34,6 +34,7 @@ public:
 
 private:
     bool SaveTo(const QString& path);
+    bool Load(const QString& path);
     QString ProposedPath() const;
 
     CCorvaneDoc& m_document;

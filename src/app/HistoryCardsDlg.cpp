@@ -94,6 +94,5 @@ void CHistoryCardsDlg::OnNameEdited(int row, int column)
         return;
     const QString name = m_pTable->item(row, column)->text().trimmed();
     if (!m_archive.SetCardName(m_cards[static_cast<size_t>(row)], name))
-        ShowAppMessage(LoadResString(IDS_HISTORY_WRITE_FAILED) + QLatin1Char('\n') + m_archive.LastError(),
-                       MessageIcon::Exclamation);
+        ShowFailureWithReason(LoadResString(IDS_HISTORY_WRITE_FAILED), m_archive.LastError());
 }

@@ -19,11 +19,6 @@ bool IsBlank(const IdmBytes& idm)
     return idm == IdmBytes{};
 }
 
-void ReportArchive(int textId, const CHistoryArchive& archive)
-{
-    ShowAppMessage(LoadResString(textId) + QLatin1Char('\n') + archive.LastError(), MessageIcon::Exclamation);
-}
-
 } // namespace
 
 CHistoryCommands::CHistoryCommands(CCorvaneForm& form, CAppProfile& profile, CDocumentCommands& documentCommands,
@@ -94,7 +89,8 @@ bool CHistoryCommands::ChooseCard()
 
 bool CHistoryCommands::ImportFile()
 {
-    const QString path = m_prompts.openFileName(m_pParent, ResStringField(ID_FILE_IMPORT_HISTORY, 1), QString(),
+    const QString path = m_prompts.openFileName(m_pParent, ResStringField(ID_FILE_IMPORT_HISTORY, 1),
+                                                DefaultDocumentFolder(),
                                                 ResStringField(IDR_MAINFRAME, 3));
     return !path.isEmpty() && ImportPath(path);
 }
@@ -112,7 +108,7 @@ bool CHistoryCommands::ImportPath(const QString& path)
     }
     SMergeOutcome outcome;
     if (!m_pArchive->ImportEntries(file.m_data.m_entries, &outcome)) {
-        ReportArchive(IDS_HISTORY_WRITE_FAILED, *m_pArchive);
+        ShowFailureWithReason(LoadResString(IDS_HISTORY_WRITE_FAILED), m_pArchive->LastError());
         return false;
     }
     const size_t known = file.m_data.m_entries.size() - outcome.nAdded;
@@ -136,11 +132,13 @@ bool CHistoryCommands::DeleteShownCard()
         return false;
     int64_t deleted = 0;
     if (!m_pArchive->DeleteCard(idm, &deleted)) {
-        ReportArchive(IDS_HISTORY_WRITE_FAILED, *m_pArchive);
+        ShowFailureWithReason(LoadResString(IDS_HISTORY_WRITE_FAILED), m_pArchive->LastError());
         return false;
     }
     ShowAppMessage(LoadResString(IDS_HISTORY_DELETED).arg(deleted), MessageIcon::Information);
     if (m_profile.m_bHistoryView)
         m_form.ShowArchivedCard(idm);   // now empty
+    else
+        m_form.ForgetArchiveKeys();     // the trips shown stay, as the list's own
     return true;
 }

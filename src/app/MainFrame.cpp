@@ -95,8 +95,8 @@ CMainFrame::CMainFrame(CCorvaneDoc& document, CAppProfile& profile, ReaderHooks 
             &CMainFrame::UpdateCommandStates);
     m_pCardWatcher = new CCardWatcher(m_readerHooks.presence, kCardWatchInterval, this);
     connect(m_pCardWatcher, &CCardWatcher::CardLaid, this, [this] {
-        // Not over a dialog, nor over a read already running.
-        if (!m_bReading && !QApplication::activeModalWidget())
+        // Not over a dialog; during a read the watch is paused.
+        if (!QApplication::activeModalWidget())
             OnCommand(ID_CARD_READ);
     });
     m_pCardWatcher->SetWatching(m_profile.m_bAutoRead != 0 && m_readerHooks.presence);
@@ -469,11 +469,9 @@ void CMainFrame::OnCardRead()
     }
     m_pDocument->UpdateAllViews(HINT_SYNC_ORDER);
     if (m_pView) {
-        m_bReading = true;
         m_pCardWatcher->SetPaused(true);
         m_pView->OnCardRead();
         m_pCardWatcher->SetPaused(false);
-        m_bReading = false;
     }
 }
 

@@ -108,7 +108,6 @@ private:
     QToolButton* m_pZebraButton = nullptr;
     QLabel* m_pFilePane = nullptr;
     CCardWatcher* m_pCardWatcher = nullptr;
-    bool m_bReading = false;
     QMenu* m_pFileMenu = nullptr;
     QAction* m_pRecentEnd = nullptr;      // the separator after the recent files
     QList<QAction*> m_recentActions;

@@ -23,6 +23,11 @@ void ShowAppMessage(const QString& text, MessageIcon icon)
     Presenter()(text, icon);
 }
 
+void ShowFailureWithReason(const QString& text, const QString& reason)
+{
+    ShowAppMessage(text + QLatin1Char('\n') + reason, MessageIcon::Exclamation);
+}
+
 MessagePresenter SetMessagePresenter(MessagePresenter presenter)
 {
     if (!presenter)

@@ -236,12 +236,6 @@ int* CCorvaneForm::ColumnSwitch(int column) const
     }
 }
 
-bool CCorvaneForm::IsSwitchableColumn(int column)
-{
-    return column == 0 || column == 3 || column == 6 || column == CHistoryModel::kDestinationColumn
-        || column == kDistanceColumn;
-}
-
 void CCorvaneForm::ApplyColumnVisibility(int column)
 {
     const int width = column < kColumnCount ? m_nColumnWidths[static_cast<size_t>(column)] : kDistanceColumnWidth;
@@ -405,8 +399,7 @@ bool CCorvaneForm::ArchiveEdit(const CEntryInfo& entry)
     // The edit stays in the list and in the file; only the archive misses it.
     if (!m_bArchiveFailureShown) {
         m_bArchiveFailureShown = true;
-        ShowAppMessage(LoadResString(IDS_HISTORY_WRITE_FAILED) + QLatin1Char('\n') + m_pArchive->LastError(),
-                       MessageIcon::Exclamation);
+        ShowFailureWithReason(LoadResString(IDS_HISTORY_WRITE_FAILED), m_pArchive->LastError());
     }
     return false;
 }
@@ -422,8 +415,7 @@ bool CCorvaneForm::ShowArchivedCard(const IdmBytes& idm)
     query.from = Period().m_from;
     query.to = Period().m_to;
     if (!m_pArchive->Entries(query, archived.m_entries, ids)) {
-        ShowAppMessage(LoadResString(IDS_HISTORY_UNREADABLE) + QLatin1Char('\n') + m_pArchive->LastError(),
-                       MessageIcon::Exclamation);
+        ShowFailureWithReason(LoadResString(IDS_HISTORY_UNREADABLE), m_pArchive->LastError());
         return false;
     }
     archived.m_card.idm = idm;

@@ -61,7 +61,6 @@ public:
     CClaimPeriod Period() const;
     // The View menu's column switches: 申請 (0), the two line names (3, 6),
     // 訪問先 (10) and the distance (12). Shown is kept in the settings.
-    static bool IsSwitchableColumn(int column);
     bool IsColumnShown(int column) const;
     void ShowColumn(int column, bool shown);
     // The selected rows as tab-separated text with a title row, the shown
@@ -77,6 +76,8 @@ public:
     bool ShowArchivedCard(const IdmBytes& idm);
     bool IsShowingArchive() const { return m_bShowingArchive; }
     const CArchiveKeys& ArchiveKeys() const { return m_archiveKeys; }
+    // The list's entries are no longer archived (their card's history was deleted).
+    void ForgetArchiveKeys() { m_archiveKeys.Clear(); }
     // Ticks the selected rows, or unticks them when all are ticked already.
     void ToggleSelectedTicks();
     // Destination for every shown entry whose destination is empty and whose

@@ -86,8 +86,7 @@ int CCorvaneForm::OnCardRead()
         m_pStatusBar->SetCardStatus(IdmText(card.idm), outcome.nBalance);
     // A read is never lost to the archive: it is shown, then the reason why it was not kept.
     if (!archiveFailure.isEmpty())
-        ShowAppMessage(LoadResString(IDS_HISTORY_NOT_SAVED) + QLatin1Char('\n') + archiveFailure,
-                       MessageIcon::Exclamation);
+        ShowFailureWithReason(LoadResString(IDS_HISTORY_NOT_SAVED), archiveFailure);
     return 1;
 }
 

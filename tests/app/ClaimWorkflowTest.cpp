@@ -206,6 +206,7 @@ TEST_F(ClaimWorkflowTest, OpeningABadFileKeepsTheOpenDocument)
     EXPECT_EQ(messages, QStringList{QStringLiteral("予期しないファイル形式です。")});
     EXPECT_EQ(Form().Model()->rowCount(), 4) << "the trips stay on screen";
     EXPECT_EQ(document.m_data.m_entries.size(), 4u);
+    EXPECT_TRUE(document.IsModified()) << "the changes kept are still unsaved";
     EXPECT_TRUE(recent.Files().isEmpty());
 }
 

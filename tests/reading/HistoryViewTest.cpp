@@ -239,3 +239,15 @@ TEST_F(HistoryViewTest, ALaidCardIsReadWhenTheSwitchIsOn)
     frame.CommandAction(ID_VIEW_AUTO_READ)->trigger();
     EXPECT_FALSE(frame.CardWatcher()->IsWatching());
 }
+
+TEST_F(HistoryViewTest, TheListOfAReadOutlivesItsDeletedHistory)
+{
+    Read(CommuteImage());
+    m_pFrame->OnCommand(ID_EDIT_DELETE_HISTORY);
+    EXPECT_EQ(Rows(), 10) << "outside the history view the read stays on screen";
+    m_messages.clear();
+    QAbstractItemModel* model = Form().Model();
+    model->setData(model->index(0, 0), Qt::Unchecked, Qt::CheckStateRole);
+    EXPECT_TRUE(m_messages.empty()) << "no archive to write the tick to, and nothing to say about it";
+    EXPECT_TRUE(m_document.IsModified());
+}

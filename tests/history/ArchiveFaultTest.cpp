@@ -2,36 +2,11 @@
 // locked, full, unreadable, newer, or halfway through a failed migration.
 #include "ArchiveFixture.h"
 
-#include <sqlite3.h>
-
 #include <QFileDevice>
 
 #include <unistd.h>
 
 namespace {
-
-// A second connection, as another program holding the archive would have.
-class CRawConnection {
-public:
-    explicit CRawConnection(const QString& path) { sqlite3_open(QFile::encodeName(path).constData(), &m_db); }
-    ~CRawConnection() { sqlite3_close(m_db); }
-    CRawConnection(const CRawConnection&) = delete;
-    CRawConnection& operator=(const CRawConnection&) = delete;
-
-    bool Exec(const char* sql) { return sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
-    int64_t Integer(const char* sql)
-    {
-        sqlite3_stmt* statement = nullptr;
-        int64_t value = -1;
-        if (sqlite3_prepare_v2(m_db, sql, -1, &statement, nullptr) == SQLITE_OK && sqlite3_step(statement) == SQLITE_ROW)
-            value = sqlite3_column_int64(statement, 0);
-        sqlite3_finalize(statement);
-        return value;
-    }
-
-private:
-    sqlite3* m_db = nullptr;
-};
 
 class ArchiveFaultTest : public ArchiveTest {
 protected:
@@ -119,7 +94,9 @@ TEST_F(ArchiveFaultTest, DamagedRecordTableFailsWithoutAChange)
 TEST_F(ArchiveFaultTest, LockedArchiveSaysSoAndKeepsWhatItHas)
 {
     MakeArchive();
-    CHistoryArchive archive(ArchivePath());
+    SArchiveOptions quick;
+    quick.nBusyTimeoutMs = 100;
+    CHistoryArchive archive(ArchivePath(), quick);
     ASSERT_TRUE(archive.Open()) << archive.LastError().toStdString();
     CRawConnection other(ArchivePath());
     ASSERT_TRUE(other.Exec("BEGIN EXCLUSIVE"));

@@ -2,8 +2,10 @@
 // locked, full, unreadable, newer, or halfway through a failed migration.
 #include "ArchiveFixture.h"
 
+#include <QDir>
 #include <QFileDevice>
 
+#include <sys/mount.h>
 #include <unistd.h>
 
 namespace {
@@ -237,3 +239,99 @@ TEST_F(ArchiveFaultTest, MismatchedReadIsRefusedBeforeTheFileIsTouched)
 }
 
 } // namespace
+
+namespace {
+
+// A 64 KiB tmpfs in the test's folder, where the system lets a test mount one.
+class CSmallDisk {
+public:
+    explicit CSmallDisk(const QString& path)
+        : m_path(QFile::encodeName(path))
+    {
+        QDir().mkpath(path);
+        m_bMounted = mount("tmpfs", m_path.constData(), "tmpfs", 0, "size=64k") == 0;
+    }
+    ~CSmallDisk()
+    {
+        if (m_bMounted)
+            umount(m_path.constData());
+    }
+    CSmallDisk(const CSmallDisk&) = delete;
+    CSmallDisk& operator=(const CSmallDisk&) = delete;
+
+    bool Mounted() const { return m_bMounted; }
+    bool MakeReadOnly() const
+    {
+        return mount("tmpfs", m_path.constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+    }
+
+private:
+    QByteArray m_path;
+    bool m_bMounted = false;
+};
+
+} // namespace
+
+TEST_F(ArchiveFaultTest, FullDiskSaysTheDiskIsFull)
+{
+    const CSmallDisk disk(m_dir.filePath(QStringLiteral("small")));
+    if (!disk.Mounted())
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    CHistoryArchive archive(m_dir.filePath(QStringLiteral("small/history.sqlite")));
+    size_t merged = 0;
+    for (int i = 0; i < 100; ++i) {
+        SCardRead read = MakeRead(kCardA, Commute(1, 20, QDate(2024, 5, 1), i * 20));
+        for (auto& e : read.entries)
+            e->remarks = QString(500, QLatin1Char('x'));
+        if (!archive.MergeRead(read.idm, read.blocks, read.entries))
+            break;
+        merged += 20;
+    }
+    ASSERT_LT(merged, 2000u) << "the disk never filled";
+    EXPECT_TRUE(archive.LastError().contains(QLatin1String("the disk is full"))) << archive.LastError().toStdString();
+    EXPECT_EQ(Entries(archive).size(), merged);
+}
+
+TEST_F(ArchiveFaultTest, ReadOnlyFolderStillShowsTheArchive)
+{
+    const CSmallDisk disk(m_dir.filePath(QStringLiteral("small")));
+    if (!disk.Mounted())
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    const QString path = m_dir.filePath(QStringLiteral("small/history.sqlite"));
+    {
+        CHistoryArchive archive(path);
+        ASSERT_TRUE(Merge(archive, MakeRead(kCardA, Commute(1, 20))));
+    }
+    ASSERT_TRUE(disk.MakeReadOnly());
+    CHistoryArchive archive(path);
+    ASSERT_TRUE(archive.Open()) << archive.LastError().toStdString();
+    EXPECT_TRUE(archive.IsReadOnly());
+    EXPECT_EQ(Entries(archive).size(), 20u);
+    const SCardRead next = MakeRead(kCardA, Commute(1, 20, QDate(2024, 5, 1), 20));
+    EXPECT_FALSE(archive.MergeRead(next.idm, next.blocks, next.entries));
+    EXPECT_TRUE(archive.LastError().contains(QLatin1String("is read-only"))) << archive.LastError().toStdString();
+}
+
+TEST_F(ArchiveFaultTest, DanglingSymbolicLinkSaysWhereItPoints)
+{
+    QDir().mkpath(QFileInfo(ArchivePath()).absolutePath());
+    const QString target = m_dir.filePath(QStringLiteral("elsewhere/history.sqlite"));
+    ASSERT_TRUE(QFile::link(target, ArchivePath()));
+    CHistoryArchive archive(ArchivePath());
+    EXPECT_FALSE(archive.Open());
+    EXPECT_TRUE(archive.LastError().contains(QStringLiteral("a symbolic link to %1, which does not exist").arg(target)))
+        << archive.LastError().toStdString();
+    EXPECT_FALSE(QFileInfo::exists(target));
+}
+
+// Someone else's SQLite file without tables is no new archive.
+TEST_F(ArchiveFaultTest, EmptyForeignDatabaseIsLeftAlone)
+{
+    QDir().mkpath(QFileInfo(ArchivePath()).absolutePath());
+    {
+        CRawConnection other(ArchivePath());
+        ASSERT_TRUE(other.Exec("PRAGMA user_version = 7"));
+    }
+    ASSERT_GT(QFileInfo(ArchivePath()).size(), 0);
+    ExpectRefusedUntouched("no history archive");
+}

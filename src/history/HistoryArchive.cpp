@@ -1,7 +1,7 @@
 #include "history/HistoryArchive.h"
 
-#include "app/AppProfile.h"
 #include "card/CardClock.h"
+#include "settings/AppProfile.h"
 #include "card/HistoryDecoder.h"
 #include "history/ArchiveRecordKey.h"
 #include "stationdb/SqliteStatement.h"

@@ -4,7 +4,7 @@
 // history list, and the check of the whole file before a run's first write.
 // Apart from it: twenty programs merging overlapping reads of one card at once.
 #include "card/HistoryDecoder.h"
-#include "app/AppProfile.h"
+#include "settings/AppProfile.h"
 #include "document/CorvaneDoc.h"
 #include "history/HistoryArchive.h"
 #include "history/PendingWrites.h"

@@ -3,7 +3,7 @@
 // card chooser's work and an archive that cannot be written.
 #include "DamagedArchive.h"
 #include "ReadingFixture.h"
-#include "app/AppProfile.h"
+#include "settings/AppProfile.h"
 #include "app/HistoryCardsDlg.h"
 #include "app/HistoryCommands.h"
 #include "app/MainFrame.h"

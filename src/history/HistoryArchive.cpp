@@ -391,8 +391,9 @@ bool CHistoryArchive::CheckSound()
     while ((rc = check.Step()) == SQLITE_ROW)
         problems << check.ColumnText(0);
     if (rc != SQLITE_DONE) {
-        m_nLastCode = sqlite3_extended_errcode(m_db);
-        if (WasLocked())
+        // Only what the engine calls damage is; a lock or a full disk is not.
+        const int code = sqlite3_extended_errcode(m_db) & 0xFF;
+        if (code != SQLITE_CORRUPT && code != SQLITE_NOTADB)
             return Fail(QStringLiteral("checking it"));
         problems = QStringList{EngineReason()};
     }

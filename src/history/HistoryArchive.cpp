@@ -1044,9 +1044,16 @@ void CHistoryArchive::TakeInPending()
             written = WriteImport(write.entries, nullptr);
             break;
         case SPendingWrite::Kind::Edit: {
+            // A key deleted since may have been given to another trip: only the
+            // trip that was edited takes the edit.
+            CStatement key(m_db, "SELECT entry_key FROM record WHERE id = ?1 AND idm = ?2");
             std::vector<std::pair<int64_t, const CEntryInfo*>> edits;
-            for (size_t i = 0; i < std::min(write.ids.size(), write.entries.size()); ++i)
-                edits.emplace_back(write.ids[i], write.entries[i].get());
+            for (size_t i = 0; i < std::min(write.ids.size(), write.entries.size()); ++i) {
+                key.Reset();
+                key.Int(1, write.ids[i]).Idm(2, write.entries[i]->idm);
+                if (key.Step() == SQLITE_ROW && key.ColumnText(0) == EntryKey(*write.entries[i]))
+                    edits.emplace_back(write.ids[i], write.entries[i].get());
+            }
             written = WriteEdits(edits);
             break;
         }

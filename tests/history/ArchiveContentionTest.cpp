@@ -108,6 +108,42 @@ TEST_F(ArchiveContentionTest, PendingWriteWaitsWhileTheArchiveIsHeld)
     EXPECT_TRUE(PendingFiles().isEmpty());
 }
 
+// An edit kept while the archive was held goes to the trip it was made on, and
+// not to another trip that has its key by the next open.
+TEST_F(ArchiveContentionTest, PendingEditFindsOnlyItsOwnTrip)
+{
+    const SCardRead read = MakeRead(kCardA, Commute(1, 4));
+    {
+        CHistoryArchive archive(ArchivePath(), Quick());
+        ASSERT_TRUE(Merge(archive, read));
+        CEntryInfo edit = *read.entries[3];
+        edit.remarks = QStringLiteral("客先訪問");
+        CRawConnection other(ArchivePath());
+        ASSERT_TRUE(other.Exec("BEGIN EXCLUSIVE"));
+        EXPECT_FALSE(archive.UpdateEntry(4, edit));
+        ASSERT_TRUE(other.Exec("ROLLBACK"));
+        ASSERT_EQ(PendingFiles().size(), 1u);
+        // Meanwhile the card goes, and card B's trips take its keys.
+        CRawConnection direct(ArchivePath());
+        ASSERT_TRUE(direct.Exec("DELETE FROM record; DELETE FROM card;"));
+    }
+    {
+        CRawConnection other(ArchivePath());
+        ASSERT_TRUE(other.Exec("BEGIN EXCLUSIVE")); // held, so the edit waits once more
+        CHistoryArchive archive(ArchivePath(), Quick());
+        ASSERT_TRUE(archive.Open());
+        ASSERT_EQ(PendingFiles().size(), 1u);
+        ASSERT_TRUE(other.Exec("ROLLBACK"));
+        ASSERT_TRUE(Merge(archive, MakeRead(kCardB, Commute(1, 4))));
+    }
+    CHistoryArchive archive(ArchivePath());
+    const CEntryList all = Entries(archive);
+    ASSERT_EQ(all.size(), 4u);
+    for (const auto& e : all)
+        EXPECT_TRUE(e->remarks.isEmpty());
+    EXPECT_TRUE(PendingFiles().isEmpty());
+}
+
 // Twenty programs merge overlapping reads of one card at once: every record is
 // there once.
 TEST_F(ArchiveContentionTest, TwentyWritersAtOnceLoseNothing)

@@ -1,7 +1,7 @@
 #include "cli/VoluniCommand.h"
 
 #include "card/AppMessage.h"
-#include "app/AppProfile.h"
+#include "settings/AppProfile.h"
 #include "document/ArchiveError.h"
 #include "readers/sim/CardImage.h"
 #include "document/CorvaneDoc.h"

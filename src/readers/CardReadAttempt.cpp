@@ -3,8 +3,6 @@
 #include "readers/FelicaMod.h"
 #include "readers/ReaderMod.h"
 
-#include <algorithm>
-
 CCardReadAttempt::CCardReadAttempt(CFelicaMod* pFelica, uint8_t* pIDm, uint8_t* pPMm, HistoryBlockList* pBlocks)
     : m_pFelica(pFelica)
     , m_pIDm(pIDm)
@@ -46,8 +44,9 @@ bool CCardReadAttempt::TryRead(const std::function<void()>& onReading)
 
 CPollingCountdown::CPollingCountdown(int nPollingTime, WaitClock clock)
     : m_nTicks(2 * nPollingTime)
+    , m_bTimed(nPollingTime > 0)
     , m_clock(std::move(clock))
-    , m_end(Now() + std::chrono::seconds(std::max(nPollingTime, 0)))
+    , m_end(Now() + std::chrono::seconds(nPollingTime))
 {
 }
 

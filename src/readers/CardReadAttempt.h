@@ -75,13 +75,15 @@ public:
     // One tick passed: true when an attempt is due, false when the time ran out.
     bool Tick() { return --m_nTicks > 0 && !TimeIsUp(); }
     int Remaining() const { return m_nTicks; }
-    // The polling time has passed since the wait began.
-    bool TimeIsUp() const { return Now() >= m_end; }
+    // The polling time has passed since the wait began. A polling time of 0 is one whole
+    // attempt, not a time.
+    bool TimeIsUp() const { return m_bTimed && Now() >= m_end; }
 
 private:
     std::chrono::steady_clock::time_point Now() const;
 
     int m_nTicks;
+    bool m_bTimed;
     WaitClock m_clock;
     std::chrono::steady_clock::time_point m_end;
 };

@@ -52,5 +52,10 @@ QString EntryKey(const CEntryInfo& e)
 
 bool StartsCardHistory(const CEntryInfo& entry)
 {
-    return entry.processKind == ProcessKinds::kNewIssue || entry.processKind == ProcessKinds::kReissue;
+    return StartsCardHistory(entry.processKind);
+}
+
+bool StartsCardHistory(uint8_t processKind)
+{
+    return processKind == ProcessKinds::kNewIssue || processKind == ProcessKinds::kReissue;
 }

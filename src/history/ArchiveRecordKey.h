@@ -13,6 +13,8 @@
 
 // The counter of bytes 12-14 counts modulo 2^24.
 constexpr int64_t kSequenceModulus = int64_t{1} << 24;
+// Within a day, counters further apart than this have wrapped.
+constexpr int64_t kHalfSequence = kSequenceModulus / 2;
 
 // The 24-bit counter of a block, unsigned.
 int64_t BlockSequence(const HistoryBlock& block);
@@ -34,3 +36,4 @@ QString EntryKey(const CEntryInfo& entry);
 // A new or reissued card's first record: the counter starts there, so nothing
 // archived comes before it.
 bool StartsCardHistory(const CEntryInfo& entry);
+bool StartsCardHistory(uint8_t processKind);

@@ -3,6 +3,7 @@
 #include "card/CardClock.h"
 #include "settings/AppProfile.h"
 #include "card/HistoryDecoder.h"
+#include "history/ArchiveGaps.h"
 #include "history/ArchiveRecordKey.h"
 #include "stationdb/SqliteStatement.h"
 
@@ -32,8 +33,6 @@
 // A's amount is then B's balance minus A's, the decoder's rule for every record.
 
 namespace {
-
-constexpr int64_t kHalfSequence = kSequenceModulus / 2;
 
 // A statement with its bindings; the first failed binding is kept and returned
 // by Step, so a caller checks one code.
@@ -748,6 +747,7 @@ bool CHistoryArchive::WriteRead(const IdmBytes& idm, const HistoryBlockList& blo
                                  "WHERE idm = ?1 AND entry_key = ?2 AND block IS NULL LIMIT 1");
     CStatement attach(m_db, "UPDATE record SET block = ?2 WHERE id = ?1");
     CStatement insert(m_db, InsertRecordSql().c_str());
+    std::vector<int64_t> added;
     for (size_t i = 0; i < entries.size(); ++i) {
         const HistoryBlock& block = blocks[blocks.size() - 1 - i];
         const CEntryInfo& entry = *entries[i];
@@ -774,10 +774,22 @@ bool CHistoryArchive::WriteRead(const IdmBytes& idm, const HistoryBlockList& blo
             if (!InsertRecord(m_db, insert, idm, &block, entry, i > 0, now, id))
                 return Fail(what);
             ++result.nAdded;
+            added.push_back(id);
         }
         result.ids.push_back(id);
     }
-    if (!ResolveUnknownAmounts(idm) || !transaction.Commit())
+    if (!ResolveUnknownAmounts(idm))
+        return Fail(what);
+    // A gap is new when a record this read added lies on one side of it.
+    if (outcome && !added.empty()) {
+        if (!ReadGaps(idm, result.newGaps))
+            return Fail(what);
+        std::erase_if(result.newGaps, [&added](const SArchiveGap& gap) {
+            return std::find(added.begin(), added.end(), gap.afterId) == added.end()
+                && std::find(added.begin(), added.end(), gap.beforeId) == added.end();
+        });
+    }
+    if (!transaction.Commit())
         return Fail(what);
     if (outcome)
         *outcome = std::move(result);
@@ -936,6 +948,42 @@ bool CHistoryArchive::Entries(const SArchiveQuery& query, CEntryList& entries, s
         return Fail(QStringLiteral("reading the entries"));
     }
     OrderWrappedDays(entries, ids, days, sequences);
+    return true;
+}
+
+bool CHistoryArchive::ReadGaps(const std::optional<IdmBytes>& idm, std::vector<SArchiveGap>& gaps)
+{
+    gaps.clear();
+    CStatement select(m_db, idm ? "SELECT idm, id, seq24, day, process_kind FROM record WHERE idm = ?1"
+                                : "SELECT idm, id, seq24, day, process_kind FROM record");
+    if (idm)
+        select.Idm(1, *idm);
+    std::vector<SCounterMark> marks;
+    int rc = SQLITE_ROW;
+    while ((rc = select.Step()) == SQLITE_ROW) {
+        SCounterMark mark;
+        select.ColumnBytes(0, mark.idm);
+        mark.id = select.ColumnInt(1);
+        mark.sequence = select.ColumnInt(2);
+        mark.day = static_cast<int>(select.ColumnInt(3));
+        mark.startsRun = StartsCardHistory(static_cast<uint8_t>(select.ColumnInt(4)));
+        marks.push_back(mark);
+    }
+    if (rc != SQLITE_DONE)
+        return false;
+    gaps = FindGaps(std::move(marks));
+    return true;
+}
+
+bool CHistoryArchive::Gaps(const SArchiveQuery& query, std::vector<SArchiveGap>& gaps)
+{
+    gaps.clear();
+    if (!EnsureOpen())
+        return false;
+    // Neighbours may lie outside the period: the card's whole order is looked at.
+    if (!ReadGaps(query.idm, gaps))
+        return Fail(QStringLiteral("looking for unread records"));
+    std::erase_if(gaps, [&query](const SArchiveGap& gap) { return !GapTouchesPeriod(gap, query.from, query.to); });
     return true;
 }
 

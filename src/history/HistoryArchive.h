@@ -4,6 +4,7 @@
 
 #include "card/EntryInfo.h"
 #include "card/HistoryBlock.h"
+#include "history/ArchiveGaps.h"
 #include "history/ArchiveSchema.h"
 #include "history/PendingWrites.h"
 
@@ -35,6 +36,7 @@ struct SArchiveOptions {
 struct SMergeOutcome {
     size_t nAdded = 0;             // records new to the archive
     std::vector<int64_t> ids;      // the archive key of each entry given, in the order given
+    std::vector<SArchiveGap> newGaps; // of a read: the gaps beside the records it added
 };
 
 // What a recovery saved.
@@ -126,6 +128,9 @@ public:
     // The entries of the query, oldest first (by day, then the card's counter,
     // a wrap of the counter within a day kept in order), with their keys.
     bool Entries(const SArchiveQuery& query, CEntryList& entries, std::vector<int64_t>& ids);
+    // The gaps of the query's cards that lie at least in part within its days,
+    // each card's oldest first (FindGaps).
+    bool Gaps(const SArchiveQuery& query, std::vector<SArchiveGap>& gaps);
     // Every card, the card read last first.
     bool Cards(std::vector<SArchivedCard>& cards);
     bool SetCardName(const IdmBytes& idm, const QString& name);
@@ -160,6 +165,8 @@ private:
     bool CreateOrMigrate();
     bool Migrate(int fromVersion);
     bool ResolveUnknownAmounts(const IdmBytes& idm);
+    // Every gap of one card, or of all when idm is empty; false on a failure.
+    bool ReadGaps(const std::optional<IdmBytes>& idm, std::vector<SArchiveGap>& gaps);
     // The balance of the record before (idm, sequence, day) by the neighbour rule,
     // the record itself (id, 0 when not archived) left out; false on a failure.
     bool PredecessorBalance(const IdmBytes& idm, int64_t sequence, int day, int64_t id,

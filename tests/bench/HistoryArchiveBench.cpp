@@ -1,7 +1,8 @@
 // The history archive at 50,000 entries: merging the next 20-block read (with the
 // look-up of the oldest record's fare before it), merging a read it holds already,
 // one month of one card as the viewer's 履歴 asks for it, alone and shown in the
-// history list, and the check of the whole file before a run's first write.
+// history list, the gaps of the whole card, and the check of the whole file
+// before a run's first write.
 // Apart from it: twenty programs merging overlapping reads of one card at once.
 #include "card/HistoryDecoder.h"
 #include "settings/AppProfile.h"
@@ -189,6 +190,19 @@ void QueryEverything(benchmark::State& state)
     state.counters["entries"] = static_cast<double>(entries.size());
 }
 BENCHMARK(QueryEverything)->Repetitions(5)->Unit(benchmark::kMillisecond)->ReportAggregatesOnly(true);
+
+// The gaps of the whole archive, as the 履歴 view looks for them beside a month.
+void FindGapsOfWholeArchive(benchmark::State& state)
+{
+    CHistoryArchive& archive = FilledArchive();
+    std::vector<SArchiveGap> gaps;
+    for (auto _ : state) {
+        if (!archive.Gaps({kIdm, {}, {}}, gaps))
+            state.SkipWithError(archive.LastError().toUtf8().constData());
+        benchmark::DoNotOptimize(gaps.data());
+    }
+}
+BENCHMARK(FindGapsOfWholeArchive)->Repetitions(5)->Unit(benchmark::kMillisecond)->ReportAggregatesOnly(true);
 
 // The check before a run's first write: quick_check (structure only) against
 // integrity_check (each index against its table as well).

@@ -156,6 +156,31 @@ char* PutEscape(char* out, char16_t u)
     return out;
 }
 
+// The gaps as the value of root's key "gaps".
+void WriteGaps(CObjectWriter& root, COutputSink& out, const std::vector<SArchiveGap>& gaps)
+{
+    root.Key("gaps");
+    out.Write('[');
+    for (size_t i = 0; i < gaps.size(); ++i) {
+        const SArchiveGap& gap = gaps[i];
+        out.Write(i == 0 ? QByteArrayView("\n") : QByteArrayView(",\n"));
+        root.Indent(4);
+        CObjectWriter g(out, 4);
+        g.Hex("idm", gap.idm);
+        g.Int("missing", gap.nMissing);
+        g.Int("afterSequence", gap.afterSequence);
+        g.Int("beforeSequence", gap.beforeSequence);
+        g.Text("afterDate", gap.afterDay.toString(Qt::ISODate));
+        g.Text("beforeDate", gap.beforeDay.toString(Qt::ISODate));
+        g.Close();
+    }
+    if (!gaps.empty()) {
+        out.Write('\n');
+        root.Indent(2);
+    }
+    out.Write(']');
+}
+
 } // namespace
 
 void WriteJsonString(COutputSink& out, const QString& text)
@@ -201,6 +226,7 @@ void WriteEntriesJson(COutputSink& out, const CEntryList& entries, const std::op
         c.Hex("pmm", card->card.pmm);
         c.Int("balance", card->balance);
         c.Close();
+        WriteGaps(root, out, card->gaps);
     }
     if (time)
         root.Int("time", *time);
@@ -230,4 +256,12 @@ QByteArray EntriesToJson(const CEntryList& entries, const std::optional<SCardSum
     WriteEntriesJson(sink, entries, card, time);
     sink.Flush();
     return text;
+}
+
+void WriteGapsJson(COutputSink& out, const std::vector<SArchiveGap>& gaps)
+{
+    CObjectWriter root(out, 0);
+    WriteGaps(root, out, gaps);
+    root.Close();
+    out.Write('\n');
 }

@@ -3,6 +3,7 @@
 
 #include "card/CardRecord.h"
 #include "card/EntryInfo.h"
+#include "history/ArchiveGaps.h"
 
 #include <QByteArray>
 #include <QString>
@@ -14,13 +15,17 @@ class COutputSink;
 struct SCardSummary {
     CCardRecord card;
     int32_t balance = -1;
+    std::vector<SArchiveGap> gaps; // the gaps the read left in the archive
 };
 
-// One JSON document: {"card": {...}} for a read card, {"time": n} for a loaded
-// file, then "entries", oldest first. UTF-8, ending in a line feed. Written
+// One JSON document: {"card": {...}, "gaps": [...]} for a read card, {"time": n}
+// for a loaded file, then "entries", oldest first. UTF-8, ending in a line feed. Written
 // entry by entry, so the text never exists whole.
 void WriteEntriesJson(COutputSink& out, const CEntryList& entries, const std::optional<SCardSummary>& card,
                       const std::optional<int64_t>& time);
+// {"gaps": [...]}, each card's oldest first.
+void WriteGapsJson(COutputSink& out, const std::vector<SArchiveGap>& gaps);
+
 // The same document as one text.
 QByteArray EntriesToJson(const CEntryList& entries, const std::optional<SCardSummary>& card,
                          const std::optional<int64_t>& time);

@@ -63,6 +63,34 @@ void WriteCardsCsv(COutputSink& out, const std::vector<SArchivedCard>& cards)
     }
 }
 
+// UTF-8 and CRLF, as the cards' CSV.
+void WriteGapsCsv(COutputSink& out, const std::vector<SArchiveGap>& gaps)
+{
+    out.Write("idm,missing,afterSequence,beforeSequence,afterDate,beforeDate\r\n");
+    for (const SArchiveGap& gap : gaps) {
+        out.Write(CsvLine({IdmText(gap.idm), QString::number(gap.nMissing), QString::number(gap.afterSequence),
+                           QString::number(gap.beforeSequence), DayText(gap.afterDay), DayText(gap.beforeDay)})
+                      .toUtf8());
+        out.Write("\r\n");
+    }
+}
+
+int RunGaps(CHistoryArchive& archive, bool exists, const SArchiveQuery& query, const QString& format,
+            const COutputTarget& output)
+{
+    std::vector<SArchiveGap> gaps;
+    if (exists && !archive.Gaps(query, gaps)) {
+        Fail(archive.LastError());
+        return EXIT_FILE;
+    }
+    return output.Write([&](COutputSink& out) {
+        if (format == QLatin1String("csv"))
+            WriteGapsCsv(out, gaps);
+        else
+            WriteGapsJson(out, gaps);
+    });
+}
+
 // "012E4C0012ABCDEF" into its eight bytes, either case.
 bool ParseIdm(const QString& text, IdmBytes& idm)
 {
@@ -143,7 +171,7 @@ int RunHistory(const QCommandLineParser& parser, const QString& format, const CO
     const bool recover = parser.isSet(QStringLiteral("recover"));
     const bool import = parser.isSet(QStringLiteral("import"));
     if (recover || import) {
-        for (const char* option : {"cards", "idm", "from", "to", "output"}) {
+        for (const char* option : {"cards", "gaps", "idm", "from", "to", "output"}) {
             if (parser.isSet(QString::fromLatin1(option)))
                 return Usage(QStringLiteral("--recover and --import take no --%1").arg(QString::fromLatin1(option)));
         }
@@ -153,8 +181,12 @@ int RunHistory(const QCommandLineParser& parser, const QString& format, const CO
     }
     // Looking makes no archive: without one there is nothing in it.
     const bool exists = QFileInfo::exists(archive.Path());
-    if (parser.isSet(QStringLiteral("cards")))
+    const bool gaps = parser.isSet(QStringLiteral("gaps"));
+    if (parser.isSet(QStringLiteral("cards"))) {
+        if (gaps)
+            return Usage(QStringLiteral("--cards and --gaps go one at a time"));
         return RunCards(parser, archive, exists, format, output);
+    }
 
     SArchiveQuery query;
     if (parser.isSet(QStringLiteral("idm"))) {
@@ -168,6 +200,8 @@ int RunHistory(const QCommandLineParser& parser, const QString& format, const CO
         return rc;
     query.from = period.m_from;
     query.to = period.m_to;
+    if (gaps)
+        return RunGaps(archive, exists, query, format, output);
     SClaimCsvOptions options;
     if (format == QLatin1String("csv")) {
         if (const int rc = ClaimCsvOptionsFromArguments(parser, options); rc != EXIT_OK)

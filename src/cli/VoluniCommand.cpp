@@ -54,6 +54,8 @@ const char* const kHelp = R"(Usage:
               [--format json|csv] [--columns 2,5,8] [--apply-only]
               [--encoding sjis|utf8] [--output FILE]
   voluni history --cards [--archive FILE] [--format json|csv] [--output FILE]
+  voluni history --gaps [--idm IDM] [--from DATE] [--to DATE] [--archive FILE]
+              [--format json|csv] [--output FILE]
   voluni history --import FILE.ent [--archive FILE]
   voluni history --recover [--archive FILE]
   voluni readers
@@ -71,7 +73,9 @@ read   Reads the card on the reader (or the card image given with --card-image,
        archive (see history) unless --no-archive is given; the archive also
        gives the oldest entry its fare when it holds the record before. An
        archive that cannot be written is reported on standard error; the
-       read's output and exit code stay.
+       read's output and exit code stay. Records that fell off the card
+       since the last read are named on standard error (前回の読込以降の
+       利用のうち n 件は…) and in the JSON's "gaps"; the exit code stays.
 show   Loads an entry file (.ent) and prints its entries.
 history  Prints the entries of the history archive, oldest first: every
        block ever read from each card, with the ticks, destinations and
@@ -79,8 +83,11 @@ history  Prints the entries of the history archive, oldest first: every
        card, --from and --to (YYYY-MM-DD, both days included) a period.
        JSON as read prints it; CSV as export writes it (--columns,
        --apply-only, --encoding). --cards lists the cards instead: IDm,
-       name, number of entries, first and last day. The archive is the
-       viewer's (history.sqlite in its data folder,
+       name, number of entries, first and last day. --gaps lists the gaps
+       instead: records a card made that no read caught, between two
+       archived records whose counters are more than one apart; --idm,
+       --from and --to keep the gaps of one card or touching a period. The
+       archive is the viewer's (history.sqlite in its data folder,
        ~/.local/share/Ombrel/Voluni_Viewer/ on Linux); --archive names
        another file. --import takes the entries of an entry file into the
        archive, as the viewer's 履歴に取り込む does. --recover copies what can
@@ -196,10 +203,14 @@ int ReadCardEntries(const QCommandLineParser& parser, CEntryInfoData& data, SCar
                                                     : outcome.strMessage);
         return ReadFailureExit(outcome);
     }
-    if (archive && !ArchiveRead(*archive, data.m_card, outcome, data.m_entries))
+    SMergeOutcome merged;
+    if (archive && !ArchiveRead(*archive, data.m_card, outcome, data.m_entries, &merged))
         ShowAppMessage(QStringLiteral("the read was not archived: ") + archive->LastError(), MessageIcon::Exclamation);
+    else if (!merged.newGaps.empty())
+        ShowAppMessage(NewGapsText(merged.newGaps), MessageIcon::Information);
 
     summary.card = data.m_card;
+    summary.gaps = std::move(merged.newGaps);
     summary.balance = outcome.nBalance;
     return EXIT_OK;
 }
@@ -264,6 +275,7 @@ int RunVoluni(const QStringList& arguments, QIODevice& standardOutput)
     parser.addOption({QStringLiteral("idm"), QStringLiteral("The card whose archived entries to print."),
                       QStringLiteral("IDM")});
     parser.addOption({QStringLiteral("cards"), QStringLiteral("List the archived cards.")});
+    parser.addOption({QStringLiteral("gaps"), QStringLiteral("List the records no read caught.")});
     parser.addOption({QStringLiteral("import"), QStringLiteral("Take the entries of an entry file into the archive."),
                       QStringLiteral("FILE")});
     parser.addOption({QStringLiteral("recover"), QStringLiteral("Copy what can be read of a damaged archive into a new one.")});

@@ -1,5 +1,9 @@
 #include "reading/ArchivedRead.h"
 
+#include "resources/StringTable.h"
+
+#include <QStringList>
+
 #include <algorithm>
 
 void UseArchiveForRead(SCardReadRequest& request, CHistoryArchive& archive)
@@ -14,4 +18,15 @@ bool ArchiveRead(CHistoryArchive& archive, const CCardRecord& card, const SCardR
 {
     const size_t added = std::min(outcome.nAdded, entries.size());
     return archive.MergeRead(card.idm, outcome.blocks, entries.last(added), merged);
+}
+
+QString NewGapsText(const std::vector<SArchiveGap>& gaps)
+{
+    const QString format = QStringLiteral("yyyy/MM/dd");
+    QStringList lines;
+    for (const SArchiveGap& gap : gaps)
+        lines << LoadResString(IDS_HISTORY_NEW_GAP)
+                     .arg(gap.nMissing)
+                     .arg(gap.afterDay.toString(format), gap.beforeDay.toString(format));
+    return lines.join(u'\n');
 }

@@ -17,3 +17,6 @@ void UseArchiveForRead(SCardReadRequest& request, CHistoryArchive& archive);
 // stay as read either way.
 bool ArchiveRead(CHistoryArchive& archive, const CCardRecord& card, const SCardReadOutcome& outcome,
                  std::span<const std::unique_ptr<CEntryInfo>> entries, SMergeOutcome* merged = nullptr);
+
+// What a read says of the gaps it left: one sentence a gap, a line each; empty without.
+QString NewGapsText(const std::vector<SArchiveGap>& gaps);

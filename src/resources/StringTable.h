@@ -165,6 +165,7 @@ enum StringId : int {
     IDS_HISTORY_RECOVER_CONFIRM = 20330,
     IDS_HISTORY_RECOVERED = 20331,
     IDS_HISTORY_RECOVER_FAILED = 20332,
+    IDS_HISTORY_NEW_GAP = 20340,
     // Commands of the claim workflow; each text is "prompt\ntooltip".
     ID_FILE_OPEN = 57601,
     ID_FILE_SAVE = 57603,

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "document/CorvaneDoc.h"
+#include "history/ArchiveGaps.h"
 #include "history/ArchiveKeys.h"
 #include "view/HistoryColumns.h"
 
@@ -117,6 +118,8 @@ private:
     void OnShowAllClicked();
     void OnReadClicked();
     void SetCardStatusText(const QString& text);
+    // After a read: how many records fell off the card before it, once.
+    void ShowNewGaps(const std::vector<SArchiveGap>& gaps);
 
     CCorvaneDoc* m_pDocument;
     CAppProfile& m_profile;

@@ -76,6 +76,7 @@ int CCorvaneForm::OnCardRead()
     }
     if (m_pArchive && archiveFailure.isEmpty() && m_profile.m_bHistoryView && ShowArchivedCard(card.idm)) {
         m_pList->setFocus();
+        ShowNewGaps(merged.newGaps);
         return 1;
     }
     FillList(entries);
@@ -87,7 +88,18 @@ int CCorvaneForm::OnCardRead()
     // A read is never lost to the archive: it is shown, then the reason why it was not kept.
     if (!archiveFailure.isEmpty())
         ShowFailureWithReason(LoadResString(IDS_HISTORY_NOT_SAVED), archiveFailure);
+    else
+        ShowNewGaps(merged.newGaps);
     return 1;
+}
+
+void CCorvaneForm::ShowNewGaps(const std::vector<SArchiveGap>& gaps)
+{
+    if (gaps.empty())
+        return;
+    // Painted first, so the sentence is read beside the list it speaks of.
+    RepaintList();
+    ShowAppMessage(NewGapsText(gaps), MessageIcon::Information);
 }
 
 void CCorvaneForm::SetCardStatusText(const QString& text)

@@ -164,6 +164,37 @@ TEST_F(HistoryCommandTest, CardsListsEveryCard)
                                    "01010312A4B5C6D7,,8,2024-05-01,2024-05-04\r\n"));
 }
 
+TEST_F(HistoryCommandTest, ReadAfterTooManyRidesNamesTheGap)
+{
+    ASSERT_EQ(Run(WithArchive(Read(CardImage(1, 3)))), EXIT_OK);
+    EXPECT_EQ(Json().value(QStringLiteral("gaps")).toArray().size(), 0);
+    // 4 and 5 fell off the card before this read.
+    ASSERT_EQ(Run(WithArchive(Read(CardImage(6, 8)))), EXIT_OK);
+    EXPECT_EQ(m_messages, QStringList(QStringLiteral(
+                              "前回の読込以降の利用のうち 2 件は、読み込む前にカードから消えました（2024/05/02〜2024/05/03）。")));
+    const QByteArray gap = "      \"idm\": \"01010312A4B5C6D7\",\n"
+                           "      \"missing\": 2,\n"
+                           "      \"afterSequence\": 3,\n"
+                           "      \"beforeSequence\": 6,\n"
+                           "      \"afterDate\": \"2024-05-02\",\n"
+                           "      \"beforeDate\": \"2024-05-03\"\n";
+    EXPECT_TRUE(m_output.contains("  \"gaps\": [\n    {\n" + gap + "    }\n  ],\n")) << m_output.toStdString();
+
+    ASSERT_EQ(Run(WithArchive({QStringLiteral("history"), QStringLiteral("--gaps")})), EXIT_OK);
+    EXPECT_EQ(m_output, "{\n  \"gaps\": [\n    {\n" + gap + "    }\n  ]\n}\n");
+    ASSERT_EQ(Run(WithArchive({QStringLiteral("history"), QStringLiteral("--gaps"), QStringLiteral("--format"),
+                               QStringLiteral("csv")})),
+              EXIT_OK);
+    EXPECT_EQ(m_output, QByteArray("idm,missing,afterSequence,beforeSequence,afterDate,beforeDate\r\n"
+                                   "01010312A4B5C6D7,2,3,6,2024-05-02,2024-05-03\r\n"));
+    // Outside the gap's days, or of another card, there is none.
+    for (const QStringList& filter : {QStringList{QStringLiteral("--from"), QStringLiteral("2024-05-04")},
+                                      QStringList{QStringLiteral("--idm"), QStringLiteral("012E4C0012ABCDEF")}}) {
+            ASSERT_EQ(Run(WithArchive(QStringList{QStringLiteral("history"), QStringLiteral("--gaps")} + filter)), EXIT_OK);
+        EXPECT_EQ(m_output, QByteArray("{\n  \"gaps\": []\n}\n")) << filter.join(' ').toStdString();
+    }
+}
+
 TEST_F(HistoryCommandTest, MissingArchiveIsEmptyAndStaysMissing)
 {
     ASSERT_EQ(Run(WithArchive({QStringLiteral("history")})), EXIT_OK) << m_messages.join('\n').toStdString();
@@ -208,6 +239,7 @@ TEST_F(HistoryCommandTest, BadHistoryArgumentsAreUsageErrors)
         {QStringLiteral("history"), QStringLiteral("--from"), QStringLiteral("2024-05-02"), QStringLiteral("--to"),
          QStringLiteral("2024-05-01")},
         {QStringLiteral("history"), QStringLiteral("--cards"), QStringLiteral("--idm"), QStringLiteral("01010312A4B5C6D7")},
+        {QStringLiteral("history"), QStringLiteral("--cards"), QStringLiteral("--gaps")},
         {QStringLiteral("history"), QStringLiteral("--format"), QStringLiteral("csv"), QStringLiteral("--columns"),
          QStringLiteral("0")},
     };

@@ -47,6 +47,13 @@ CStationDbFixture::CStationDbFixture(const CStationCsv& csv)
         m_strError = u"cannot write the CSV files"_qs;
         return;
     }
+    if (!csv.lineNames.isEmpty()) {
+        m_files.lineNames = m_dir.filePath(u"line_names.csv"_qs);
+        if (!WriteCsvFile(m_files.lineNames, csv.lineNames)) {
+            m_strError = u"cannot write the CSV files"_qs;
+            return;
+        }
+    }
     CStationDbBuilder builder;
     m_bBuilt = builder.Build(m_files, DatabasePath());
     m_strError = builder.ErrorText();

@@ -2,6 +2,7 @@
 // from a card (the read command's way) or from an entry file (the show command's).
 #pragma once
 
+class CAppProfile;
 class CCorvaneDoc;
 class CEntryInfoData;
 class CHistoryArchive;
@@ -10,6 +11,8 @@ class QString;
 struct SCardSummary;
 
 void Fail(const QString& message);
+// The viewer's settings, with --database in place of its station database.
+void LoadCommandProfile(const QCommandLineParser& parser, CAppProfile& profile);
 // Reports a usage error and returns its exit code.
 int Usage(const QString& message);
 
@@ -20,7 +23,8 @@ int Usage(const QString& message);
 // the entries nor the exit code.
 int ReadCardEntries(const QCommandLineParser& parser, CEntryInfoData& data, SCardSummary& summary,
                     CHistoryArchive* archive = nullptr);
-// Opens an entry file into document. Returns EXIT_OK or EXIT_FILE, reported.
-int OpenEntryFile(const QString& path, CCorvaneDoc& document);
+// Opens an entry file into document and puts the person's station names over
+// its own. Returns EXIT_OK or EXIT_FILE, reported.
+int OpenEntryFile(const QCommandLineParser& parser, const QString& path, CCorvaneDoc& document);
 // Either of the two, as the arguments ask: one FILE.ent, or --card-image IMG.
 int LoadCommandEntries(const QCommandLineParser& parser, CCorvaneDoc& document);

@@ -1,6 +1,6 @@
 #include "app/ClaimCommands.h"
 
-#include "app/AppProfile.h"
+#include "settings/AppProfile.h"
 #include "card/AppMessage.h"
 #include "claim/ClaimCsvWriter.h"
 #include "claim/ClaimReportPainter.h"

@@ -2,7 +2,7 @@
 // the command line, and the About command.
 #pragma once
 
-#include "app/AppProfile.h"
+#include "settings/AppProfile.h"
 #include "app/MainFrame.h"
 #include "app/RecentFileList.h"
 

@@ -1,6 +1,6 @@
 #include "app/DestinationDlg.h"
 
-#include "app/AppProfile.h"
+#include "settings/AppProfile.h"
 #include "resources/StringTable.h"
 
 #include <QDialogButtonBox>

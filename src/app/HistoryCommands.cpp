@@ -1,6 +1,6 @@
 #include "app/HistoryCommands.h"
 
-#include "app/AppProfile.h"
+#include "settings/AppProfile.h"
 #include "app/DocumentCommands.h"
 #include "app/HistoryCardsDlg.h"
 #include "card/AppMessage.h"

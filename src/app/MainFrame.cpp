@@ -1,6 +1,6 @@
 #include "app/MainFrame.h"
 
-#include "app/AppProfile.h"
+#include "settings/AppProfile.h"
 #include "app/ClaimCommands.h"
 #include "app/DestinationDlg.h"
 #include "app/StationNameDlg.h"

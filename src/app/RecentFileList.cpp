@@ -1,6 +1,6 @@
 #include "app/RecentFileList.h"
 
-#include "app/AppProfile.h"
+#include "settings/AppProfile.h"
 
 #include <QFileInfo>
 #include <QSettings>

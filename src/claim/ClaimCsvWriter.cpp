@@ -1,6 +1,6 @@
 #include "claim/ClaimCsvWriter.h"
 
-#include "app/AppProfile.h"
+#include "settings/AppProfile.h"
 #include "claim/ClaimColumns.h"
 #include "claim/CsvLine.h"
 

@@ -1,6 +1,6 @@
 #include "cli/HistoryCommand.h"
 
-#include "app/AppProfile.h"
+#include "settings/AppProfile.h"
 #include "card/EntryNames.h"
 #include "claim/ClaimCsvWriter.h"
 #include "claim/CsvLine.h"

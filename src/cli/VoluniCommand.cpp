@@ -2,7 +2,7 @@
 
 #include "card/AppMessage.h"
 #include "card/EntryNames.h"
-#include "app/AppProfile.h"
+#include "settings/AppProfile.h"
 #include "document/ArchiveError.h"
 #include "readers/sim/CardImage.h"
 #include "document/CorvaneDoc.h"

@@ -1,6 +1,6 @@
 #include "history/HistoryArchive.h"
 
-#include "app/AppProfile.h"
+#include "settings/AppProfile.h"
 #include "card/HistoryDecoder.h"
 #include "history/ArchiveRecordKey.h"
 #include "stationdb/SqliteStatement.h"

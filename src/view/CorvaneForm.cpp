@@ -1,7 +1,7 @@
 #include "view/CorvaneForm.h"
 
 #include "resources/DialogUnits.h"
-#include "app/AppProfile.h"
+#include "settings/AppProfile.h"
 #include "view/CardStatusBar.h"
 #include "card/FormatAmount.h"
 #include "card/ProcessKinds.h"

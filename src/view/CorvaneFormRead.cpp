@@ -2,7 +2,7 @@
 #include "view/CorvaneForm.h"
 
 #include "card/AppMessage.h"
-#include "app/AppProfile.h"
+#include "settings/AppProfile.h"
 #include "card/EntryInfo.h"
 #include "reading/ArchivedRead.h"
 #include "reading/CardReadCommand.h"

@@ -1,7 +1,7 @@
 // The main window's claim workflow: save, open, the question about unsaved
 // changes, the recent files, and the exports, through answers given in place
 // of the dialogs.
-#include "app/AppProfile.h"
+#include "settings/AppProfile.h"
 #include "app/ClaimCommands.h"
 #include "app/DestinationDlg.h"
 #include "app/DocumentCommands.h"

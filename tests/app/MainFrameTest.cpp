@@ -1,4 +1,4 @@
-#include "app/AppProfile.h"
+#include "settings/AppProfile.h"
 #include "document/CorvaneDoc.h"
 #include "view/CorvaneForm.h"
 #include "app/MainFrame.h"

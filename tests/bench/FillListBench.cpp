@@ -1,7 +1,7 @@
 // The history list filled with a large document, in both filter states.
 #include "RealisticEntries.h"
 #include "ResidentSize.h"
-#include "app/AppProfile.h"
+#include "settings/AppProfile.h"
 #include "document/CorvaneDoc.h"
 #include "view/CorvaneForm.h"
 

@@ -3,7 +3,7 @@
 // and one month of one card as the viewer's 履歴 asks for it, alone and shown in
 // the history list.
 #include "card/HistoryDecoder.h"
-#include "app/AppProfile.h"
+#include "settings/AppProfile.h"
 #include "document/CorvaneDoc.h"
 #include "history/HistoryArchive.h"
 #include "view/CorvaneForm.h"

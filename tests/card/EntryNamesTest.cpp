@@ -4,7 +4,7 @@
 
 #include "card/AppMessage.h"
 #include "card/CardSession.h"
-#include "app/AppProfile.h"
+#include "settings/AppProfile.h"
 #include "HexBytes.h"
 #include "StationDbFixture.h"
 #include "usernames/UserNames.h"

@@ -1,7 +1,7 @@
 #include "card/CardSession.h"
 
 #include "card/AppMessage.h"
-#include "app/AppProfile.h"
+#include "settings/AppProfile.h"
 #include "HexBytes.h"
 #include "card/HistoryDecoder.h"
 #include "card/MeasureDistance.h"

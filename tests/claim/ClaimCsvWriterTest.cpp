@@ -1,7 +1,7 @@
 // The claim CSV: columns, claimed rows only, title row, both encodings, quoting.
 #include "ClaimFixture.h"
 
-#include "app/AppProfile.h"
+#include "settings/AppProfile.h"
 #include "claim/ClaimColumns.h"
 #include "claim/ClaimCsvWriter.h"
 

@@ -1,5 +1,5 @@
 // The CSV options dialog: choosing and ordering columns, the switches, OK and Cancel.
-#include "app/AppProfile.h"
+#include "settings/AppProfile.h"
 #include "claim/dialog/ClaimPrint.h"
 #include "claim/dialog/CsvOptionsDlg.h"
 #include "ClaimFixture.h"

@@ -1,7 +1,7 @@
 // One card read in the viewer end to end: main frame, history form and wait
 // dialog over the real pcsc-lite, our own pcscd and the virtual card.
 #include "card/AppMessage.h"
-#include "app/AppProfile.h"
+#include "settings/AppProfile.h"
 #include "document/CorvaneDoc.h"
 #include "view/CorvaneForm.h"
 #include "app/MainFrame.h"

@@ -1,6 +1,6 @@
 // The card read command in the viewer: main frame, history form and the wait
 // dialog over the simulated reader. Modal dialogs are driven from a queued call.
-#include "app/AppProfile.h"
+#include "settings/AppProfile.h"
 #include "readers/dialog/CardReadDlg.h"
 #include "document/CorvaneDoc.h"
 #include "view/CorvaneForm.h"

@@ -2,7 +2,7 @@
 // demo reads, the oldest fare from the archive, edits that outlive a read, the
 // card chooser's work and an archive that cannot be written.
 #include "ReadingFixture.h"
-#include "app/AppProfile.h"
+#include "settings/AppProfile.h"
 #include "app/HistoryCardsDlg.h"
 #include "app/HistoryCommands.h"
 #include "app/MainFrame.h"

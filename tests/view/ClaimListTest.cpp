@@ -1,6 +1,6 @@
 // The list as a person claims with it: the period, ticks by key, copied rows,
 // the column switches and the empty destinations filled from the pairs.
-#include "app/AppProfile.h"
+#include "settings/AppProfile.h"
 #include "view/CorvaneForm.h"
 #include "view/HistoryModel.h"
 #include "view/PeriodChoice.h"

@@ -1,4 +1,4 @@
-#include "app/AppProfile.h"
+#include "settings/AppProfile.h"
 #include "view/CardStatusBar.h"
 #include "view/CorvaneForm.h"
 

@@ -3,7 +3,7 @@
 // the About box and the destination dialog.
 // voluni-screenshots [sample.ent] [output folder]
 #include "app/AboutDlg.h"
-#include "app/AppProfile.h"
+#include "settings/AppProfile.h"
 #include "app/DestinationDlg.h"
 #include "view/HistoryModel.h"
 #include "document/CorvaneDoc.h"

@@ -1,6 +1,6 @@
 #include "claim/dialog/CsvOptionsDlg.h"
 
-#include "app/AppProfile.h"
+#include "settings/AppProfile.h"
 #include "claim/ClaimColumns.h"
 #include "resources/StringTable.h"
 

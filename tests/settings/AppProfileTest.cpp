@@ -1,4 +1,4 @@
-#include "app/AppProfile.h"
+#include "settings/AppProfile.h"
 #include "HexBytes.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "app/AppProfile.h"
+#include "settings/AppProfile.h"
 
 #include "document/ArchiveError.h"
 #include "document/ArchiveReader.h"

@@ -66,6 +66,8 @@ void BindKey(sqlite3_stmt* statement, const SStationKey& key)
 
 QString CUserNames::PathBeside(const QString& archivePath)
 {
+    if (archivePath.isEmpty())
+        return {};
     return QFileInfo(archivePath).dir().filePath(QStringLiteral("names.sqlite"));
 }
 
@@ -190,6 +192,10 @@ bool CUserNames::Write(const SUserName* name, const SStationKey& key, bool* chan
     m_strLastError.clear();
     if (changed)
         *changed = false;
+    if (m_strPath.isEmpty()) {
+        m_strLastError = QStringLiteral("station names: the system names no data folder");
+        return false;
+    }
     const QFileInfo info(m_strPath);
     if (!name && !info.exists())
         return true;

@@ -22,7 +22,7 @@ struct SUserName {
 // failure, with the reason in LastError(). Never throws.
 class CUserNames {
 public:
-    // names.sqlite in the folder of the history archive at archivePath.
+    // names.sqlite in the folder of the history archive at archivePath; empty without one.
     static QString PathBeside(const QString& archivePath);
 
     explicit CUserNames(QString path);

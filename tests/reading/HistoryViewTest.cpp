@@ -17,6 +17,7 @@
 #include "view/PeriodChoice.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>

@@ -41,7 +41,7 @@ bool WriteCsvFile(const QString& path, const QString& text)
 CStationDbFixture::CStationDbFixture(const CStationCsv& csv)
 {
     m_files = {m_dir.filePath(u"stations.csv"_qs), m_dir.filePath(u"companies.csv"_qs),
-               m_dir.filePath(u"bus_stops.csv"_qs), m_dir.filePath(u"version.csv"_qs)};
+               m_dir.filePath(u"bus_stops.csv"_qs), m_dir.filePath(u"version.csv"_qs), QString()};
     if (!WriteCsvFile(m_files.stations, csv.stations) || !WriteCsvFile(m_files.companies, csv.companies)
         || !WriteCsvFile(m_files.busStops, csv.busStops) || !WriteCsvFile(m_files.version, csv.version)) {
         m_strError = u"cannot write the CSV files"_qs;

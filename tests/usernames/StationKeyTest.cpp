@@ -30,8 +30,9 @@ TEST_P(StationKeyParseTest, ReadsDecimalCodesInRange)
     EXPECT_EQ(error, QString::fromUtf8(c.error));
     EXPECT_EQ(parsed, error.isEmpty());
     // What was read writes back the same.
-    if (parsed)
+    if (parsed) {
         EXPECT_EQ(key.Text(), QString::fromUtf8(c.text));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Codes, StationKeyParseTest, testing::Values(

@@ -112,7 +112,7 @@ INSTANTIATE_TEST_SUITE_P(Names, BadNameTest, testing::Values(
             "the line name holds a control character (U+0009)"},
     BadName{"EscapeInCompany", {{}, QStringLiteral("新宿"), {}, QStringLiteral("JR\x1b[31m")},
             "the company holds a control character (U+001B)"},
-    BadName{"NextLineInStation", {{}, QStringLiteral("新宿\u0085"), {}, {}},
+    BadName{"NextLineInStation", {{}, QStringLiteral("新\u0085宿"), {}, {}},
             "the station name holds a control character (U+0085)"}),
     [](const testing::TestParamInfo<BadName>& info) { return std::string(info.param.name); });
 

@@ -151,6 +151,7 @@ void CMainFrame::CreateMenuBar()
     AddCommand(edit, IDS_MENU_STATION_NAMES, ID_EDIT_STATION_NAMES, {});
     edit->addSeparator();
     AddCommand(edit, IDS_MENU_DELETE_HISTORY, ID_EDIT_DELETE_HISTORY, {});
+    AddCommand(edit, IDS_MENU_RECOVER_HISTORY, ID_EDIT_RECOVER_HISTORY, {});
 
     QMenu* view = menuBar()->addMenu(LoadResString(IDS_MENU_VIEW));
     AddCommand(view, IDS_MENU_GRID, ID_VIEW_GRID)->setCheckable(true);
@@ -290,7 +291,8 @@ void CMainFrame::UpdateCommandStates()
     m_actions.value(ID_EDIT_COPY)->setEnabled(m_pView->List()->selectionModel()->hasSelection());
     m_actions.value(ID_EDIT_STATION_NAMES)->setEnabled(m_pUserNames && hasRows);
     const bool archive = m_pHistoryCommands && m_pHistoryCommands->Archive();
-    for (const int id : {ID_FILE_IMPORT_HISTORY, ID_EDIT_DELETE_HISTORY, ID_VIEW_HISTORY, ID_VIEW_HISTORY_CARDS})
+    for (const int id : {ID_FILE_IMPORT_HISTORY, ID_EDIT_DELETE_HISTORY, ID_EDIT_RECOVER_HISTORY, ID_VIEW_HISTORY,
+                         ID_VIEW_HISTORY_CARDS})
         m_actions.value(id)->setEnabled(archive);
 }
 
@@ -448,6 +450,9 @@ void CMainFrame::OnCommand(int commandId)
         break;
     case ID_EDIT_DELETE_HISTORY:
         m_pHistoryCommands->DeleteShownCard();
+        break;
+    case ID_EDIT_RECOVER_HISTORY:
+        m_pHistoryCommands->RecoverArchive();
         break;
     case ID_VIEW_HISTORY:
         m_pHistoryCommands->SetHistoryView(m_profile.m_bHistoryView == 0);

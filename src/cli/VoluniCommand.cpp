@@ -57,6 +57,8 @@ const char* const kHelp = R"(Usage:
               [--format json|csv] [--columns 2,5,8] [--apply-only]
               [--encoding sjis|utf8] [--output FILE]
   voluni history --cards [--archive FILE] [--format json|csv] [--output FILE]
+  voluni history --import FILE.ent [--archive FILE]
+  voluni history --recover [--archive FILE]
   voluni names list [--archive FILE] [--format json|csv] [--output FILE]
   voluni names set rail AREA-LINE-STATION --station NAME [--line NAME]
               [--company NAME] [--archive FILE]
@@ -92,7 +94,11 @@ history  Prints the entries of the history archive, oldest first: every
        name, number of entries, first and last day. The archive is the
        viewer's (history.sqlite in its data folder,
        ~/.local/share/Ombrel/Voluni_Viewer/ on Linux); --archive names
-       another file.
+       another file. --import takes the entries of an entry file into the
+       archive, as the viewer's 履歴に取り込む does. --recover copies what can
+       be read of a damaged archive (履歴ファイルが壊れています) into a new
+       one, keeps the damaged file beside it as history.sqlite.damaged-<date>
+       and says how many entries were saved.
 names  The names the person gives stations and bus stops that the station
        database does not know or names wrongly; read, show, history, export,
        report and the viewer put them over the database's names. Codes are
@@ -290,6 +296,9 @@ int RunVoluni(const QStringList& arguments, QIODevice& standardOutput)
                       QStringLiteral("NAME")});
     parser.addOption({QStringLiteral("line"), QStringLiteral("Line name to keep."), QStringLiteral("NAME")});
     parser.addOption({QStringLiteral("company"), QStringLiteral("Company name to keep."), QStringLiteral("NAME")});
+    parser.addOption({QStringLiteral("import"), QStringLiteral("Take the entries of an entry file into the archive."),
+                      QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("recover"), QStringLiteral("Copy what can be read of a damaged archive into a new one.")});
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
     parser.addOption(help);
     AddClaimOptions(parser);

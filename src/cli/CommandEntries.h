@@ -23,8 +23,9 @@ int Usage(const QString& message);
 // the entries nor the exit code.
 int ReadCardEntries(const QCommandLineParser& parser, CEntryInfoData& data, SCardSummary& summary,
                     CHistoryArchive* archive = nullptr);
-// Opens an entry file into document and puts the person's station names over
-// its own. Returns EXIT_OK or EXIT_FILE, reported.
-int OpenEntryFile(const QCommandLineParser& parser, const QString& path, CCorvaneDoc& document);
+// Opens an entry file into document. Returns EXIT_OK or EXIT_FILE, reported.
+int OpenEntryFile(const QString& path, CCorvaneDoc& document);
+// The same, with the person's station names (as --archive finds them) over the file's.
+int OpenNamedEntryFile(const QCommandLineParser& parser, const QString& path, CCorvaneDoc& document);
 // Either of the two, as the arguments ask: one FILE.ent, or --card-image IMG.
 int LoadCommandEntries(const QCommandLineParser& parser, CCorvaneDoc& document);

@@ -231,7 +231,7 @@ int ReadCardEntries(const QCommandLineParser& parser, CEntryInfoData& data, SCar
     return EXIT_OK;
 }
 
-int OpenEntryFile(const QCommandLineParser& parser, const QString& path, CCorvaneDoc& document)
+int OpenEntryFile(const QString& path, CCorvaneDoc& document)
 {
     try {
         document.OnOpenDocument(path);
@@ -239,6 +239,13 @@ int OpenEntryFile(const QCommandLineParser& parser, const QString& path, CCorvan
         Fail(DocumentErrorText(std::current_exception(), false));
         return EXIT_FILE;
     }
+    return EXIT_OK;
+}
+
+int OpenNamedEntryFile(const QCommandLineParser& parser, const QString& path, CCorvaneDoc& document)
+{
+    if (const int rc = OpenEntryFile(path, document); rc != EXIT_OK)
+        return rc;
     ApplyUserNames(document.m_data.m_entries, LoadUserNames(parser));
     return EXIT_OK;
 }
@@ -263,7 +270,7 @@ int RunShow(const QCommandLineParser& parser, const QString& format, const COutp
     if (args.size() != 2)
         return Usage(QStringLiteral("show takes exactly one entry file"));
     CCorvaneDoc document;
-    if (const int rc = OpenEntryFile(parser, args.at(1), document); rc != EXIT_OK)
+    if (const int rc = OpenNamedEntryFile(parser, args.at(1), document); rc != EXIT_OK)
         return rc;
     const CEntryInfoData& data = document.m_data;
     return WriteEntries(output, format, data.m_entries, std::nullopt, data.m_time);

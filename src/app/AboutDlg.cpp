@@ -37,9 +37,12 @@ CAboutDlg::CAboutDlg(const QString& stationDbVersion, QWidget* parent)
     AddText(0, LoadResString(IDS_ABOUT_SYSTEM_NAME), 40, 10, 100, 8);
     QLabel* versionLine = AddText(kVersionLine, VersionLine(), 40, 22, 188, 8);
     versionLine->setTextFormat(Qt::PlainText);
-    // The station data's version stays out of the box's own texts.
     versionLine->setToolTip(m_strStationDbVersion);
     AddText(kTextA, QString(), 40, 34, 100, 8);
+    // The station data's version and date, on a line of its own below the box's own texts.
+    QLabel* stationData = AddText(0, LoadResString(IDS_ABOUT_STATION_DATA).arg(m_strStationDbVersion), 40, 46, 188, 8);
+    stationData->setObjectName(QStringLiteral("stationData"));
+    stationData->setTextFormat(Qt::PlainText);
     AddText(kTextB, QString(), 115, 65, 113, 8)->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     AddText(kTextC, QString(), 40, 65, 60, 8);
 
@@ -75,6 +78,11 @@ QLabel* CAboutDlg::AddText(int controlId, const QString& text, int x, int y, int
     const QRect rect = DialogUnitRect(font(), x, y, w, h);
     label->setGeometry(rect.x(), rect.y(), std::max(rect.width(), label->sizeHint().width()), rect.height());
     return label;
+}
+
+QLabel* CAboutDlg::StationDataLabel() const
+{
+    return findChild<QLabel*>(QStringLiteral("stationData"));
 }
 
 QLabel* CAboutDlg::Control(int controlId) const

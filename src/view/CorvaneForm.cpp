@@ -11,7 +11,9 @@
 #include "claim/ClaimColumns.h"
 #include "claim/ClaimPeriod.h"
 #include "card/AppMessage.h"
+#include "card/EntryNames.h"
 #include "history/HistoryArchive.h"
+#include "usernames/UserNames.h"
 #include "resources/StringTable.h"
 #include "view/ZebraDelegate.h"
 
@@ -418,6 +420,8 @@ bool CCorvaneForm::ShowArchivedCard(const IdmBytes& idm)
         ShowFailureWithReason(LoadResString(IDS_HISTORY_UNREADABLE), m_pArchive->LastError());
         return false;
     }
+    // Trips kept long ago show the names a read would give them today.
+    RenameEntries(archived.m_entries, m_profile.GetConnectString(), m_profile.GetPassword(), FreshUserNames());
     archived.m_card.idm = idm;
     const int32_t balance = archived.m_entries.empty() ? -1 : archived.m_entries.back()->balance;
     // Another period of the same history keeps the fare filter as it was.
@@ -436,6 +440,34 @@ bool CCorvaneForm::ShowArchivedCard(const IdmBytes& idm)
     if (m_pStatusBar)
         m_pStatusBar->SetCardStatus(IdmText(idm), balance);
     return true;
+}
+
+const CUserNames* CCorvaneForm::FreshUserNames()
+{
+    if (!m_pUserNames)
+        return nullptr;
+    if (m_pUserNames->Load())
+        return m_pUserNames;
+    ShowFailureWithReason(LoadResString(IDS_NAMES_UNREADABLE), m_pUserNames->LastError());
+    return nullptr;
+}
+
+CEntryInfo* CCorvaneForm::CurrentEntry() const
+{
+    const QModelIndex current = m_pList->currentIndex();
+    if (!current.isValid() || !m_pList->selectionModel()->isRowSelected(current.row(), QModelIndex()))
+        return nullptr;
+    return m_pModel->EntryAt(current.row());
+}
+
+void CCorvaneForm::RenameStation(const SStationKey& key)
+{
+    RenameEntries(m_pDocument->m_data.m_entries, m_profile.GetConnectString(), m_profile.GetPassword(), m_pUserNames,
+                  key);
+    m_pList->viewport()->update();
+    // The archive keeps codes and names its history when it is shown; a file keeps the names.
+    if (!m_bShowingArchive)
+        m_pDocument->SetModifiedFlag();
 }
 
 bool CCorvaneForm::eventFilter(QObject* watched, QEvent* event)

@@ -17,6 +17,8 @@ class CAppProfile;
 class CClaimPeriod;
 class CHistoryArchive;
 class CPeriodChoice;
+class CUserNames;
+struct SStationKey;
 class ICardStatusBar;
 class QCheckBox;
 class QLabel;
@@ -79,6 +81,15 @@ public:
     const CArchiveKeys& ArchiveKeys() const { return m_archiveKeys; }
     // The list's entries are no longer archived (their card's history was deleted).
     void ForgetArchiveKeys() { m_archiveKeys.Clear(); }
+    // The names the person gave stations, put over the station database's at every
+    // read and in the archive's history; none by default.
+    void SetUserNames(CUserNames* names) { m_pUserNames = names; }
+    CUserNames* UserNames() const { return m_pUserNames; }
+    // The entry of the current row when it is selected, or null.
+    CEntryInfo* CurrentEntry() const;
+    // Names the list's entries of key again, from the station database and the
+    // person's names, as a read would now; a document not the archive's is then changed.
+    void RenameStation(const SStationKey& key);
     // Ticks the selected rows, or unticks them when all are ticked already.
     void ToggleSelectedTicks();
     // Destination for every shown entry whose destination is empty and whose
@@ -120,6 +131,8 @@ private:
     void SetCardStatusText(const QString& text);
     // After a read: how many records fell off the card before it, once.
     void ShowNewGaps(const std::vector<SArchiveGap>& gaps);
+    // Reads the person's names again; null, after saying why, when they cannot be read.
+    const CUserNames* FreshUserNames();
 
     CCorvaneDoc* m_pDocument;
     CAppProfile& m_profile;
@@ -137,6 +150,7 @@ private:
     QCheckBox* m_pShowAll;
     CPeriodChoice* m_pPeriod;
     CHistoryArchive* m_pArchive = nullptr;
+    CUserNames* m_pUserNames = nullptr;
     CArchiveKeys m_archiveKeys;
     bool m_bArchiveFailureShown = false;   // an archive that refuses edits says so once
     bool m_bShowingArchive = false;        // the entries are the archive's, not a read's or a file's

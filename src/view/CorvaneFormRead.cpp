@@ -47,6 +47,7 @@ int CCorvaneForm::OnCardRead()
     request.strConnect = m_profile.GetConnectString();
     request.strPassword = m_profile.GetPassword();
     request.destinationFor = m_profile.DestinationLookupFunction();
+    request.userNames = FreshUserNames();
     if (m_pArchive)
         UseArchiveForRead(request, *m_pArchive);
     request.onCardRead = [this, &waitCursor] {

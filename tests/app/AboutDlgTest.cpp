@@ -48,4 +48,11 @@ TEST(AboutDlgTest, ShowsTheVersionLineAndLeavesTheSpareTextsEmpty)
     EXPECT_EQ(about.StationDbVersion(), QStringLiteral("(mdb未接続)"));
 }
 
+TEST(AboutDlgTest, ShowsTheStationDataVersionAndDate)
+{
+    const CAboutDlg about(QStringLiteral("2(20261210)"));
+    ASSERT_NE(about.StationDataLabel(), nullptr);
+    EXPECT_EQ(about.StationDataLabel()->text(), QStringLiteral("駅名データ 2(20261210)"));
+}
+
 } // namespace

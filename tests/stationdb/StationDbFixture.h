@@ -8,12 +8,13 @@
 
 #include <ostream>
 
-// The four CSV texts a database is built from.
+// The CSV texts a database is built from; without line names the station rows' own stay.
 struct CStationCsv {
     QString stations;
     QString companies;
     QString busStops;
     QString version;
+    QString lineNames;
 };
 
 // A few rows that show each lookup case: a plain station, a null line name,

@@ -39,6 +39,9 @@ struct CEntryInfo {
     int32_t sequence = 0;
     int32_t region = 0;
     int32_t amount = 0;                // positive: paid; negative: charged
+    // False while the record before it was never read: amount is then 0, but the
+    // fare is not known. Not stored in entry files.
+    bool amountKnown = true;
     int32_t distance = 0;              // metres
     float bearing = 0.0f;              // degrees clockwise from north
     QString destination;

@@ -73,6 +73,8 @@ std::unique_ptr<CEntryInfo> DecodeHistoryBlock(const HistoryBlock& block, const 
 
     e->balance = block[10] | block[11] << 8;
     e->amount = previousBalance == -1 ? 0 : previousBalance - e->balance;
+    // A new card's first record has nothing before it to know.
+    e->amountKnown = previousBalance != -1 || StartsCounter(e->processKind);
     previousBalance = e->balance;
     e->apply = IsClaimedWhenDecoded(*e) ? 1 : 0;
     e->distance = 0;

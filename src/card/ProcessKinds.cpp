@@ -36,7 +36,12 @@ bool IsBusBlock(uint8_t terminalKind, uint8_t processKind)
 bool IsClaimedWhenDecoded(const CEntryInfo& entry)
 {
     return entry.amount > 0 && !IsShopBlock(entry.terminalKind, entry.processKind)
-        && entry.processKind != kNewIssue && entry.processKind != kReissue;
+        && !StartsCounter(entry.processKind);
+}
+
+bool StartsCounter(uint8_t processKind)
+{
+    return processKind == kNewIssue || processKind == kReissue;
 }
 
 bool IsSalesEntry(const CEntryInfo& entry)

@@ -39,6 +39,9 @@ constexpr uint8_t kCreditPayment = 2;
 // no journeys and shops sell goods; a charge fails on its amount.
 bool IsClaimedWhenDecoded(const CEntryInfo& entry);
 
+// A new-issue or reissue record: the card's counter starts with it.
+bool StartsCounter(uint8_t processKind);
+
 // The read pass: entries it leaves without station names. The decoder reads
 // bonus charges (0x48) as rail blocks, but their station bytes name no place.
 bool IsSalesEntry(const CEntryInfo& entry);

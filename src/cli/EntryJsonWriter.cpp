@@ -113,6 +113,8 @@ void WriteEntry(COutputSink& out, const CEntryInfo& e)
     w.Int("sequence", e.sequence);
     w.Int("region", e.region);
     w.Int("amount", e.amount);
+    w.Key("amountKnown");
+    out.Write(e.amountKnown ? QByteArrayView("true") : QByteArrayView("false"));
     w.Int("distance", e.distance);
     w.Number("bearing", e.bearing);
     w.Text("destination", e.destination);

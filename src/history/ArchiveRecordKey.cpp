@@ -52,10 +52,5 @@ QString EntryKey(const CEntryInfo& e)
 
 bool StartsCardHistory(const CEntryInfo& entry)
 {
-    return StartsCardHistory(entry.processKind);
-}
-
-bool StartsCardHistory(uint8_t processKind)
-{
-    return processKind == ProcessKinds::kNewIssue || processKind == ProcessKinds::kReissue;
+    return StartsCounter(entry.processKind);
 }

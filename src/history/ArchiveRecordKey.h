@@ -36,4 +36,3 @@ QString EntryKey(const CEntryInfo& entry);
 // A new or reissued card's first record: the counter starts there, so nothing
 // archived comes before it.
 bool StartsCardHistory(const CEntryInfo& entry);
-bool StartsCardHistory(uint8_t processKind);

@@ -3,6 +3,7 @@
 #include "card/CardClock.h"
 #include "settings/AppProfile.h"
 #include "card/HistoryDecoder.h"
+#include "card/ProcessKinds.h"
 #include "history/ArchiveGaps.h"
 #include "history/ArchiveRecordKey.h"
 #include "stationdb/SqliteStatement.h"
@@ -186,7 +187,7 @@ const std::string& InsertRecordSql()
 const std::string& SelectEntriesSql(bool oneCard)
 {
     static const auto make = [](bool card) {
-        std::string text = "SELECT id, idm, seq24, day, ";
+        std::string text = "SELECT id, idm, seq24, day, amount_known, ";
         text += kEntryColumns;
         text += " FROM record WHERE ";
         text += card ? "idm = ?1 AND " : "";
@@ -936,7 +937,8 @@ bool CHistoryArchive::Entries(const SArchiveQuery& query, CEntryList& entries, s
     while ((rc = select.Step()) == SQLITE_ROW) {
         auto entry = std::make_unique<CEntryInfo>();
         select.ColumnBytes(1, entry->idm);
-        ReadEntry(select, 4, *entry);
+        ReadEntry(select, 5, *entry);
+        entry->amountKnown = select.ColumnInt(4) != 0;
         ids.push_back(select.ColumnInt(0));
         sequences.push_back(select.ColumnInt(2));
         days.push_back(select.ColumnInt(3));
@@ -966,7 +968,7 @@ bool CHistoryArchive::ReadGaps(const std::optional<IdmBytes>& idm, std::vector<S
         mark.id = select.ColumnInt(1);
         mark.sequence = select.ColumnInt(2);
         mark.day = static_cast<int>(select.ColumnInt(3));
-        mark.startsRun = StartsCardHistory(static_cast<uint8_t>(select.ColumnInt(4)));
+        mark.startsRun = StartsCounter(static_cast<uint8_t>(select.ColumnInt(4)));
         marks.push_back(mark);
     }
     if (rc != SQLITE_DONE)

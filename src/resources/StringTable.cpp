@@ -169,6 +169,7 @@ const QHash<int, QString>& Table()
          QStringLiteral("履歴ファイルから読み出せる記録を新しい履歴ファイルに移し、元のファイルは別の名前で残します。\n続けますか？")},
         {IDS_HISTORY_RECOVERED, QStringLiteral("%1件の記録を新しい履歴ファイルに移しました。元のファイルは %2 に残しました。")},
         {IDS_HISTORY_RECOVER_FAILED, QStringLiteral("履歴ファイルを修復できませんでした。")},
+        {IDS_AMOUNT_UNKNOWN, QStringLiteral("不明")},
         {IDS_HISTORY_NEW_GAP, QStringLiteral("前回の読込以降の利用のうち %1 件は、読み込む前にカードから消えました（%2〜%3）。")},
         {IDS_MENU_STATION_NAMES, QStringLiteral("駅名の登録...")},
         {IDS_NAMES_CAPTION, QStringLiteral("駅名の登録")},

@@ -166,6 +166,7 @@ enum StringId : int {
     IDS_HISTORY_RECOVERED = 20331,
     IDS_HISTORY_RECOVER_FAILED = 20332,
     IDS_HISTORY_NEW_GAP = 20340,
+    IDS_AMOUNT_UNKNOWN = 20341,
     // Texts of the names the person gives stations, and of the station data's version.
     IDS_MENU_STATION_NAMES = 20400,
     IDS_NAMES_CAPTION = 20401,

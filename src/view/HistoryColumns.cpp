@@ -69,7 +69,7 @@ QString HistoryCellText(const CEntryInfo& entry, int column)
     case 5: return entry.exitCompany;
     case 6: return entry.exitLineName;
     case 7: return entry.exitStationName;
-    case 8: return FormatAmount(AmountMagnitude(entry.amount));
+    case 8: return entry.amountKnown ? FormatAmount(AmountMagnitude(entry.amount)) : LoadResString(IDS_AMOUNT_UNKNOWN);
     case 9: return FormatAmount(entry.balance);
     case 10: return entry.destination;
     case 11: return entry.remarks;

@@ -179,6 +179,13 @@ TEST_F(HistoryCommandTest, ReadAfterTooManyRidesNamesTheGap)
                            "      \"afterDate\": \"2024-05-02\",\n"
                            "      \"beforeDate\": \"2024-05-03\"\n";
     EXPECT_TRUE(m_output.contains("  \"gaps\": [\n    {\n" + gap + "    }\n  ],\n")) << m_output.toStdString();
+    // 6's fare is not known: 0 and not ticked, and it says so.
+    const QJsonArray entries = Json().value(QStringLiteral("entries")).toArray();
+    ASSERT_EQ(entries.size(), 3);
+    EXPECT_EQ(entries.at(0).toObject().value(QStringLiteral("amount")).toInt(-1), 0);
+    EXPECT_EQ(entries.at(0).toObject().value(QStringLiteral("apply")).toInt(-1), 0);
+    EXPECT_EQ(entries.at(0).toObject().value(QStringLiteral("amountKnown")), QJsonValue(false));
+    EXPECT_EQ(entries.at(1).toObject().value(QStringLiteral("amountKnown")), QJsonValue(true));
 
     ASSERT_EQ(Run(WithArchive({QStringLiteral("history"), QStringLiteral("--gaps")})), EXIT_OK);
     EXPECT_EQ(m_output, "{\n  \"gaps\": [\n    {\n" + gap + "    }\n  ]\n}\n");

@@ -117,6 +117,7 @@ TEST_F(ArchiveTest, GapClosesWhenTheMissingRecordsArrive)
         std::vector<SArchiveGap> gaps;
         ASSERT_TRUE(archive.Gaps({}, gaps));
         ASSERT_EQ(gaps.size(), 1u) << byImport;
+        EXPECT_FALSE(Entries(archive)[20]->amountKnown) << "the first record after the gap";
         if (byImport) {
             ASSERT_TRUE(archive.ImportEntries(MakeRead(kCardA, Commute(1, 1, kMay1, 20)).entries));
         } else {
@@ -128,6 +129,7 @@ TEST_F(ArchiveTest, GapClosesWhenTheMissingRecordsArrive)
         EXPECT_TRUE(gaps.empty()) << byImport;
         // The fare after the old gap is known now.
         EXPECT_EQ(Entries(archive)[21]->amount, 150) << byImport;
+        EXPECT_TRUE(Entries(archive)[21]->amountKnown) << byImport;
     }
 }
 

@@ -135,6 +135,33 @@ TEST_F(HistoryViewTest, TwoOverlappingReadsShowEveryTripOnceWithTheRealOldestFar
     EXPECT_TRUE(m_messages.empty());
 }
 
+TEST_F(HistoryViewTest, AReadAfterTooManyRidesSaysSoAndShowsNoFareAfterTheGap)
+{
+    m_profile.m_bHistoryView = 1;
+    // 0x153-0x155, then 0x158-0x15E: 0x156 and 0x157 fell off the card unread.
+    CCardImage first = CommuteImage();
+    first.m_history.erase(first.m_history.begin(), first.m_history.end() - 3);
+    Read(first);
+    EXPECT_TRUE(m_messages.empty());
+    CCardImage later = LaterImage();
+    later.m_history.resize(later.m_history.size() - 3);
+    Read(later);
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(m_messages[0].text,
+              QStringLiteral("前回の読込以降の利用のうち 2 件は、読み込む前にカードから消えました（2026/03/03〜2026/03/04）。"));
+    EXPECT_EQ(m_messages[0].icon, MessageIcon::Information);
+
+    // The first record after the gap: its fare is not known, not 0, and it is not ticked.
+    const CEntryInfo* after = WithSequence(0x158);
+    ASSERT_NE(after, nullptr);
+    EXPECT_FALSE(after->amountKnown);
+    EXPECT_EQ(after->apply, 0);
+    QAbstractItemModel* model = Form().Model();
+    EXPECT_EQ(model->data(model->index(RowOf(after), CHistoryModel::kAmountColumn)).toString(), QStringLiteral("不明"));
+    EXPECT_NE(model->data(model->index(RowOf(WithSequence(0x159)), CHistoryModel::kAmountColumn)).toString(),
+              QStringLiteral("不明"));
+}
+
 TEST_F(HistoryViewTest, TicksAndTextsOutliveALaterRead)
 {
     m_profile.m_bHistoryView = 1;

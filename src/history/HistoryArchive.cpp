@@ -335,6 +335,24 @@ bool CHistoryArchive::EnsureOpen()
     return m_db || Open();
 }
 
+namespace {
+
+// Makes the folder, and each missing folder above it, readable by the user alone; a folder
+// already there keeps its mode.
+bool MakeFolderForTheUserAlone(const QString& path)
+{
+    const QFileInfo info(path);
+    if (info.isDir())
+        return true;
+    const QString parent = info.absolutePath();
+    if (parent == info.absoluteFilePath() || !MakeFolderForTheUserAlone(parent))
+        return false;
+    return QDir().mkdir(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner)
+        || QFileInfo(path).isDir();
+}
+
+} // namespace
+
 bool CHistoryArchive::Open()
 {
     if (m_db)
@@ -344,7 +362,7 @@ bool CHistoryArchive::Open()
         return false;
     }
     const QFileInfo info(m_strPath);
-    if (!QDir().mkpath(info.absolutePath()))
+    if (!MakeFolderForTheUserAlone(info.absolutePath()))
         return FailWith(QStringLiteral("creating its folder"), QStringLiteral("the folder cannot be made"));
     if (!info.exists()) {
         // Made here, so that it is the user's alone from the start; SQLite gives its

@@ -1,6 +1,7 @@
 #include "claim/ClaimReportPainter.h"
 
 #include "card/FormatAmount.h"
+#include "document/OutputFile.h"
 #include "resources/StringTable.h"
 #include "view/HistoryColumns.h"
 
@@ -9,7 +10,6 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <array>
@@ -228,23 +228,20 @@ int PaintClaimReport(QPagedPaintDevice& device, const SClaimReport& report)
 
 bool WriteClaimReportPdf(const QString& path, const SClaimReport& report, QString& error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        error = path + QStringLiteral(": ") + file.errorString();
-        return false;
-    }
-    QPdfWriter writer(&file);
-    writer.setResolution(300);
-    writer.setTitle(LoadResString(IDS_REPORT_TITLE));
-    writer.setCreator(QStringLiteral("Voluni Viewer"));
-    SetClaimPageLayout(writer);
-    if (PaintClaimReport(writer, report) == 0) {
-        file.cancelWriting();
-        error = path + QStringLiteral(": ") + LoadResString(AFX_IDP_FAILED_TO_SAVE_DOC);
-        return false;
-    }
-    if (!file.commit()) {
-        error = path + QStringLiteral(": ") + file.errorString();
+    QString reason;
+    const bool written = WriteOutputFile(
+        path,
+        [&report](QIODevice& device) {
+            QPdfWriter writer(&device);
+            writer.setResolution(300);
+            writer.setTitle(LoadResString(IDS_REPORT_TITLE));
+            writer.setCreator(QStringLiteral("Voluni Viewer"));
+            SetClaimPageLayout(writer);
+            return PaintClaimReport(writer, report) != 0;
+        },
+        reason);
+    if (!written) {
+        error = path + QStringLiteral(": ") + (reason.isEmpty() ? LoadResString(AFX_IDP_FAILED_TO_SAVE_DOC) : reason);
         return false;
     }
     return true;

@@ -406,6 +406,18 @@ bool CCorvaneForm::ArchiveEdit(const CEntryInfo& entry)
     return false;
 }
 
+int32_t CCorvaneForm::NewestArchivedBalance(const IdmBytes& idm)
+{
+    CEntryList entries;
+    std::vector<int64_t> ids;
+    SArchiveQuery query;
+    query.idm = idm;
+    // Unknown when the archive cannot say; the list's own query reports why.
+    if (!m_pArchive || !m_pArchive->Entries(query, entries, ids) || entries.empty())
+        return -1;
+    return entries.back()->balance;
+}
+
 bool CCorvaneForm::ShowArchivedCard(const IdmBytes& idm)
 {
     if (!m_pArchive)
@@ -423,7 +435,9 @@ bool CCorvaneForm::ShowArchivedCard(const IdmBytes& idm)
     // Trips kept long ago show the names a read would give them today.
     RenameEntries(archived.m_entries, m_profile.GetConnectString(), m_profile.GetPassword(), FreshUserNames());
     archived.m_card.idm = idm;
-    const int32_t balance = archived.m_entries.empty() ? -1 : archived.m_entries.back()->balance;
+    if (!m_cardBalance || m_cardBalance->idm != idm)
+        m_cardBalance = SCardBalance{idm, NewestArchivedBalance(idm)};
+    const int32_t balance = m_cardBalance->balance;
     // Another period of the same history keeps the fare filter as it was.
     const bool faresOnly = m_bShowingArchive && !m_pShowAll->isChecked();
     m_pDocument->Adopt(archived);

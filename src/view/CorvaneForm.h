@@ -11,6 +11,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class CAppProfile;
@@ -75,9 +76,12 @@ public:
     CHistoryArchive* HistoryArchive() const { return m_pArchive; }
     // Puts the card's archive, the days of the period chosen, in place of the
     // document's entries; false, with the reason shown and the list untouched,
-    // when it cannot be read. A new period asks the archive again.
+    // when it cannot be read. A new period asks the archive again. The balance
+    // pane shows the card's balance, not the period's.
     bool ShowArchivedCard(const IdmBytes& idm);
     bool IsShowingArchive() const { return m_bShowingArchive; }
+    // The card's balance after a read, for the balance pane of its archive.
+    void SetReadBalance(const IdmBytes& idm, int32_t balance) { m_cardBalance = SCardBalance{idm, balance}; }
     const CArchiveKeys& ArchiveKeys() const { return m_archiveKeys; }
     // The list's entries are no longer archived (their card's history was deleted).
     void ForgetArchiveKeys() { m_archiveKeys.Clear(); }
@@ -119,6 +123,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // The balance of the card's newest archived record; -1 when none or unreadable.
+    int32_t NewestArchivedBalance(const IdmBytes& idm);
     void SetColumnWidth(int column, int width);
     void ApplyColumnVisibility(int column);
     int* ColumnSwitch(int column) const;
@@ -154,4 +160,11 @@ private:
     CArchiveKeys m_archiveKeys;
     bool m_bArchiveFailureShown = false;   // an archive that refuses edits says so once
     bool m_bShowingArchive = false;        // the entries are the archive's, not a read's or a file's
+    // The balance the pane shows for a card's archive: its last read's, else its newest
+    // archived record's, whatever period the list shows.
+    struct SCardBalance {
+        IdmBytes idm{};
+        int32_t balance = -1;
+    };
+    std::optional<SCardBalance> m_cardBalance;
 };

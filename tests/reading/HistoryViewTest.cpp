@@ -28,6 +28,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTest>
 
 
 #include <algorithm>
@@ -272,6 +273,23 @@ TEST_F(HistoryViewTest, APeriodAsksTheArchiveForItsDaysAndKeepsTheFareFilter)
     EXPECT_EQ(Rows(), fares);
 }
 
+TEST_F(HistoryViewTest, TheBalancePaneShowsTheReadsBalanceWhateverThePeriod)
+{
+    m_profile.m_bHistoryView = 1;
+    Read(CommuteImage());
+    Read(LaterImage());
+    const QLabel* balance = m_pFrame->Pane(ID_INDICATOR_BALANCE);
+    EXPECT_EQ(balance->text(), QStringLiteral(" 2,538円")) << "block 0 of the later read";
+    // The 6th's last trip left 2,954 on the card; the 7th's trips came after it.
+    Form().PeriodBox()->SetDates(QDate(2026, 3, 6), QDate(2026, 3, 6));
+    Form().PeriodBox()->SetChoice(CPeriodChoice::Dates);
+    ASSERT_GT(Rows(), 0);
+    EXPECT_EQ(balance->text(), QStringLiteral(" 2,538円"));
+    Form().PeriodBox()->SetDates(QDate(2025, 1, 1), QDate(2025, 1, 31));
+    ASSERT_EQ(Rows(), 0);
+    EXPECT_EQ(balance->text(), QStringLiteral(" 2,538円"));
+}
+
 TEST_F(HistoryViewTest, ALaidCardIsReadWhenTheSwitchIsOn)
 {
     ECardPresence presence = ECardPresence::Absent;
@@ -285,10 +303,14 @@ TEST_F(HistoryViewTest, ALaidCardIsReadWhenTheSwitchIsOn)
     frame.CommandAction(ID_VIEW_AUTO_READ)->trigger();
     ASSERT_TRUE(frame.CardWatcher()->IsWatching());
     EXPECT_EQ(m_profile.m_bAutoRead, 1);
-    frame.CardWatcher()->Look();
+    const auto lookAndWait = [&frame] {
+        frame.CardWatcher()->Look();
+        return QTest::qWaitFor([&frame] { return !frame.CardWatcher()->IsLooking(); }, 5000);
+    };
+    ASSERT_TRUE(lookAndWait());
     EXPECT_TRUE(document.m_data.m_entries.empty());
     presence = ECardPresence::Present;
-    frame.CardWatcher()->Look();
+    ASSERT_TRUE(lookAndWait());
     EXPECT_EQ(document.m_data.m_entries.size(), 10u);
     frame.CommandAction(ID_VIEW_AUTO_READ)->trigger();
     EXPECT_FALSE(frame.CardWatcher()->IsWatching());

@@ -48,8 +48,3 @@ private:
 // Writes text as UTF-8 with CRLF line ends, the form of the data files.
 bool WriteCsvFile(const QString& path, const QString& text);
 
-// Readable QString values in failure messages.
-inline void PrintTo(const QString& text, std::ostream* os)
-{
-    *os << '"' << text.toStdString() << '"';
-}

@@ -44,7 +44,7 @@ TEST_F(VoluniCommandTest, ShowPrintsEveryFieldOfAVersion3File)
     const QJsonArray entries = root.value(QStringLiteral("entries")).toArray();
     ASSERT_EQ(entries.size(), 2);
     const QJsonObject e = entries.at(0).toObject();
-    EXPECT_EQ(e.size(), 32);
+    EXPECT_EQ(e.size(), 33);
     EXPECT_EQ(e.value(QStringLiteral("apply")).toInt(), 1);
     EXPECT_EQ(e.value(QStringLiteral("idm")).toString(), QStringLiteral("012E4C0012ABCDEF"));
     EXPECT_EQ(e.value(QStringLiteral("terminalKind")).toInt(), 0x16);

@@ -19,6 +19,8 @@ constexpr int kTextA = 1016;
 constexpr int kTextB = 1017;
 constexpr int kTextC = 1243;
 constexpr int kLink = 1019;
+constexpr int kStationData = 1020;
+constexpr int kCredits = 1021;
 
 } // namespace
 
@@ -37,8 +39,6 @@ CAboutDlg::CAboutDlg(const QString& stationDbVersion, QWidget* parent)
     AddText(0, LoadResString(IDS_ABOUT_SYSTEM_NAME), 40, 10, 100, 8);
     QLabel* versionLine = AddText(kVersionLine, VersionLine(), 40, 22, 188, 8);
     versionLine->setTextFormat(Qt::PlainText);
-    // The station data's version stays out of the box's own texts.
-    versionLine->setToolTip(m_strStationDbVersion);
     AddText(kTextA, QString(), 40, 34, 100, 8);
     AddText(kTextB, QString(), 115, 65, 113, 8)->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     AddText(kTextC, QString(), 40, 65, 60, 8);
@@ -54,7 +54,19 @@ CAboutDlg::CAboutDlg(const QString& stationDbVersion, QWidget* parent)
     // A target the desktop cannot open is ignored.
     connect(link, &QLabel::linkActivated, this, [](const QString& target) { QDesktopServices::openUrl(QUrl(target)); });
 
-    setFixedSize(DialogUnitRect(font(), 0, 0, 235, 76).size());
+    // Below the box's own texts: the station data's version and date, and where
+    // the data comes from, as its terms ask.
+    AddText(kStationData, LoadResString(IDS_ABOUT_STATION_DATA).arg(m_strStationDbVersion), 11, 80, 217, 8)
+        ->setTextFormat(Qt::PlainText);
+    QLabel* credits = AddText(kCredits, LoadResString(IDS_ABOUT_CREDITS), 11, 92, 217, 30);
+    credits->setTextFormat(Qt::PlainText);
+    credits->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    credits->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    credits->resize(credits->width(), std::max(credits->height(), credits->sizeHint().height()));
+
+    setFixedSize(DialogUnitRect(font(), 0, 0, 235, 126).size().expandedTo(
+        QSize(credits->geometry().right() + DialogUnitRect(font(), 0, 0, 7, 0).width(),
+              credits->geometry().bottom() + DialogUnitRect(font(), 0, 0, 0, 7).height())));
     ok->setFocus();
 }
 

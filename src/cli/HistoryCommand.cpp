@@ -1,9 +1,11 @@
 #include "cli/HistoryCommand.h"
 
+#include "claim/ClaimColumns.h"
 #include "claim/ClaimCsvWriter.h"
 #include "claim/CsvLine.h"
 #include "cli/ClaimArguments.h"
 #include "cli/CommandEntries.h"
+#include "cli/EntryCsvWriter.h"
 #include "cli/EntryJsonWriter.h"
 #include "cli/ExitCode.h"
 #include "cli/OutputSink.h"
@@ -48,15 +50,15 @@ void WriteCardsJson(COutputSink& out, const std::vector<SArchivedCard>& cards)
     out.Write(cards.empty() ? QByteArrayView("]\n}\n") : QByteArrayView("\n  ]\n}\n"));
 }
 
-// UTF-8 and CRLF, as the entries' CSV of read and show.
-void WriteCardsCsv(COutputSink& out, const std::vector<SArchivedCard>& cards)
+// CRLF and the encoding chosen, as the entries' CSV.
+void WriteCardsCsv(COutputSink& out, const std::vector<SArchivedCard>& cards, CsvEncoding encoding)
 {
     out.Write("idm,name,entries,firstDay,lastDay\r\n");
     for (const SArchivedCard& card : cards) {
-        out.Write(CsvLine({IdmText(card.idm), card.strName, QString::number(card.nEntries), DayText(card.firstDay),
-                           DayText(card.lastDay)})
-                      .toUtf8());
-        out.Write("\r\n");
+        out.Write(EncodeCsvText(CsvLine({IdmText(card.idm), card.strName, QString::number(card.nEntries),
+                                         DayText(card.firstDay), DayText(card.lastDay)})
+                                    + QStringLiteral("\r\n"),
+                                encoding));
     }
 }
 
@@ -76,7 +78,7 @@ bool ParseIdm(const QString& text, IdmBytes& idm)
 }
 
 int RunCards(const QCommandLineParser& parser, CHistoryArchive& archive, bool exists, const QString& format,
-             const COutputTarget& output)
+             const SClaimCsvOptions& options, const COutputTarget& output)
 {
     for (const char* option : {"idm", "from", "to"}) {
         if (parser.isSet(QString::fromLatin1(option)))
@@ -89,7 +91,7 @@ int RunCards(const QCommandLineParser& parser, CHistoryArchive& archive, bool ex
     }
     return output.Write([&](COutputSink& out) {
         if (format == QLatin1String("csv"))
-            WriteCardsCsv(out, cards);
+            WriteCardsCsv(out, cards, options.encoding);
         else
             WriteCardsJson(out, cards);
     });
@@ -110,8 +112,11 @@ int RunHistory(const QCommandLineParser& parser, const QString& format, const CO
     CHistoryArchive archive(ArchivePathFromArguments(parser));
     // Looking makes no archive: without one there is nothing in it.
     const bool exists = QFileInfo::exists(archive.Path());
+    SClaimCsvOptions options;
+    if (const int rc = PrintedCsvOptionsFromArguments(parser, format, kDefaultClaimColumns, options); rc != EXIT_OK)
+        return rc;
     if (parser.isSet(QStringLiteral("cards")))
-        return RunCards(parser, archive, exists, format, output);
+        return RunCards(parser, archive, exists, format, options, output);
 
     SArchiveQuery query;
     if (parser.isSet(QStringLiteral("idm"))) {
@@ -125,11 +130,6 @@ int RunHistory(const QCommandLineParser& parser, const QString& format, const CO
         return rc;
     query.from = period.m_from;
     query.to = period.m_to;
-    SClaimCsvOptions options;
-    if (format == QLatin1String("csv")) {
-        if (const int rc = ClaimCsvOptionsFromArguments(parser, options); rc != EXIT_OK)
-            return rc;
-    }
 
     CEntryList entries;
     std::vector<int64_t> ids;
@@ -137,12 +137,10 @@ int RunHistory(const QCommandLineParser& parser, const QString& format, const CO
         Fail(archive.LastError());
         return EXIT_FILE;
     }
-    if (format == QLatin1String("csv")) {
-        std::vector<const CEntryInfo*> rows;
-        rows.reserve(entries.size());
-        for (const auto& entry : entries)
-            rows.push_back(entry.get());
-        return output.Write(ClaimEntriesToCsv(rows, options));
-    }
-    return output.Write([&](COutputSink& out) { WriteEntriesJson(out, entries, std::nullopt, std::nullopt); });
+    return output.Write([&](COutputSink& out) {
+        if (format == QLatin1String("csv"))
+            WriteEntriesCsv(out, entries, options);
+        else
+            WriteEntriesJson(out, entries, std::nullopt, std::nullopt);
+    });
 }

@@ -85,7 +85,8 @@ TEST_F(HistoryCommandTest, ReadsJoinInTheArchiveAndTheOldestGetsItsFare)
     EXPECT_EQ(sixth.value(QStringLiteral("apply")).toInt(), 1);
     EXPECT_EQ(sixth.value(QStringLiteral("entryStationName")).toString(), QStringLiteral("有楽町"));
     EXPECT_EQ(sixth.value(QStringLiteral("idm")).toString(), QStringLiteral("01010312A4B5C6D7"));
-    EXPECT_EQ(sixth.size(), 32); // every field, as read and show print them
+    EXPECT_EQ(sixth.size(), 33); // every field and whether it is claimed, as read and show print them
+    EXPECT_TRUE(sixth.value(QStringLiteral("claimed")).toBool());
 }
 
 TEST_F(HistoryCommandTest, NoArchiveLeavesItOutAltogether)

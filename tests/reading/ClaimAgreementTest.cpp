@@ -131,8 +131,7 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, ClaimAgreementTest, testing::Values(
     "tests/document/corpus/v3-lone-time.ent",
     "tests/document/corpus/v3-8bit-header.ent",
     "tests/pcscsim/corpus/commute.json",
-    "tests/felicausb/twenty.json",
-    "tests/cli/fixtures/card-with-escapes.json"),
+    "tests/felicausb/twenty.json"),
     [](const testing::TestParamInfo<const char*>& info) {
         std::string name;
         for (const char* c = info.param; *c; ++c)

@@ -190,6 +190,7 @@ TEST_F(ClaimListTest, CopyGivesTheSelectedRowsAsTabSeparatedTextWithTitles)
 {
     document.m_data.m_entries[2]->remarks = QStringLiteral("打合せ\t午後");
     document.UpdateAllViews(HINT_LOADED);
+    form->ShowColumn(0, false);
     SelectRows({2, 0});
     const QString expected = QStringLiteral("日付\t入場会社名\t入場駅名\t出場会社名\t出場駅名\t料金/入金額\t残高\t備考\n"
                                             "2024/04/30\t\t東京\t\t新宿\t170\t3000\t\n"

@@ -10,7 +10,7 @@ constexpr unsigned kAckTimeoutMs = 100;
 constexpr unsigned kDrainTimeoutMs = 10;
 constexpr int kDrainLimit = 8;
 // A polling answer comes within the slots the card may choose from, some 1.2 ms each.
-constexpr unsigned kPollingTimeoutMs = 20;
+constexpr std::chrono::microseconds kPollingTimeout{20000};
 
 EChipResult FromUsb(EUsbResult result)
 {
@@ -40,7 +40,7 @@ CFelicaChip::CFelicaChip(IUsbDevice& device, FrameCodec::EFamily family, uint8_t
 
 EChipResult CFelicaChip::Poll(uint16_t systemCode, uint8_t timeSlot, ByteVector& answer)
 {
-    return Exchange(FelicaPollingCommand(systemCode, timeSlot), kPollingTimeoutMs, answer);
+    return Exchange(FelicaPollingCommand(systemCode, timeSlot), kPollingTimeout, answer);
 }
 
 EChipResult CFelicaChip::Command(uint8_t code, const ByteVector& params, unsigned timeoutMs, ByteVector& answer)
@@ -106,6 +106,11 @@ bool CFelicaChip::WithoutLength(const ByteVector& frame, ByteVector& response)
         return false;
     response.assign(frame.begin() + 1, frame.end());
     return true;
+}
+
+unsigned CFelicaChip::CeilMs(std::chrono::microseconds time)
+{
+    return static_cast<unsigned>((time.count() + 999) / 1000);
 }
 
 ByteVector FelicaPollingCommand(uint16_t systemCode, uint8_t timeSlot)

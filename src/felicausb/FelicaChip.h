@@ -5,6 +5,7 @@
 
 #include "felicausb/FrameCodec.h"
 
+#include <chrono>
 #include <string>
 
 enum class EChipResult {
@@ -29,9 +30,10 @@ public:
     virtual EChipResult Setup() = 0;
     // A FeliCa polling for systemCode; answer is the card's response from its response code on.
     virtual EChipResult Poll(uint16_t systemCode, uint8_t timeSlot, ByteVector& answer);
-    // Sends one FeliCa command (from its command code on) and waits at most timeoutMs for the
-    // card; answer is the card's response from its response code on.
-    virtual EChipResult Exchange(const ByteVector& command, unsigned timeoutMs, ByteVector& answer) = 0;
+    // Sends one FeliCa command (from its command code on) and lets the card take timeout;
+    // answer is the card's response from its response code on.
+    virtual EChipResult Exchange(const ByteVector& command, std::chrono::microseconds timeout,
+                                 ByteVector& answer) = 0;
     // The firmware version as text; empty when the reader does not answer.
     virtual std::string Firmware() = 0;
     // Switches the field off before the device is closed.
@@ -49,6 +51,8 @@ protected:
     // A card frame carries its own length first.
     static ByteVector WithLength(const ByteVector& command);
     static bool WithoutLength(const ByteVector& frame, ByteVector& response);
+    // A card's time in whole milliseconds, rounded up.
+    static unsigned CeilMs(std::chrono::microseconds time);
 
 private:
     IUsbDevice& m_device;

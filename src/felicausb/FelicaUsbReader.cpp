@@ -1,13 +1,13 @@
 #include "felicausb/FelicaUsbReader.h"
 
+#include "felicausb/CardResponseTime.h"
+
 #include <algorithm>
 
 #include "readers/FelicaRecords.h"
 
 namespace {
 
-// A card answers a read of a few blocks within some milliseconds.
-constexpr unsigned kReadTimeoutMs = 100;
 constexpr uint8_t kReadWithoutEncryption = 0x06;
 constexpr size_t kPollingAnswerSize = 17; // response code, IDm, PMm
 constexpr size_t kReadAnswerHead = 11;    // response code, IDm, status flags 1 and 2
@@ -108,6 +108,7 @@ bool CFelicaUsbReader::Poll(uint16_t systemCode, uint8_t timeSlot, CardId& idm, 
     // A new card session: nothing read before counts any more.
     m_cache.clear();
     m_bSingleBlocks = false;
+    m_pmm.fill(0xFF);
     m_nErrorType1 = m_nErrorType2 = 0;
     ByteVector answer;
     const EChipResult result = m_pChip->Poll(systemCode, timeSlot, answer);
@@ -119,6 +120,7 @@ bool CFelicaUsbReader::Poll(uint16_t systemCode, uint8_t timeSlot, CardId& idm, 
         return Fail(kLayerCard, kReasonBadAnswer);
     std::copy_n(answer.begin() + 1, idm.size(), idm.begin());
     std::copy_n(answer.begin() + 1 + static_cast<std::ptrdiff_t>(idm.size()), pmm.size(), pmm.begin());
+    m_pmm = pmm;
     return true;
 }
 
@@ -140,7 +142,7 @@ EChipResult CFelicaUsbReader::ReadBlocks(const CardId& idm, uint16_t serviceCode
         command.push_back(static_cast<uint8_t>(first + i));
     }
     ByteVector answer;
-    const EChipResult result = m_pChip->Exchange(command, kReadTimeoutMs, answer);
+    const EChipResult result = m_pChip->Exchange(command, CardResponseTime(m_pmm[kPmmReadTimeByte], count), answer);
     if (result != EChipResult::Ok)
         return result;
     if (answer.size() < kReadAnswerHead || answer[0] != kReadWithoutEncryption + 1
@@ -192,9 +194,10 @@ bool CFelicaUsbReader::ReadBlock(const CardId& idm, uint16_t serviceCode, uint8_
             block = blocks[0];
             return true;
         }
-        // The read is not to be trusted after a lost answer, even when the single block below comes.
+        // The read is not to be trusted after a lost answer, whatever a second try would bring:
+        // it ends here rather than wait for the card again.
         if (result != EChipResult::Ok)
-            Fail(LayerOf(result), kFelicaReadError);
+            return Fail(LayerOf(result), kFelicaReadError);
         m_bSingleBlocks = true;
         blocks.clear();
     }

@@ -68,6 +68,9 @@ private:
     std::unique_ptr<CFelicaChip> m_pChip;
     const SSupportedReader* m_pModel = nullptr;
 
+    // The PMm of the card last polled, whose read timing bounds every read; a card never
+    // polled gets the slowest time a PMm can give.
+    CardId m_pmm{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
     // Blocks read ahead for the card last polled; a polling empties it.
     CardId m_cacheIdm{};
     uint16_t m_wCacheService = 0;

@@ -16,8 +16,10 @@ const ByteVector kProtocolDefaults = {0x00, 0x18, 0x01, 0x01, 0x02, 0x01, 0x03, 
                                       0x0C, 0x00, 0x0E, 0x04, 0x0F, 0x00, 0x10, 0x00, 0x11, 0x00, 0x12, 0x00,
                                       0x13, 0x06};
 const ByteVector kFelicaGuardTime = {0x00, 0x18};
-// InCommRF answers four status bytes (a bit field, 0 for success) and one more before the frame.
-constexpr size_t kCommStatusSize = 5;
+// InCommRF answers four status bytes (a bit field, 0 for success), then, only on success,
+// one more before the frame.
+constexpr size_t kCommStatusSize = 4;
+constexpr size_t kCommHeadSize = 5;
 
 } // namespace
 
@@ -49,9 +51,10 @@ EChipResult CRcs380Chip::Setup()
     return EChipResult::Ok;
 }
 
-EChipResult CRcs380Chip::Exchange(const ByteVector& command, unsigned timeoutMs, ByteVector& answer)
+EChipResult CRcs380Chip::Exchange(const ByteVector& command, std::chrono::microseconds timeout, ByteVector& answer)
 {
-    // The reader's own timeout is in units of 0.1 ms, low byte first.
+    // The reader's own timeout is in units of 0.1 ms, low byte first, one millisecond over.
+    const unsigned timeoutMs = CeilMs(timeout);
     const unsigned units = std::min((timeoutMs + 1) * 10, 0xFFFFu);
     ByteVector params = {static_cast<uint8_t>(units & 0xFF), static_cast<uint8_t>(units >> 8)};
     const ByteVector frame = WithLength(command);
@@ -63,9 +66,11 @@ EChipResult CRcs380Chip::Exchange(const ByteVector& command, unsigned timeoutMs,
     if (reply.size() < kCommStatusSize)
         return EChipResult::BadFrame;
     // Any status bit (receive timeout, CRC error...) means no usable answer from the card.
-    if (!std::all_of(reply.begin(), reply.begin() + 4, [](uint8_t b) { return b == 0; }))
+    if (!std::all_of(reply.begin(), reply.begin() + kCommStatusSize, [](uint8_t b) { return b == 0; }))
         return EChipResult::NoCard;
-    const ByteVector cardFrame(reply.begin() + kCommStatusSize, reply.end());
+    if (reply.size() < kCommHeadSize)
+        return EChipResult::BadFrame;
+    const ByteVector cardFrame(reply.begin() + kCommHeadSize, reply.end());
     return WithoutLength(cardFrame, answer) ? EChipResult::Ok : EChipResult::BadFrame;
 }
 

@@ -9,7 +9,7 @@ public:
     explicit CRcs380Chip(IUsbDevice& device);
 
     EChipResult Setup() override;
-    EChipResult Exchange(const ByteVector& command, unsigned timeoutMs, ByteVector& answer) override;
+    EChipResult Exchange(const ByteVector& command, std::chrono::microseconds timeout, ByteVector& answer) override;
     std::string Firmware() override;
     void Shutdown() override;
 

@@ -10,7 +10,7 @@ public:
 
     EChipResult Setup() override;
     EChipResult Poll(uint16_t systemCode, uint8_t timeSlot, ByteVector& answer) override;
-    EChipResult Exchange(const ByteVector& command, unsigned timeoutMs, ByteVector& answer) override;
+    EChipResult Exchange(const ByteVector& command, std::chrono::microseconds timeout, ByteVector& answer) override;
     std::string Firmware() override;
     void Shutdown() override;
 
@@ -19,4 +19,17 @@ public:
     static constexpr uint8_t kRfConfiguration = 0x32;
     static constexpr uint8_t kInCommunicateThru = 0x42;
     static constexpr uint8_t kInListPassiveTarget = 0x4A;
+
+    // The InCommunicateThru timeout index of RFConfiguration item 02 that covers timeout:
+    // index n waits 100 us x 2^(n-1), n from 1 to 16.
+    static uint8_t CommTimeoutIndex(std::chrono::microseconds timeout);
+
+private:
+    // Back to mode 0, the only one in which the chip takes every command: ResetMode, an
+    // acknowledgement, and a pause for the chip to get there.
+    EChipResult ResetMode();
+    EChipResult Configure(const ByteVector& item);
+
+    bool m_bFieldOn = false;
+    uint8_t m_nCommTimeoutIndex = 0; // as last set; 0 before Setup
 };

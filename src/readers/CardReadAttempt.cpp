@@ -20,6 +20,8 @@ bool CCardReadAttempt::TryRead(const std::function<void()>& onReading)
     const CPcscCancelScope cancelHere(m_cancel);
     bool answered = false;
     for (const uint16_t code : kSystemCodes) {
+        if (m_timeUp && m_timeUp())
+            return false;
         if (reader->Polling(m_pIDm, m_pPMm, code, 0, 0)) {
             m_wSystemCode = code;
             answered = true;
@@ -40,20 +42,33 @@ bool CCardReadAttempt::TryRead(const std::function<void()>& onReading)
     return false;
 }
 
-bool WaitForCard(CCardReadAttempt& attempt, int nPollingTime, const std::function<void(int)>& sleep)
+CPollingCountdown::CPollingCountdown(int nPollingTime, WaitClock clock)
+    : m_nTicks(2 * nPollingTime)
+    , m_bTimed(nPollingTime > 0)
+    , m_clock(std::move(clock))
+    , m_end(Now() + std::chrono::seconds(nPollingTime))
 {
-    if (attempt.TryRead())
-        return true;
-    if (attempt.Fault() == EReaderFault::TimedOut)
-        return false;
-    for (CPollingCountdown countdown(nPollingTime); countdown.HasTicks();) {
+}
+
+std::chrono::steady_clock::time_point CPollingCountdown::Now() const
+{
+    return m_clock ? m_clock() : std::chrono::steady_clock::now();
+}
+
+bool WaitForCard(CCardReadAttempt& attempt, int nPollingTime, const std::function<void(int)>& sleep,
+                 WaitClock clock)
+{
+    CPollingCountdown countdown(nPollingTime, std::move(clock));
+    attempt.SetTimeUp([&countdown] { return countdown.TimeIsUp(); });
+    // A wait that ran past its time ends with the attempt that was under way.
+    const auto over = [&] { return attempt.Fault() == EReaderFault::TimedOut || countdown.TimeIsUp(); };
+    bool read = attempt.TryRead();
+    while (!read && !over() && countdown.HasTicks()) {
         sleep(CPollingCountdown::kTickMs);
         if (!countdown.Tick())
-            return false;
-        if (attempt.TryRead())
-            return true;
-        if (attempt.Fault() == EReaderFault::TimedOut)
-            return false;
+            break;
+        read = attempt.TryRead();
     }
-    return false;
+    attempt.SetTimeUp({});
+    return read;
 }

@@ -7,8 +7,12 @@
 #include "readers/PcscService.h"
 #include "readers/ReaderMod.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
+
+// The clock of the card wait: the steady clock unless a test puts its own in.
+using WaitClock = std::function<std::chrono::steady_clock::time_point()>;
 
 class CFelicaMod;
 
@@ -39,6 +43,11 @@ public:
     void Cancel() { m_cancel.Cancel(); }
     bool IsCancelled() const { return m_cancel.IsCancelled(); }
 
+    // Asked before each polling: once it answers true, an attempt polls no further system
+    // code, so that a slow reader cannot keep the wait beyond its time. Called on the
+    // attempt's thread.
+    void SetTimeUp(std::function<bool()> timeUp) { m_timeUp = std::move(timeUp); }
+
 private:
     CFelicaMod* m_pFelica;
     uint8_t* m_pIDm;
@@ -47,25 +56,36 @@ private:
     uint16_t m_wSystemCode = 0;
     EReaderFault m_fault = EReaderFault::None;
     CPcscCancel m_cancel;
+    std::function<bool()> m_timeUp;
 };
 
 // The count of a wait for a card, shared by the wait dialog and the wait without a
 // window: one attempt at once, then one per 500 ms tick until 2 x nPollingTime
-// ticks have passed; the tick that reaches 0 only fails.
+// ticks have passed; the tick that reaches 0 only fails. The polling time is also a
+// time: measured from the countdown's making, once it has passed no tick is due, however
+// few ticks came while slow attempts ran.
 class CPollingCountdown {
 public:
     static constexpr int kTickMs = 500;
 
-    explicit CPollingCountdown(int nPollingTime) : m_nTicks(2 * nPollingTime) {}
+    explicit CPollingCountdown(int nPollingTime, WaitClock clock = {});
 
     // Whether any tick follows the first attempt.
     bool HasTicks() const { return m_nTicks > 0; }
     // One tick passed: true when an attempt is due, false when the time ran out.
-    bool Tick() { return --m_nTicks > 0; }
+    bool Tick() { return --m_nTicks > 0 && !TimeIsUp(); }
     int Remaining() const { return m_nTicks; }
+    // The polling time has passed since the wait began. A polling time of 0 is one whole
+    // attempt, not a time.
+    bool TimeIsUp() const { return m_bTimed && Now() >= m_end; }
 
 private:
+    std::chrono::steady_clock::time_point Now() const;
+
     int m_nTicks;
+    bool m_bTimed;
+    WaitClock m_clock;
+    std::chrono::steady_clock::time_point m_end;
 };
 
 // Runs the wait for a card (the wait dialog, or a loop without a window) with one
@@ -76,4 +96,5 @@ using CardWaitFunction = std::function<bool(CCardReadAttempt& attempt, int nPoll
 // The wait without a window; sleep waits the given milliseconds. True when the
 // card was read; false when the time ran out, or at once when a call to the reader
 // passed its deadline.
-bool WaitForCard(CCardReadAttempt& attempt, int nPollingTime, const std::function<void(int)>& sleep);
+bool WaitForCard(CCardReadAttempt& attempt, int nPollingTime, const std::function<void(int)>& sleep,
+                 WaitClock clock = {});

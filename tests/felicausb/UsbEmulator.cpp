@@ -1,6 +1,7 @@
 #include "UsbEmulator.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -21,7 +22,7 @@ public:
     CEmulatedDevice& operator=(const CEmulatedDevice&) = delete;
 
     EUsbResult Write(const ByteVector& bytes, unsigned) override { return m_reader.Write(bytes); }
-    EUsbResult Read(ByteVector& bytes, unsigned) override { return m_reader.Read(bytes); }
+    EUsbResult Read(ByteVector& bytes, unsigned timeoutMs) override { return m_reader.Read(bytes, timeoutMs); }
 
 private:
     CEmulatedReader& m_reader;
@@ -47,6 +48,7 @@ EUsbResult CEmulatedReader::Write(const ByteVector& bytes)
     if (m_bGone)
         return EUsbResult::Gone;
     m_counts.bytesOut += bytes.size();
+    m_written.push_back(bytes);
     ByteVector command;
     const FrameCodec::EFrameKind kind = FrameCodec::Decode(m_family, bytes, command);
     if (kind == FrameCodec::EFrameKind::Ack) {
@@ -61,6 +63,10 @@ EUsbResult CEmulatedReader::Write(const ByteVector& bytes)
     ++m_counts.commands;
     if (m_bSilent)
         return EUsbResult::Ok;
+    if (m_bAcksOnly) {
+        m_pending.push_back(FrameCodec::Ack());
+        return EUsbResult::Ok;
+    }
 
     const bool due = FaultDue(command);
     if (due && m_fault == EEmulatedFault::DeviceGone) {
@@ -88,14 +94,17 @@ EUsbResult CEmulatedReader::Write(const ByteVector& bytes)
     return EUsbResult::Ok;
 }
 
-EUsbResult CEmulatedReader::Read(ByteVector& bytes)
+EUsbResult CEmulatedReader::Read(ByteVector& bytes, unsigned timeoutMs)
 {
     bytes.clear();
     if (m_bGone)
         return EUsbResult::Gone;
     // An empty queue is a reader that has nothing to say: the host's wait runs out.
-    if (m_pending.empty())
+    if (m_pending.empty()) {
+        if (m_onWait)
+            m_onWait(timeoutMs);
         return EUsbResult::Timeout;
+    }
     bytes = m_pending.front();
     m_pending.pop_front();
     m_counts.bytesIn += bytes.size();
@@ -151,9 +160,14 @@ bool CEmulatedReader::Rcs380(uint8_t code, const ByteVector& params, ByteVector&
     case 0x04: { // InCommRF: timeout (2 bytes), then the card frame with its length first
         ++m_counts.cardFrames;
         const ByteVector frame = Tail(params, 2);
+        // The reader's wait, in units of 0.1 ms, low byte first.
+        const double waitUs = params.size() >= 2 ? 100.0 * (params[0] | params[1] << 8) : 0.0;
         ByteVector answer;
-        if (frame.empty() || frame[0] != frame.size() || !CardAnswer(Tail(frame, 1), answer)) {
-            data = {0x80, 0x00, 0x00, 0x00, 0x00}; // receive timeout
+        if (frame.empty() || frame[0] != frame.size() || !CardAnswersWithin(Tail(frame, 1), waitUs)
+            || !CardAnswer(Tail(frame, 1), answer)) {
+            // A receive timeout: four status bytes and nothing after them, as nfcpy's
+            // test_sense_ttf_with_no_target_found (tests/test_clf_rcs380.py) records it.
+            data = {0x80, 0x00, 0x00, 0x00};
             return true;
         }
         data = {0x00, 0x00, 0x00, 0x00, 0x00, static_cast<uint8_t>(answer.size() + 1)};
@@ -169,7 +183,13 @@ bool CEmulatedReader::Rcs956(uint8_t code, const ByteVector& params, ByteVector&
 {
     switch (code) {
     case 0x18: // ResetMode
-    case 0x32: // RFConfiguration
+        data.clear();
+        return true;
+    case 0x32: // RFConfiguration: item 01 the field (bit 0 on), item 02 the timeouts
+        if (params.size() >= 2 && params[0] == 0x01)
+            m_bFieldOn = (params[1] & 0x01) != 0;
+        if (params.size() >= 4 && params[0] == 0x02)
+            m_nCommTimeoutIndex = params[3];
         data.clear();
         return true;
     case 0x02: // GetFirmwareVersion: IC, version, revision, support
@@ -188,8 +208,11 @@ bool CEmulatedReader::Rcs956(uint8_t code, const ByteVector& params, ByteVector&
     }
     case 0x42: { // InCommunicateThru: the card frame with its length first
         ++m_counts.cardFrames;
+        // Index 0 waits without end.
+        const double waitUs = m_nCommTimeoutIndex == 0 ? 1e12 : 100.0 * (1u << (m_nCommTimeoutIndex - 1));
         ByteVector answer;
-        if (params.empty() || params[0] != params.size() || !CardAnswer(Tail(params, 1), answer)) {
+        if (params.empty() || params[0] != params.size() || !CardAnswersWithin(Tail(params, 1), waitUs)
+            || !CardAnswer(Tail(params, 1), answer)) {
             data = {0x01}; // timeout
             return true;
         }
@@ -200,6 +223,21 @@ bool CEmulatedReader::Rcs956(uint8_t code, const ByteVector& params, ByteVector&
     default:
         return false;
     }
+}
+
+bool CEmulatedReader::CardAnswersWithin(const ByteVector& command, double waitUs) const
+{
+    if (!m_bCardTakesWholePmmTime || !m_card || command.size() < 13 || command[0] != kReadWithoutEncryption)
+        return true;
+    // The read command's PMm byte: a base A (bits 0-2), a time per block B (bits 3-5) and an
+    // exponent E (bits 6-7); the card takes 302.1 us x ((B + 1) x blocks + A + 1) x 4^E, as
+    // nfcpy's read_without_encryption (src/nfc/tag/tt3.py) computes it.
+    const uint8_t timing = m_card->m_pmm[5];
+    const double base = (timing & 7) + 1;
+    const double perBlock = ((timing >> 3) & 7) + 1;
+    const double scale = std::pow(4.0, timing >> 6);
+    const double needUs = 302.1 * (perBlock * command[12] + base) * scale;
+    return waitUs >= needUs;
 }
 
 bool CEmulatedReader::CardAnswer(const ByteVector& command, ByteVector& answer)

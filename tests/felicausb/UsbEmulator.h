@@ -8,6 +8,7 @@
 #include "readers/sim/CardImage.h"
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -50,13 +51,28 @@ public:
     int m_nFaultTimes = -1;
     // Every command, reads or not, gets no answer.
     bool m_bSilent = false;
+    // Every command is acknowledged and then never answered.
+    bool m_bAcksOnly = false;
+    // The card answers a read only after the whole time its PMm gives for the blocks asked
+    // for, so a reader told to wait less reports a timeout.
+    bool m_bCardTakesWholePmmTime = false;
+    // Runs with the host's timeout when a read finds nothing to hand out, in place of the
+    // wait a real device makes the host sit through.
+    std::function<void(unsigned timeoutMs)> m_onWait;
+
+    // Every frame the host wrote, acknowledgements included, in order.
+    std::vector<ByteVector> m_written;
+    // RC-S956 state: the field, and the InCommunicateThru timeout index of RFConfiguration
+    // item 02 (100 us x 2^(n-1)).
+    bool m_bFieldOn = false;
+    uint8_t m_nCommTimeoutIndex = 0;
 
     bool m_bGone = false;
     bool m_bOpen = false;
     SEmulatorCounts m_counts;
 
     EUsbResult Write(const ByteVector& bytes);
-    EUsbResult Read(ByteVector& bytes);
+    EUsbResult Read(ByteVector& bytes, unsigned timeoutMs);
 
 private:
     // The chip's answer to one host command (identifier and code first); false: none.
@@ -65,6 +81,8 @@ private:
     bool Rcs956(uint8_t code, const ByteVector& params, ByteVector& response);
     // The card's answer to a frame (without its length byte); false: it does not answer.
     bool CardAnswer(const ByteVector& command, ByteVector& answer);
+    // Whether a read command's answer comes within what the reader waits, in microseconds.
+    bool CardAnswersWithin(const ByteVector& command, double waitUs) const;
     bool FaultDue(const ByteVector& command);
 
     std::deque<ByteVector> m_pending;

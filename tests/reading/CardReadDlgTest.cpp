@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include <array>
+#include <atomic>
 #include <chrono>
 
 namespace {
@@ -198,6 +199,55 @@ TEST_F(CardReadDlgTest, ServiceThatComesBackDuringTheWaitIsReadFrom)
     dialog.OnTimer();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(m_blocks.size(), 10u);
+}
+
+// The polling time is a time, kept on the test's clock: a reader slow to say that no card
+// is there shortens the wait instead of stretching it.
+class CardReadDlgClockTest : public CardReadDlgTest {
+protected:
+    // Every transmit takes this long of the test's clock.
+    void SlowReader(std::chrono::milliseconds exchange)
+    {
+        m_pService->SetTransmitDelay([this, exchange] { Pass(exchange); });
+    }
+    void Pass(std::chrono::milliseconds time) { m_skew += std::chrono::steady_clock::duration(time).count(); }
+    WaitClock Clock()
+    {
+        return [this] { return std::chrono::steady_clock::now() + std::chrono::steady_clock::duration(m_skew.load()); };
+    }
+
+    std::atomic<std::chrono::steady_clock::rep> m_skew{0};
+};
+
+TEST_F(CardReadDlgClockTest, AttemptPastThePollingTimeTriesNoFurtherCodeAndEndsTheWait)
+{
+    Open(CommuteImageAnswering({0xFE00}));
+    SlowReader(std::chrono::milliseconds(400));
+    CCardReadDlg dialog(m_attempt, 1);
+    dialog.SetClock(Clock());
+    dialog.OnInitDialog();
+    // Three pollings take 1.2 s of the 1 s.
+    EXPECT_EQ(PolledSystems(), (std::vector<uint16_t>{0x0003, 0x865E, 0x80DE}));
+    EXPECT_FALSE(dialog.IsTimerRunning());
+    EXPECT_EQ(dialog.Button()->text(), QStringLiteral("OK"));
+    EXPECT_EQ(dialog.MessageText(), kReadFailed);
+}
+
+TEST_F(CardReadDlgClockTest, TickWhoseAttemptRunsPastThePollingTimeIsTheLast)
+{
+    Open(CommuteImageAnswering({0xFE00}));
+    SlowReader(std::chrono::milliseconds(200));
+    CCardReadDlg dialog(m_attempt, 2);
+    dialog.SetClock(Clock());
+    dialog.OnInitDialog();
+    EXPECT_TRUE(dialog.IsTimerRunning());
+    Pass(std::chrono::milliseconds(CCardReadDlg::kTimerMs));
+    dialog.OnTimer();
+    // At 1.3 s the attempt polls until 2.1 s: ticks are left, the time is not.
+    EXPECT_EQ(dialog.Countdown(), 3);
+    EXPECT_FALSE(dialog.IsTimerRunning());
+    EXPECT_EQ(dialog.Button()->text(), QStringLiteral("OK"));
+    EXPECT_EQ(PolledSystems().size(), 8u);
 }
 
 TEST_F(CardReadDlgTest, ServiceStillAwayWhenTheTimeRunsOutEndsWithoutTheFailureView)

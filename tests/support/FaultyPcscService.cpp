@@ -104,6 +104,12 @@ void CFaultyPcscService::EndStall()
     m_stallEnded.notify_all();
 }
 
+void CFaultyPcscService::SetTransmitDelay(std::function<void()> delay)
+{
+    const std::lock_guard lock(m_mutex);
+    m_transmitDelay = std::move(delay);
+}
+
 size_t CFaultyPcscService::Stalls() const
 {
     const std::lock_guard lock(m_mutex);
@@ -191,6 +197,13 @@ LONG CFaultyPcscService::EndTransaction(SCARDHANDLE card, DWORD disposition)
 LONG CFaultyPcscService::Transmit(SCARDHANDLE card, const SCARD_IO_REQUEST* sendPci, const uint8_t* send,
                                   DWORD sendLength, uint8_t* receive, DWORD* receiveLength)
 {
+    std::function<void()> delay;
+    {
+        const std::lock_guard lock(m_mutex);
+        delay = m_transmitDelay;
+    }
+    if (delay)
+        delay();
     {
         std::unique_lock lock(m_mutex);
         if (const auto fault = FaultOf(card))

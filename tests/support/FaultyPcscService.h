@@ -9,6 +9,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -66,6 +67,9 @@ public:
     void SetTransmitFault(size_t n, ETransmitFault fault);
     // A stalled transmit returns.
     void EndStall();
+    // Runs before every transmit is answered, on the transmit's thread: a reader that takes
+    // its time, in place of the time it takes.
+    void SetTransmitDelay(std::function<void()> delay);
     // Transmits that began to stall so far.
     size_t Stalls() const;
 
@@ -86,6 +90,7 @@ private:
     std::optional<LONG> FaultOfContext(SCARDCONTEXT context) const;
 
     std::map<size_t, ETransmitFault> m_transmitFaults; // by the transmit's number
+    std::function<void()> m_transmitDelay;
     size_t m_nTransmits = 0;
     std::map<SCARDHANDLE, SCARDCONTEXT> m_contextOf;
     std::map<SCARDHANDLE, bool> m_lifted;         // connections whose card was taken away

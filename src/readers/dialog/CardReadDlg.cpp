@@ -63,6 +63,7 @@ CCardReadDlg::CCardReadDlg(CCardReadAttempt& attempt, int nPollingTime, QWidget*
 CCardReadDlg::~CCardReadDlg()
 {
     KillTimer();
+    m_attempt.SetTimeUp({});
 }
 
 CardWaitFunction CCardReadDlg::WaitFunction(QWidget* parent)
@@ -92,6 +93,9 @@ bool CCardReadDlg::OnInitDialog()
     m_strStatus = LoadResString(IDS_CARD_DETECTING);
     UpdateData();
 
+    // The polling time counts from the first attempt.
+    m_countdown = CPollingCountdown(m_nPollingTime, m_clock);
+    m_attempt.SetTimeUp([this] { return m_countdown.TimeIsUp(); });
     const bool read = TryRead();
     if (m_bEnded)
         return true; // cancelled while the first attempt ran
@@ -99,10 +103,9 @@ bool CCardReadDlg::OnInitDialog()
         done(QDialog::Accepted);
         return true;
     }
-    if (m_nPollingTime <= 0 || m_attempt.Fault() == EReaderFault::TimedOut) {
+    if (m_nPollingTime <= 0 || m_attempt.Fault() == EReaderFault::TimedOut || m_countdown.TimeIsUp()) {
         EndWithoutCard();
     } else {
-        m_countdown = CPollingCountdown(m_nPollingTime);
         m_nTimerID = startTimer(kTimerMs);
         m_strStatus = LoadResString(IDS_CARD_DETECTING);
         UpdateData();
@@ -128,8 +131,9 @@ void CCardReadDlg::OnTimer()
     if (read) {
         KillTimer();
         done(QDialog::Accepted);
-    } else if (m_bTimeRanOut || m_attempt.Fault() == EReaderFault::TimedOut) {
-        // A reader past its deadline is given up: the read ends here as a failed one.
+    } else if (m_bTimeRanOut || m_attempt.Fault() == EReaderFault::TimedOut || m_countdown.TimeIsUp()) {
+        // A reader past its deadline is given up, and an attempt that ran past the polling
+        // time was the last: the read ends here as a failed one.
         KillTimer();
         EndWithoutCard();
     }

@@ -45,6 +45,8 @@ public:
     bool EndedForLostService() const { return m_bServiceLost; }
 
     int Countdown() const { return m_countdown.Remaining(); }
+    // The clock the polling time is measured with, set before the dialog starts.
+    void SetClock(WaitClock clock) { m_clock = std::move(clock); }
     bool IsTimerRunning() const { return m_nTimerID != 0; }
     QString StatusText() const;
     QString MessageText() const;
@@ -68,6 +70,7 @@ private:
 
     CCardReadAttempt& m_attempt;
     int m_nPollingTime;
+    WaitClock m_clock;
     CPollingCountdown m_countdown;
     int m_nTimerID = 0;
     bool m_bEnded = false;

@@ -142,3 +142,22 @@ bool CHistoryCommands::DeleteShownCard()
         m_form.ForgetArchiveKeys();     // the trips shown stay, as the list's own
     return true;
 }
+
+bool CHistoryCommands::RecoverArchive()
+{
+    if (!m_pArchive || !m_prompts.confirm(m_pParent, LoadResString(IDS_HISTORY_RECOVER_CONFIRM)))
+        return false;
+    // The file is replaced under it; its next call opens the new one.
+    m_pArchive->Close();
+    SArchiveRecovery outcome;
+    QString error;
+    if (!CHistoryArchive::Recover(m_pArchive->Path(), outcome, error)) {
+        ShowFailureWithReason(LoadResString(IDS_HISTORY_RECOVER_FAILED), error);
+        return false;
+    }
+    ShowAppMessage(LoadResString(IDS_HISTORY_RECOVERED).arg(outcome.nRecords).arg(outcome.strDamagedPath),
+                   MessageIcon::Information);
+    if (m_profile.m_bHistoryView && !IsBlank(m_form.GetDocument()->m_data.m_card.idm))
+        Show(m_form.GetDocument()->m_data.m_card.idm);
+    return true;
+}

@@ -32,6 +32,9 @@ public:
     bool ImportPath(const QString& path);
     // Deletes the shown card's history after the person confirms it.
     bool DeleteShownCard();
+    // After the person confirms it: what can be read of the archive goes into a
+    // new one, the damaged file is kept aside, and the count is shown.
+    bool RecoverArchive();
 
 private:
     // The card whose history to show: the one in the list, else the one read last.

@@ -159,6 +159,7 @@ void CMainFrame::CreateMenuBar()
     AddCommand(edit, IDS_MENU_DESTINATIONS, ID_EDIT_DESTINATIONS, {});
     edit->addSeparator();
     AddCommand(edit, IDS_MENU_DELETE_HISTORY, ID_EDIT_DELETE_HISTORY, {});
+    AddCommand(edit, IDS_MENU_RECOVER_HISTORY, ID_EDIT_RECOVER_HISTORY, {});
 
     QMenu* view = menuBar()->addMenu(LoadResString(IDS_MENU_VIEW));
     AddCommand(view, IDS_MENU_GRID, ID_VIEW_GRID)->setCheckable(true);
@@ -288,7 +289,8 @@ void CMainFrame::UpdateCommandStates()
         m_actions.value(id)->setEnabled(hasRows);
     m_actions.value(ID_EDIT_COPY)->setEnabled(m_pView->List()->selectionModel()->hasSelection());
     const bool archive = m_pHistoryCommands && m_pHistoryCommands->Archive();
-    for (const int id : {ID_FILE_IMPORT_HISTORY, ID_EDIT_DELETE_HISTORY, ID_VIEW_HISTORY, ID_VIEW_HISTORY_CARDS})
+    for (const int id : {ID_FILE_IMPORT_HISTORY, ID_EDIT_DELETE_HISTORY, ID_EDIT_RECOVER_HISTORY, ID_VIEW_HISTORY,
+                         ID_VIEW_HISTORY_CARDS})
         m_actions.value(id)->setEnabled(archive);
 }
 
@@ -446,6 +448,9 @@ void CMainFrame::OnCommand(int commandId)
         break;
     case ID_EDIT_DELETE_HISTORY:
         m_pHistoryCommands->DeleteShownCard();
+        break;
+    case ID_EDIT_RECOVER_HISTORY:
+        m_pHistoryCommands->RecoverArchive();
         break;
     case ID_VIEW_HISTORY:
         m_pHistoryCommands->SetHistoryView(m_profile.m_bHistoryView == 0);

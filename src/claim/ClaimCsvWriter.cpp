@@ -4,8 +4,9 @@
 #include "claim/ClaimColumns.h"
 #include "claim/CsvLine.h"
 #include "card/ProcessKinds.h"
+#include "document/OutputFile.h"
+#include "document/WriteAll.h"
 
-#include <QSaveFile>
 #include <QStringList>
 
 SClaimCsvOptions ClaimCsvOptionsFrom(const CAppProfile& profile)
@@ -71,9 +72,10 @@ bool WriteClaimCsv(const QString& path, const std::vector<const CEntryInfo*>& en
                    const SClaimCsvOptions& options, QString& error)
 {
     const QByteArray bytes = ClaimEntriesToCsv(entries, options);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        error = path + QStringLiteral(": ") + file.errorString();
+    QString reason;
+    if (!WriteOutputFile(path, [&bytes](QIODevice& device) { return WriteAll(device, bytes.constData(), bytes.size()); },
+                         reason)) {
+        error = path + QStringLiteral(": ") + reason;
         return false;
     }
     return true;

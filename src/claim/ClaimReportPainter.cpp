@@ -2,6 +2,7 @@
 
 #include "card/FormatAmount.h"
 #include "card/ProcessKinds.h"
+#include "document/OutputFile.h"
 #include "resources/StringTable.h"
 #include "view/HistoryColumns.h"
 
@@ -11,7 +12,6 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <array>
@@ -228,33 +228,35 @@ int PaintClaimReport(QPagedPaintDevice& device, const SClaimReport& report)
     return pages;
 }
 
+namespace {
+
+bool PaintClaimReportPdf(QIODevice& device, const SClaimReport& report)
+{
+    QPdfWriter writer(&device);
+    writer.setResolution(300);
+    writer.setTitle(LoadResString(IDS_REPORT_TITLE));
+    writer.setCreator(QStringLiteral("Voluni Viewer"));
+    SetClaimPageLayout(writer);
+    return PaintClaimReport(writer, report) != 0;
+}
+
+} // namespace
+
 QByteArray ClaimReportPdf(const SClaimReport& report)
 {
     QByteArray pdf;
     QBuffer buffer(&pdf);
     buffer.open(QIODevice::WriteOnly);
-    {
-        QPdfWriter writer(&buffer);
-        writer.setResolution(300);
-        writer.setTitle(LoadResString(IDS_REPORT_TITLE));
-        writer.setCreator(QStringLiteral("Voluni Viewer"));
-        SetClaimPageLayout(writer);
-        if (PaintClaimReport(writer, report) == 0)
-            return {};
-    }
-    return pdf;
+    return PaintClaimReportPdf(buffer, report) ? pdf : QByteArray();
 }
 
 bool WriteClaimReportPdf(const QString& path, const SClaimReport& report, QString& error)
 {
-    const QByteArray pdf = ClaimReportPdf(report);
-    if (pdf.isEmpty()) {
-        error = path + QStringLiteral(": ") + LoadResString(AFX_IDP_FAILED_TO_SAVE_DOC);
-        return false;
-    }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(pdf) != pdf.size() || !file.commit()) {
-        error = path + QStringLiteral(": ") + file.errorString();
+    QString reason;
+    const bool written = WriteOutputFile(
+        path, [&report](QIODevice& device) { return PaintClaimReportPdf(device, report); }, reason);
+    if (!written) {
+        error = path + QStringLiteral(": ") + (reason.isEmpty() ? LoadResString(AFX_IDP_FAILED_TO_SAVE_DOC) : reason);
         return false;
     }
     return true;

@@ -10,7 +10,10 @@
 #include "cli/ExitCode.h"
 #include "cli/OutputSink.h"
 #include "cli/OutputTarget.h"
+#include "card/AppMessage.h"
+#include "document/CorvaneDoc.h"
 #include "history/HistoryArchive.h"
+#include "resources/StringTable.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -97,6 +100,35 @@ int RunCards(const QCommandLineParser& parser, CHistoryArchive& archive, bool ex
     });
 }
 
+// The viewer's 履歴に取り込む, with its messages.
+int RunImport(CHistoryArchive& archive, const QString& path)
+{
+    CCorvaneDoc file;
+    if (const int rc = OpenEntryFile(path, file); rc != EXIT_OK)
+        return rc;
+    SMergeOutcome outcome;
+    if (!archive.ImportEntries(file.m_data.m_entries, &outcome)) {
+        ShowFailureWithReason(LoadResString(IDS_HISTORY_WRITE_FAILED), archive.LastError());
+        return EXIT_FILE;
+    }
+    const size_t known = file.m_data.m_entries.size() - outcome.nAdded;
+    ShowAppMessage(LoadResString(IDS_HISTORY_IMPORTED).arg(outcome.nAdded).arg(known), MessageIcon::Information);
+    return EXIT_OK;
+}
+
+int RunRecover(const QString& path)
+{
+    SArchiveRecovery outcome;
+    QString error;
+    if (!CHistoryArchive::Recover(path, outcome, error)) {
+        ShowFailureWithReason(LoadResString(IDS_HISTORY_RECOVER_FAILED), error);
+        return EXIT_FILE;
+    }
+    ShowAppMessage(LoadResString(IDS_HISTORY_RECOVERED).arg(outcome.nRecords).arg(outcome.strDamagedPath),
+                   MessageIcon::Information);
+    return EXIT_OK;
+}
+
 } // namespace
 
 QString ArchivePathFromArguments(const QCommandLineParser& parser)
@@ -110,6 +142,17 @@ int RunHistory(const QCommandLineParser& parser, const QString& format, const CO
     if (parser.positionalArguments().size() != 1)
         return Usage(QStringLiteral("history takes no file argument"));
     CHistoryArchive archive(ArchivePathFromArguments(parser));
+    const bool recover = parser.isSet(QStringLiteral("recover"));
+    const bool import = parser.isSet(QStringLiteral("import"));
+    if (recover || import) {
+        for (const char* option : {"cards", "idm", "from", "to", "output"}) {
+            if (parser.isSet(QString::fromLatin1(option)))
+                return Usage(QStringLiteral("--recover and --import take no --%1").arg(QString::fromLatin1(option)));
+        }
+        if (recover && import)
+            return Usage(QStringLiteral("--recover and --import go one at a time"));
+        return recover ? RunRecover(archive.Path()) : RunImport(archive, parser.value(QStringLiteral("import")));
+    }
     // Looking makes no archive: without one there is nothing in it.
     const bool exists = QFileInfo::exists(archive.Path());
     SClaimCsvOptions options;

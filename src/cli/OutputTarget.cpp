@@ -3,10 +3,7 @@
 #include "card/AppMessage.h"
 #include "cli/ExitCode.h"
 #include "cli/OutputSink.h"
-
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
+#include "document/OutputFile.h"
 
 namespace {
 
@@ -31,46 +28,18 @@ int COutputTarget::Write(const QByteArray& text) const
 
 int COutputTarget::Write(const Writer& writer) const
 {
-    if (m_strPath.isEmpty() || m_strPath == QLatin1String("-") || m_strPath == QLatin1String("/dev/stdout"))
-        return WriteInPlace(m_standardOutput, QStringLiteral("standard output"), writer);
-    // Only a regular file (or a new one) is replaced: a pipe, a device or a
-    // terminal that was there is written into, as the shell's ">" would.
-    // QFileInfo and QSaveFile both follow a symbolic link to what it names.
-    const QFileInfo info(m_strPath);
-    if (info.exists() && !info.isFile()) {
-        QFile file(m_strPath);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-            return Failed(m_strPath, file.errorString());
-        const int rc = WriteInPlace(file, m_strPath, writer);
-        file.close();
-        if (rc == EXIT_OK && file.error() != QFileDevice::NoError)
-            return Failed(m_strPath, file.errorString());
-        return rc;
+    const OutputWriter write = [&writer](QIODevice& device) {
+        COutputSink sink(device);
+        writer(sink);
+        return sink.Flush();
+    };
+    QString reason;
+    if (m_strPath.isEmpty() || m_strPath == QLatin1String("-") || m_strPath == QLatin1String("/dev/stdout")) {
+        if (!WriteOutputDevice(m_standardOutput, write, reason))
+            return Failed(QStringLiteral("standard output"), reason);
+        return EXIT_OK;
     }
-    return WriteAtomically(writer);
-}
-
-int COutputTarget::WriteInPlace(QIODevice& device, const QString& name, const Writer& writer) const
-{
-    COutputSink sink(device);
-    writer(sink);
-    if (!sink.Flush())
-        return Failed(name, sink.ErrorString());
-    return EXIT_OK;
-}
-
-int COutputTarget::WriteAtomically(const Writer& writer) const
-{
-    // Unbuffered, as standard output: a write that the file's own buffer took
-    // would fail at the flush, and there without its reason ("Unknown error").
-    QSaveFile file(m_strPath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return Failed(m_strPath, file.errorString());
-    COutputSink sink(file);
-    writer(sink);
-    if (!sink.Flush())
-        return Failed(m_strPath, sink.ErrorString());
-    if (!file.commit())
-        return Failed(m_strPath, file.errorString());
+    if (!WriteOutputFile(m_strPath, write, reason))
+        return Failed(m_strPath, reason);
     return EXIT_OK;
 }

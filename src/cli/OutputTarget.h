@@ -24,9 +24,6 @@ public:
     int Write(const QByteArray& text) const;
 
 private:
-    int WriteInPlace(QIODevice& device, const QString& name, const Writer& writer) const;
-    int WriteAtomically(const Writer& writer) const;
-
     QString m_strPath;
     QIODevice& m_standardOutput;
 };

@@ -58,6 +58,8 @@ const char* const kHelp = R"(Usage:
               [--encoding utf8|sjis] [--output FILE]
   voluni history --cards [--archive FILE] [--format json|csv]
               [--encoding utf8|sjis] [--output FILE]
+  voluni history --import FILE.ent [--archive FILE]
+  voluni history --recover [--archive FILE]
   voluni readers
   voluni export FILE.ent|--card-image IMG [--apply-only] [--columns 2,5,8]
               [--encoding sjis|utf8] [--from DATE] [--to DATE] --output OUT.csv
@@ -88,7 +90,11 @@ history  Prints the entries of the history archive, oldest first: every
        name, number of entries, first and last day. The archive is the
        viewer's (history.sqlite in its data folder,
        ~/.local/share/Ombrel/Voluni_Viewer/ on Linux); --archive names
-       another file.
+       another file. --import takes the entries of an entry file into the
+       archive, as the viewer's 履歴に取り込む does. --recover copies what can
+       be read of a damaged archive (履歴ファイルが壊れています) into a new
+       one, keeps the damaged file beside it as history.sqlite.damaged-<date>
+       and says how many entries were saved.
 readers  Lists every card reader pcscd offers: the reader module chosen for it
        (or why none), the card on it, its ATR and the IDm from one polling.
 export Writes the claim CSV of the entries (the file's, or the card image's):
@@ -290,6 +296,9 @@ int RunVoluni(const QStringList& arguments, QIODevice& standardOutput)
     parser.addOption({QStringLiteral("idm"), QStringLiteral("The card whose archived entries to print."),
                       QStringLiteral("IDM")});
     parser.addOption({QStringLiteral("cards"), QStringLiteral("List the archived cards.")});
+    parser.addOption({QStringLiteral("import"), QStringLiteral("Take the entries of an entry file into the archive."),
+                      QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("recover"), QStringLiteral("Copy what can be read of a damaged archive into a new one.")});
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
     parser.addOption(help);
     AddClaimOptions(parser);

@@ -1,11 +1,12 @@
 #include "document/CorvaneDoc.h"
 
 #include "document/ArchiveError.h"
+#include "document/OutputFile.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <algorithm>
+#include <exception>
 
 void CCorvaneDoc::AddView(IDocumentView* view)
 {
@@ -73,21 +74,26 @@ void CCorvaneDoc::Adopt(CEntryInfoData& loaded)
 void CCorvaneDoc::OnSaveDocument(const QString& path)
 {
     // The target is replaced only once every byte is written and flushed.
-    // Unbuffered: the archive writer buffers already, and a write that the
-    // file's own buffer took would fail later, at the flush, without its reason.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw CFileError(path, file.errorString());
-    try {
-        SerializeStore(file);
-    } catch (const CArchiveError&) {
+    std::exception_ptr storeError;
+    QString reason;
+    const bool written = WriteOutputFile(
+        path,
+        [this, &storeError](QIODevice& device) {
+            try {
+                SerializeStore(device);
+            } catch (const CArchiveError&) {
+                storeError = std::current_exception();
+                return false;
+            }
+            return true;
+        },
+        reason);
+    if (!written) {
         // A refused write carries the system's reason ("No space left on device").
-        if (file.error() != QFileDevice::NoError)
-            throw CFileError(path, file.errorString());
-        throw;
+        if (!reason.isEmpty() || !storeError)
+            throw CFileError(path, reason);
+        std::rethrow_exception(storeError);
     }
-    if (!file.commit())
-        throw CFileError(path, file.errorString());
     m_strPathName = path;
     m_bModified = false;
     UpdateAllViews(HINT_DOCUMENT_STATE);

@@ -3,6 +3,7 @@
 #include "document/ArchiveError.h"
 #include "document/ArchiveReader.h"
 #include "document/ArchiveWriter.h"
+#include "card/CardClock.h"
 #include "card/EntryInfo.h"
 
 QString EntryFileHeader(EntryFileVersion version)
@@ -45,7 +46,7 @@ void ReadEntryRecord(CArchiveReader& ar, EntryFileVersion version, CEntryInfo& e
         entry.paymentKind = ar.ReadByte();
         entry.rawByte3 = ar.ReadByte();
     }
-    entry.dateTime = ar.ReadTime();
+    entry.dateTime = LocalOfJapanSeconds(ar.ReadTime());
     entry.balance = ar.ReadInt32();
     entry.amount = ar.ReadInt32();
     entry.sequence = ar.ReadInt32();
@@ -89,7 +90,7 @@ void WriteEntryRecord(CArchiveWriter& ar, const CEntryInfo& entry)
     ar.WriteByte(entry.processKind);
     ar.WriteByte(entry.paymentKind);
     ar.WriteByte(entry.rawByte3);
-    ar.WriteTime(entry.dateTime);
+    ar.WriteTime(JapanSecondsOfLocal(entry.dateTime));
     ar.WriteInt32(entry.balance);
     ar.WriteInt32(entry.amount);
     ar.WriteInt32(entry.sequence);

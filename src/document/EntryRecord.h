@@ -16,6 +16,9 @@ QString EntryFileHeader(EntryFileVersion version);
 // CArchiveError of the bad-index kind.
 EntryFileVersion ReadEntryFileHeader(CArchiveReader& ar);
 
+// A record keeps its moment as it was in Japan, the card's own clock, so a file
+// saved in one time zone lists the same days in another.
+
 // Reads one record of version into entry; fields the version lacks are left as they are.
 void ReadEntryRecord(CArchiveReader& ar, EntryFileVersion version, CEntryInfo& entry);
 

@@ -1,8 +1,10 @@
 #include "history/ArchiveRecordKey.h"
 
+#include "card/CardClock.h"
 #include "card/ProcessKinds.h"
 
 #include <QDateTime>
+#include <QTimeZone>
 
 int64_t BlockSequence(const HistoryBlock& block)
 {
@@ -21,7 +23,7 @@ int ArchiveDay(const QDate& day)
 
 int ArchiveDay(int64_t dateTime)
 {
-    return ArchiveDay(QDateTime::fromSecsSinceEpoch(dateTime).date());
+    return ArchiveDay(QDateTime::fromSecsSinceEpoch(WallClockOfLocal(dateTime), QTimeZone::utc()).date());
 }
 
 QDate DateOfArchiveDay(int day)
@@ -31,7 +33,7 @@ QDate DateOfArchiveDay(int day)
 
 QString EntryKey(const CEntryInfo& e)
 {
-    const QDateTime moment = QDateTime::fromSecsSinceEpoch(e.dateTime);
+    const QDateTime moment = QDateTime::fromSecsSinceEpoch(WallClockOfLocal(e.dateTime), QTimeZone::utc());
     // Only shop terminals record a time of day; elsewhere the decoder gives midnight.
     const QString when = IsShopTerminal(e.terminalKind) ? moment.toString(QStringLiteral("yyyyMMddHHmm"))
                                                         : moment.toString(QStringLiteral("yyyyMMdd"));

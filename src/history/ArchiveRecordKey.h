@@ -1,5 +1,6 @@
 // What the history archive knows a record by: the card's sequence counter, the
-// local calendar day, and the key of an entry that came without its block.
+// card's calendar day, and the key of an entry that came without its block. An
+// entry's moment is of the process's zone, whose wall clock is the card's.
 #pragma once
 
 #include "card/EntryInfo.h"
@@ -18,7 +19,7 @@ int64_t BlockSequence(const HistoryBlock& block);
 // The same counter from a decoded entry, whose sequence the decoder sign-extends.
 int64_t EntrySequence(const CEntryInfo& entry);
 
-// The local calendar day of a moment as YYYYMMDD, the archive's day column.
+// The card's calendar day of a moment as YYYYMMDD, the archive's day column.
 int ArchiveDay(int64_t dateTime);
 int ArchiveDay(const QDate& day);
 QDate DateOfArchiveDay(int day);

@@ -1,5 +1,6 @@
 #include "history/HistoryArchive.h"
 
+#include "card/CardClock.h"
 #include "settings/AppProfile.h"
 #include "card/HistoryDecoder.h"
 #include "history/ArchiveRecordKey.h"
@@ -10,10 +11,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QUrl>
 
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -118,7 +121,7 @@ constexpr int kEntryColumnCount = 31;
 void BindEntry(CStatement& s, int at, const CEntryInfo& e)
 {
     s.Int(at, e.reserved).Int(at + 1, e.apply).Int(at + 2, e.terminalKind).Int(at + 3, e.processKind);
-    s.Int(at + 4, e.paymentKind).Int(at + 5, e.rawByte3).Int(at + 6, e.dateTime);
+    s.Int(at + 4, e.paymentKind).Int(at + 5, e.rawByte3).Int(at + 6, JapanSecondsOfLocal(e.dateTime));
     s.Int(at + 7, e.entryArea).Int(at + 8, e.entryLine).Int(at + 9, e.entryStation);
     s.Text(at + 10, e.entryStationName).Text(at + 11, e.entryLineName).Text(at + 12, e.entryCompany);
     s.Real(at + 13, e.entryLatitude).Real(at + 14, e.entryLongitude);
@@ -140,7 +143,7 @@ void ReadEntry(const CStatement& s, int at, CEntryInfo& e)
     e.processKind = byte(at + 3);
     e.paymentKind = byte(at + 4);
     e.rawByte3 = byte(at + 5);
-    e.dateTime = s.ColumnInt(at + 6);
+    e.dateTime = LocalOfJapanSeconds(s.ColumnInt(at + 6));
     e.entryArea = byte(at + 7);
     e.entryLine = int32(at + 8);
     e.entryStation = int32(at + 9);
@@ -317,6 +320,10 @@ void CHistoryArchive::Close()
         sqlite3_close_v2(m_db);
         m_db = nullptr;
     }
+    // The next open may find another file in its place, as after a recovery.
+    m_bReadOnly = false;
+    m_bChecked = false;
+    m_strDamage.clear();
 }
 
 bool CHistoryArchive::FailWith(const QString& what, const QString& reason)
@@ -327,12 +334,101 @@ bool CHistoryArchive::FailWith(const QString& what, const QString& reason)
 
 bool CHistoryArchive::Fail(const QString& what)
 {
-    return FailWith(what, m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("not open"));
+    m_nLastCode = m_db ? sqlite3_extended_errcode(m_db) : 0;
+    return FailWith(what, m_db ? EngineReason() : QStringLiteral("not open"));
+}
+
+QString CHistoryArchive::EngineReason() const
+{
+    const QString engine = QString::fromUtf8(sqlite3_errmsg(m_db));
+    const int code = sqlite3_extended_errcode(m_db) & 0xFF;
+    const int system = sqlite3_system_errno(m_db);
+    // The engine's words for a full disk and a read-only place name neither.
+    if (code == SQLITE_FULL || system == ENOSPC)
+        return QStringLiteral("the disk is full (%1)").arg(engine);
+    if (code == SQLITE_READONLY || system == EROFS)
+        return QStringLiteral("the archive or its folder is read-only (%1)").arg(engine);
+    if ((code == SQLITE_IOERR || code == SQLITE_CANTOPEN) && system != 0)
+        return QStringLiteral("%1: %2").arg(engine, QString::fromLocal8Bit(std::strerror(system)));
+    return engine;
+}
+
+bool CHistoryArchive::WasLocked() const
+{
+    const int code = m_nLastCode & 0xFF;
+    return code == SQLITE_BUSY || code == SQLITE_LOCKED;
 }
 
 bool CHistoryArchive::EnsureOpen()
 {
     return m_db || Open();
+}
+
+bool CHistoryArchive::EnsureWritable(const QString& what)
+{
+    m_nLastCode = 0;
+    if (!EnsureOpen())
+        return false;
+    if (m_bReadOnly)
+        return FailWith(what, QStringLiteral("the folder %1 is read-only; the archive can be read, not written")
+                                  .arg(QFileInfo(m_strPath).absolutePath()));
+    return CheckSound();
+}
+
+bool CHistoryArchive::CheckSound()
+{
+    if (m_bChecked)
+        return true;
+    if (!m_strDamage.isEmpty()) {
+        m_strLastError = QStringLiteral("履歴ファイルが壊れています: %1 (%2)").arg(m_strPath, m_strDamage);
+        return false;
+    }
+    // integrity_check, not quick_check: only it compares each index with its
+    // table, and a damaged unique index lets a merge double its records.
+    CStatement check(m_db, "PRAGMA integrity_check(100)");
+    QStringList problems;
+    int rc = SQLITE_ROW;
+    while ((rc = check.Step()) == SQLITE_ROW)
+        problems << check.ColumnText(0);
+    if (rc != SQLITE_DONE) {
+        // Only what the engine calls damage is; a lock or a full disk is not.
+        const int code = sqlite3_extended_errcode(m_db) & 0xFF;
+        if (code != SQLITE_CORRUPT && code != SQLITE_NOTADB)
+            return Fail(QStringLiteral("checking it"));
+        problems = QStringList{EngineReason()};
+    }
+    if (problems != QStringList{QStringLiteral("ok")}) {
+        m_strDamage = problems.value(0);
+        return CheckSound();
+    }
+    m_bChecked = true;
+    return true;
+}
+
+bool CHistoryArchive::OpenConnection(bool readOnly)
+{
+    Close();
+    const QByteArray name = QFile::encodeName(m_strPath);
+    int rc = sqlite3_open_v2(name.constData(), &m_db, readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, nullptr);
+    if (rc == SQLITE_OK && readOnly) {
+        // A WAL file in a folder that cannot be written opens only when its
+        // shared-memory file is there; nobody can write the file there meanwhile.
+        if (sqlite3_exec(m_db, "SELECT 1 FROM sqlite_master LIMIT 1", nullptr, nullptr, nullptr) != SQLITE_OK) {
+            sqlite3_close_v2(m_db);
+            m_db = nullptr;
+            const QByteArray uri = QUrl::fromLocalFile(m_strPath).toEncoded() + "?immutable=1";
+            rc = sqlite3_open_v2(uri.constData(), &m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+        }
+    }
+    if (rc != SQLITE_OK) {
+        const QString reason = m_db ? EngineReason() : QString::fromUtf8(sqlite3_errstr(rc));
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+        return FailWith(QStringLiteral("opening it"), reason);
+    }
+    m_bReadOnly = readOnly;
+    sqlite3_busy_timeout(m_db, m_options.nBusyTimeoutMs);
+    return true;
 }
 
 bool CHistoryArchive::Open()
@@ -344,30 +440,33 @@ bool CHistoryArchive::Open()
         return false;
     }
     const QFileInfo info(m_strPath);
-    if (!QDir().mkpath(info.absolutePath()))
+    if (info.isSymLink() && !info.exists())
+        return FailWith(QStringLiteral("opening it"),
+                        QStringLiteral("a symbolic link to %1, which does not exist").arg(info.symLinkTarget()));
+    const QString folder = info.absolutePath();
+    if (!QDir().mkpath(folder))
         return FailWith(QStringLiteral("creating its folder"), QStringLiteral("the folder cannot be made"));
     if (!info.exists()) {
+        if (!QFileInfo(folder).isWritable())
+            return FailWith(QStringLiteral("creating it"), QStringLiteral("the folder %1 is read-only").arg(folder));
         // Made here, so that it is the user's alone from the start; SQLite gives its
         // journal files the same mode.
         QFile file(m_strPath);
         if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
             return FailWith(QStringLiteral("creating it"), file.errorString());
     }
-
-    sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(QFile::encodeName(m_strPath).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
-    if (rc != SQLITE_OK) {
-        const QString reason = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
-        sqlite3_close_v2(db);
-        return FailWith(QStringLiteral("opening it"), reason);
-    }
-    m_db = db;
-    sqlite3_busy_timeout(m_db, m_options.nBusyTimeoutMs);
+    // SQLite keeps its journal beside the file: without a folder to write in,
+    // the archive can only be looked at.
+    const bool readOnly = !QFileInfo(folder).isWritable() || !QFileInfo(m_strPath).isWritable();
+    if (!OpenConnection(readOnly))
+        return false;
     if (!CreateOrMigrate()) {
         Close();
         return false;
     }
     m_strLastError.clear();
+    if (!m_bReadOnly)
+        TakeInPending();
     return true;
 }
 
@@ -389,8 +488,12 @@ bool CHistoryArchive::CreateOrMigrate()
 
     const int target = ArchiveSchemaVersion(m_options.migrations);
     if (tables.isEmpty()) {
-        // Write-ahead logging lets a reader (the tool) look while the viewer writes.
-        sqlite3_exec(m_db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
+        // Only a file this program made and left empty becomes an archive; an
+        // empty database of someone else's is no place to write.
+        if (QFileInfo(m_strPath).size() > 0)
+            return FailWith(QStringLiteral("opening it"), QStringLiteral("an SQLite file, but no history archive"));
+        if (m_bReadOnly)
+            return FailWith(QStringLiteral("creating its tables"), QStringLiteral("the file is read-only"));
         CTransaction transaction(m_db);
         if (!transaction.Begun() || sqlite3_exec(m_db, kArchiveSchemaV1, nullptr, nullptr, nullptr) != SQLITE_OK)
             return Fail(QStringLiteral("creating its tables"));
@@ -402,6 +505,10 @@ bool CHistoryArchive::CreateOrMigrate()
         version.Int(1, target);
         if (version.Step() != SQLITE_DONE || !transaction.Commit())
             return Fail(QStringLiteral("creating its tables"));
+        // Write-ahead logging lets a reader (the tool) look while the viewer
+        // writes; set once the tables are there, so a failed start leaves the
+        // file empty, as new.
+        sqlite3_exec(m_db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
     } else {
         if (!tables.contains(QStringLiteral("schema_version")) || !tables.contains(QStringLiteral("record"))
             || !tables.contains(QStringLiteral("card")))
@@ -418,6 +525,12 @@ bool CHistoryArchive::CreateOrMigrate()
                             QStringLiteral("schema version %1 is newer than this program's %2").arg(version).arg(target));
         if (version < 1)
             return FailWith(QStringLiteral("opening it"), QStringLiteral("no valid schema version"));
+        if (m_bReadOnly) {
+            if (version < target)
+                return FailWith(QStringLiteral("opening it"),
+                                QStringLiteral("schema version %1 needs updating, and the file is read-only").arg(version));
+            return true;
+        }
         sqlite3_exec(m_db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
         if (version < target && !Migrate(static_cast<int>(version)))
             return false;
@@ -587,13 +700,34 @@ int32_t CHistoryArchive::BalanceBefore(const IdmBytes& idm, const HistoryBlock& 
     return balance.value_or(-1);
 }
 
+namespace {
+
+CEntryList CopyEntries(std::span<const std::unique_ptr<CEntryInfo>> entries)
+{
+    CEntryList copies;
+    for (const auto& entry : entries)
+        copies.push_back(std::make_unique<CEntryInfo>(*entry));
+    return copies;
+}
+
+} // namespace
+
 bool CHistoryArchive::MergeRead(const IdmBytes& idm, const HistoryBlockList& blocks,
                                 std::span<const std::unique_ptr<CEntryInfo>> entries, SMergeOutcome* outcome)
 {
-    const QString what = QStringLiteral("merging the read");
     if (blocks.size() != entries.size())
-        return FailWith(what, QStringLiteral("%1 blocks for %2 entries").arg(blocks.size()).arg(entries.size()));
-    if (!EnsureOpen())
+        return FailWith(QStringLiteral("merging the read"),
+                        QStringLiteral("%1 blocks for %2 entries").arg(blocks.size()).arg(entries.size()));
+    if (WriteRead(idm, blocks, entries, outcome))
+        return true;
+    return KeepPending({SPendingWrite::Kind::Read, idm, blocks, CopyEntries(entries), {}});
+}
+
+bool CHistoryArchive::WriteRead(const IdmBytes& idm, const HistoryBlockList& blocks,
+                                std::span<const std::unique_ptr<CEntryInfo>> entries, SMergeOutcome* outcome)
+{
+    const QString what = QStringLiteral("merging the read");
+    if (!EnsureWritable(what))
         return false;
 
     SMergeOutcome result;
@@ -652,8 +786,15 @@ bool CHistoryArchive::MergeRead(const IdmBytes& idm, const HistoryBlockList& blo
 
 bool CHistoryArchive::ImportEntries(std::span<const std::unique_ptr<CEntryInfo>> entries, SMergeOutcome* outcome)
 {
+    if (WriteImport(entries, outcome))
+        return true;
+    return KeepPending({SPendingWrite::Kind::Import, {}, {}, CopyEntries(entries), {}});
+}
+
+bool CHistoryArchive::WriteImport(std::span<const std::unique_ptr<CEntryInfo>> entries, SMergeOutcome* outcome)
+{
     const QString what = QStringLiteral("taking in the entries");
-    if (!EnsureOpen())
+    if (!EnsureWritable(what))
         return false;
     SMergeOutcome result;
     const int64_t now = static_cast<int64_t>(std::time(nullptr));
@@ -715,8 +856,20 @@ bool CHistoryArchive::FindEntries(std::span<const std::unique_ptr<CEntryInfo>> e
 
 bool CHistoryArchive::UpdateEntries(std::span<const std::pair<int64_t, const CEntryInfo*>> edits)
 {
+    if (WriteEdits(edits))
+        return true;
+    SPendingWrite write{SPendingWrite::Kind::Edit, {}, {}, {}, {}};
+    for (const auto& [id, entry] : edits) {
+        write.ids.push_back(id);
+        write.entries.push_back(std::make_unique<CEntryInfo>(*entry));
+    }
+    return KeepPending(std::move(write));
+}
+
+bool CHistoryArchive::WriteEdits(std::span<const std::pair<int64_t, const CEntryInfo*>> edits)
+{
     const QString what = QStringLiteral("writing the edits");
-    if (!EnsureOpen())
+    if (!EnsureWritable(what))
         return false;
     CTransaction transaction(m_db);
     if (!transaction.Begun())
@@ -834,7 +987,7 @@ bool CHistoryArchive::Cards(std::vector<SArchivedCard>& cards)
 bool CHistoryArchive::SetCardName(const IdmBytes& idm, const QString& name)
 {
     const QString what = QStringLiteral("naming the card");
-    if (!EnsureOpen())
+    if (!EnsureWritable(what))
         return false;
     CStatement update(m_db, "UPDATE card SET name = ?2 WHERE idm = ?1");
     update.Idm(1, idm).Text(2, name);
@@ -848,7 +1001,7 @@ bool CHistoryArchive::SetCardName(const IdmBytes& idm, const QString& name)
 bool CHistoryArchive::DeleteCard(const IdmBytes& idm, int64_t* deleted)
 {
     const QString what = QStringLiteral("deleting the card's history");
-    if (!EnsureOpen())
+    if (!EnsureWritable(what))
         return false;
     CTransaction transaction(m_db);
     if (!transaction.Begun())
@@ -865,4 +1018,69 @@ bool CHistoryArchive::DeleteCard(const IdmBytes& idm, int64_t* deleted)
     if (deleted)
         *deleted = count;
     return true;
+}
+
+bool CHistoryArchive::KeepPending(SPendingWrite write)
+{
+    // A write taken from the folder is there still; a refusal of another kind
+    // (a full disk, a read-only folder) would refuse the pending file as well.
+    if (m_bTakingInPending || !(WasLocked() || IsDamaged()))
+        return false;
+    const CPendingWrites pending(m_strPath);
+    QString error;
+    if (!pending.Keep(write, error)) {
+        m_strLastError += QStringLiteral("; it could not be kept for later either: ") + error;
+        return false;
+    }
+    m_strLastError += QStringLiteral("; kept in %1, to be taken in when the archive is next opened").arg(pending.Folder());
+    return false;
+}
+
+void CHistoryArchive::TakeInPending()
+{
+    const CPendingWrites pending(m_strPath);
+    const QStringList files = pending.Files();
+    if (files.isEmpty() || !CheckSound()) {
+        m_strLastError.clear();
+        return; // a damaged archive takes them in once it is recovered
+    }
+    m_bTakingInPending = true;
+    for (const QString& file : files) {
+        SPendingWrite write;
+        if (!CPendingWrites::Load(file, write)) {
+            CPendingWrites::SetAside(file);
+            continue;
+        }
+        bool written = false;
+        switch (write.kind) {
+        case SPendingWrite::Kind::Read:
+            written = write.blocks.size() == write.entries.size() && WriteRead(write.idm, write.blocks, write.entries, nullptr);
+            break;
+        case SPendingWrite::Kind::Import:
+            written = WriteImport(write.entries, nullptr);
+            break;
+        case SPendingWrite::Kind::Edit: {
+            // A key deleted since may have been given to another trip: only the
+            // trip that was edited takes the edit.
+            CStatement key(m_db, "SELECT entry_key FROM record WHERE id = ?1 AND idm = ?2");
+            std::vector<std::pair<int64_t, const CEntryInfo*>> edits;
+            for (size_t i = 0; i < std::min(write.ids.size(), write.entries.size()); ++i) {
+                key.Reset();
+                key.Int(1, write.ids[i]).Idm(2, write.entries[i]->idm);
+                if (key.Step() == SQLITE_ROW && key.ColumnText(0) == EntryKey(*write.entries[i]))
+                    edits.emplace_back(write.ids[i], write.entries[i].get());
+            }
+            written = WriteEdits(edits);
+            break;
+        }
+        }
+        if (written)
+            CPendingWrites::Remove(file);
+        else if (WasLocked())
+            break; // still held: the next open tries again
+        else
+            CPendingWrites::SetAside(file);
+    }
+    m_bTakingInPending = false;
+    m_strLastError.clear();
 }

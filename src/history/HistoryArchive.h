@@ -5,6 +5,7 @@
 #include "card/EntryInfo.h"
 #include "card/HistoryBlock.h"
 #include "history/ArchiveSchema.h"
+#include "history/PendingWrites.h"
 
 #include <QDate>
 #include <QString>
@@ -19,9 +20,11 @@
 struct sqlite3;
 
 struct SArchiveOptions {
-    // How long a call waits for another program's write to end before it gives up
-    // with "database is locked"; kept short, since a read must never hang on it.
-    int nBusyTimeoutMs = 300;
+    // How long a write waits for another program's write to end. Long enough for
+    // any merge of another program to finish; a write that still finds the
+    // archive held is kept in the pending folder beside it (CPendingWrites) and
+    // taken in at the next open.
+    int nBusyTimeoutMs = 5000;
     // Schema changes after version 1; tests give their own.
     std::vector<SArchiveMigration> migrations = ArchiveMigrations();
     // Pages the file may grow to, 0 for no limit: a full disk, in tests.
@@ -32,6 +35,13 @@ struct SArchiveOptions {
 struct SMergeOutcome {
     size_t nAdded = 0;             // records new to the archive
     std::vector<int64_t> ids;      // the archive key of each entry given, in the order given
+};
+
+// What a recovery saved.
+struct SArchiveRecovery {
+    int64_t nRecords = 0;          // records copied into the new archive
+    int64_t nCards = 0;
+    QString strDamagedPath;        // where the damaged file now lies
 };
 
 struct SArchivedCard {
@@ -52,7 +62,12 @@ struct SArchiveQuery {
 // Every call returns false on failure with the reason in LastError() and leaves
 // the file as it was: one transaction each. A call on an archive that is not open
 // opens it first, so a lock or a missing folder that has gone away is no lasting
-// failure. Never throws.
+// failure. The first write of a run checks the whole file first and writes
+// nothing into a damaged one. A read, an import or an edit that finds the archive
+// held by another program, or damaged, is kept in the pending folder and taken
+// in at the next open, so it is never lost; the call still fails and says so.
+// Days and keys are the card's calendar days, whatever the process's time zone.
+// Never throws.
 class CHistoryArchive {
 public:
     // history.sqlite in the viewer's data folder (QStandardPaths::AppDataLocation
@@ -69,9 +84,13 @@ public:
     // schema: an integrity check, a copy of the file beside it
     // (<path>.v<old version>.bak), then every step in one transaction. A file that
     // is no archive, damaged, of a newer version, unreadable or locked is left
-    // untouched.
+    // untouched. In a folder that cannot be written the archive opens for reading
+    // only. Writes kept pending are taken in.
     bool Open();
     bool IsOpen() const { return m_db != nullptr; }
+    bool IsReadOnly() const { return m_bReadOnly; }
+    // A write found the file damaged: "履歴ファイルが壊れています".
+    bool IsDamaged() const { return !m_strDamage.isEmpty(); }
     void Close();
     const QString& Path() const { return m_strPath; }
     // "<path>: <what failed>: <the engine's reason>".
@@ -117,12 +136,31 @@ public:
     // Deletes the card and all its records; deleting a card that is not there is no failure.
     bool DeleteCard(const IdmBytes& idm, int64_t* deleted = nullptr);
 
+    // Copies what can be read of the archive at path into a new one, puts the
+    // damaged file aside as <path>.damaged-<date> and the new one in its place.
+    // False with the reason in error, the damaged file then still in place.
+    static bool Recover(const QString& path, SArchiveRecovery& outcome, QString& error);
+
 private:
     class CTransaction;
 
     bool EnsureOpen();
+    // Open for writing, and the file checked once in this run.
+    bool EnsureWritable(const QString& what);
+    bool CheckSound();
     bool Fail(const QString& what);
     bool FailWith(const QString& what, const QString& reason);
+    QString EngineReason() const;
+    // Another program holds the archive: the last failure was a lock.
+    bool WasLocked() const;
+    bool OpenConnection(bool readOnly);
+    // Keeps a write that failed on a lock or a damaged file; false always.
+    bool KeepPending(SPendingWrite write);
+    void TakeInPending();
+    bool WriteRead(const IdmBytes& idm, const HistoryBlockList& blocks,
+                   std::span<const std::unique_ptr<CEntryInfo>> entries, SMergeOutcome* outcome);
+    bool WriteImport(std::span<const std::unique_ptr<CEntryInfo>> entries, SMergeOutcome* outcome);
+    bool WriteEdits(std::span<const std::pair<int64_t, const CEntryInfo*>> edits);
     bool CreateOrMigrate();
     bool Migrate(int fromVersion);
     bool ResolveUnknownAmounts(const IdmBytes& idm);
@@ -135,4 +173,9 @@ private:
     SArchiveOptions m_options;
     sqlite3* m_db = nullptr;
     QString m_strLastError;
+    int m_nLastCode = 0;           // the engine's extended code of the last failure
+    bool m_bReadOnly = false;
+    bool m_bChecked = false;
+    QString m_strDamage;           // the check's first finding; empty while none
+    bool m_bTakingInPending = false;
 };

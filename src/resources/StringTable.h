@@ -149,6 +149,7 @@ enum StringId : int {
     IDS_MENU_IMPORT_HISTORY = 20302,
     IDS_MENU_DELETE_HISTORY = 20303,
     IDS_MENU_AUTO_READ = 20304,
+    IDS_MENU_RECOVER_HISTORY = 20305,
     IDS_HISTORY_NOT_SAVED = 20310,
     IDS_HISTORY_UNREADABLE = 20311,
     IDS_HISTORY_EMPTY = 20312,
@@ -166,6 +167,9 @@ enum StringId : int {
     IDS_CARDS_LAST = 20325,
     IDS_CARDS_SHOW = 20326,
     IDS_CARDS_CLOSE = 20327,
+    IDS_HISTORY_RECOVER_CONFIRM = 20330,
+    IDS_HISTORY_RECOVERED = 20331,
+    IDS_HISTORY_RECOVER_FAILED = 20332,
     // Commands of the claim workflow; each text is "prompt\ntooltip".
     ID_FILE_OPEN = 57601,
     ID_FILE_SAVE = 57603,
@@ -188,6 +192,7 @@ enum StringId : int {
     ID_FILE_IMPORT_HISTORY = 32911,
     ID_EDIT_DELETE_HISTORY = 32912,
     ID_VIEW_AUTO_READ = 32913,
+    ID_EDIT_RECOVER_HISTORY = 32920,
 };
 
 // The text of string id, or an empty text for an id the table does not hold.

@@ -82,6 +82,7 @@ TEST_F(MainFrameTest, MenuHoldsTheResourceTextsAndCtrlR)
         QStringLiteral("PDF出力(&D)..."), QStringLiteral("-"), QStringLiteral("終了(&X)"),
         QStringLiteral("編集(&E)"), QStringLiteral("コピー(&C)"), QStringLiteral("-"),
         QStringLiteral("訪問先の登録(&D)..."), QStringLiteral("-"), QStringLiteral("このカードの履歴を削除..."),
+        QStringLiteral("履歴ファイルを修復..."),
         QStringLiteral("表示(&V)"), QStringLiteral("グリッド表示"), QStringLiteral("ゼブラ表示"), QStringLiteral("-"),
         QStringLiteral("申請欄を表示"), QStringLiteral("入場路線名を表示"), QStringLiteral("出場路線名を表示"),
         QStringLiteral("訪問先を表示"), QStringLiteral("距離(km)を表示"), QStringLiteral("-"),

@@ -1,11 +1,13 @@
 // The history archive at 50,000 entries: merging the next 20-block read (with the
 // look-up of the oldest record's fare before it), merging a read it holds already,
-// and one month of one card as the viewer's 履歴 asks for it, alone and shown in
-// the history list.
+// one month of one card as the viewer's 履歴 asks for it, alone and shown in the
+// history list, and the check of the whole file before a run's first write.
+// Apart from it: twenty programs merging overlapping reads of one card at once.
 #include "card/HistoryDecoder.h"
 #include "settings/AppProfile.h"
 #include "document/CorvaneDoc.h"
 #include "history/HistoryArchive.h"
+#include "history/PendingWrites.h"
 #include "view/CorvaneForm.h"
 #include "view/PeriodChoice.h"
 
@@ -15,8 +17,14 @@
 #include <QDate>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdlib>
+#include <set>
+#include <string>
+#include <thread>
 #include <vector>
+
+#include <sqlite3.h>
 
 namespace {
 
@@ -82,6 +90,12 @@ CHistoryArchive& FilledArchive()
     }();
     (void)filled;
     return archive;
+}
+
+const QString& FilledArchivePath()
+{
+    static const QString path = FilledArchive().Path();
+    return path;
 }
 
 bool Merge(CHistoryArchive& archive, SRead& read)
@@ -175,6 +189,80 @@ void QueryEverything(benchmark::State& state)
     state.counters["entries"] = static_cast<double>(entries.size());
 }
 BENCHMARK(QueryEverything)->Repetitions(5)->Unit(benchmark::kMillisecond)->ReportAggregatesOnly(true);
+
+// The check before a run's first write: quick_check (structure only) against
+// integrity_check (each index against its table as well).
+void CheckWholeArchive(benchmark::State& state)
+{
+    const char* pragma = state.range(0) == 0 ? "PRAGMA quick_check" : "PRAGMA integrity_check(100)";
+    FilledArchive().Close();
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(FilledArchivePath().toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    for (auto _ : state) {
+        sqlite3_stmt* check = nullptr;
+        sqlite3_prepare_v2(db, pragma, -1, &check, nullptr);
+        if (sqlite3_step(check) != SQLITE_ROW
+            || std::string(reinterpret_cast<const char*>(sqlite3_column_text(check, 0))) != "ok")
+            state.SkipWithError("the archive is not sound");
+        sqlite3_finalize(check);
+    }
+    sqlite3_close(db);
+    state.SetLabel(pragma);
+}
+BENCHMARK(CheckWholeArchive)->Arg(0)->Arg(1)->Repetitions(5)->Unit(benchmark::kMillisecond)->ReportAggregatesOnly(true);
+
+// Twenty writers at once, each with its own connection, merge reads of 20 records
+// starting 5 apart; state.range(0) is how long each waits for the lock. Counted:
+// merges that went in at once, merges kept pending, and records missing once the
+// archive is opened again (and takes the pending ones in).
+void TwentyParallelMerges(benchmark::State& state)
+{
+    constexpr int kWriters = 20;
+    std::vector<SRead> reads;
+    for (int i = 0; i < kWriters; ++i)
+        reads.push_back(MakeRead(int64_t{i} * 5, 20));
+    const size_t expected = (kWriters - 1) * 5 + 20;
+    double atOnce = 0;
+    double pending = 0;
+    double lost = 0;
+    for (auto _ : state) {
+        QTemporaryDir dir(QStringLiteral(VOLUNI_BINARY_DIR "/history-bench-XXXXXX"));
+        const QString path = dir.filePath(QStringLiteral("history.sqlite"));
+        SArchiveOptions options;
+        options.nBusyTimeoutMs = static_cast<int>(state.range(0));
+        CHistoryArchive(path, options).Open();
+        std::vector<std::thread> writers;
+        std::vector<int> merged(kWriters, 0);
+        for (int i = 0; i < kWriters; ++i) {
+            writers.emplace_back([&, i] {
+                CHistoryArchive archive(path, options);
+                merged[static_cast<size_t>(i)] = archive.MergeRead(kIdm, reads[static_cast<size_t>(i)].blocks,
+                                                                   reads[static_cast<size_t>(i)].entries);
+            });
+        }
+        for (std::thread& writer : writers)
+            writer.join();
+        state.PauseTiming();
+        atOnce += static_cast<double>(std::count(merged.begin(), merged.end(), 1));
+        pending += static_cast<double>(CPendingWrites(path).Files().size());
+        CHistoryArchive archive(path);
+        CEntryList entries;
+        std::vector<int64_t> ids;
+        archive.Entries({}, entries, ids);
+        std::set<int> sequences;
+        for (const auto& e : entries)
+            sequences.insert(e->sequence);
+        lost += static_cast<double>(expected) - static_cast<double>(sequences.size());
+        if (sequences.size() != entries.size())
+            state.SkipWithError("a record is there twice");
+        state.ResumeTiming();
+    }
+    const auto perRound = [&state](double total) { return total / static_cast<double>(state.iterations()); };
+    state.counters["merged_at_once"] = perRound(atOnce);
+    state.counters["kept_pending"] = perRound(pending);
+    state.counters["lost"] = perRound(lost);
+}
+BENCHMARK(TwentyParallelMerges)->Arg(300)->Arg(5000)->Iterations(10)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 

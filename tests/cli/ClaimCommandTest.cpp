@@ -7,11 +7,13 @@
 #include "cli/ExitCode.h"
 #include "cli/VoluniCommand.h"
 #include "document/EntryInfoData.h"
+#include "document/OutputFile.h"
 #include "readers/sim/SimulatedPcscService.h"
 
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -68,6 +70,25 @@ protected:
     QStringList m_messages;
     MessagePresenter m_previous;
 };
+
+// A disk that fills up halfway: exit 8, the reason, and the old file as it was.
+TEST_F(ClaimCommandTest, RefusedWriteIsAFileErrorAndKeepsTheOldFile)
+{
+    for (const char* command : {"export", "report"}) {
+        const QString path = WriteFile(QStringLiteral("old"), "old");
+        SetOutputFault(SOutputFault{100, QStringLiteral("No space left on device")});
+        m_messages.clear();
+        const int rc = Run({QString::fromLatin1(command), m_entryFile, QStringLiteral("--output"), path});
+        SetOutputFault(std::nullopt);
+        EXPECT_EQ(rc, EXIT_FILE) << command;
+        EXPECT_EQ(m_messages, QStringList{path + QStringLiteral(": No space left on device")}) << command;
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), "old") << command;
+        EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), (QStringList{QStringLiteral("old"), QStringLiteral("week.ent")}))
+            << command;
+    }
+}
 
 TEST_F(ClaimCommandTest, ExportWritesTheClaimCsv)
 {

@@ -1,9 +1,11 @@
 // voluni read into the history archive, and voluni history out of it.
+#include "DamagedArchive.h"
 #include "StationDbFixture.h"
 #include "VoluniCommandFixture.h"
 
 #include "cli/ExitCode.h"
 
+#include <QDate>
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -222,6 +224,53 @@ TEST_F(HistoryCommandTest, BadHistoryArgumentsAreUsageErrors)
         EXPECT_FALSE(m_messages.isEmpty()) << args.join(' ').toStdString();
     }
     EXPECT_FALSE(QFile::exists(Archive()));
+}
+
+// The viewer's 履歴に取り込む on the command line: its messages, and no entry twice.
+TEST_F(HistoryCommandTest, ImportTakesInAnEntryFileOnce)
+{
+    CEntryList entries;
+    entries.push_back(FareEntry());
+    const QString file = WriteFile(QStringLiteral("week.ent"), StoredFile(std::move(entries)));
+    const QStringList import = WithArchive({QStringLiteral("history"), QStringLiteral("--import"), file});
+    ASSERT_EQ(Run(import), EXIT_OK) << m_messages.join('\n').toStdString();
+    EXPECT_EQ(m_messages, QStringList{QStringLiteral("1件を履歴に取り込みました（0件は取り込み済み）。")});
+    m_messages.clear();
+    ASSERT_EQ(Run(import), EXIT_OK);
+    EXPECT_EQ(m_messages, QStringList{QStringLiteral("0件を履歴に取り込みました（1件は取り込み済み）。")});
+    ASSERT_EQ(Run(WithArchive({QStringLiteral("history")})), EXIT_OK);
+    EXPECT_EQ(AmountsAndSequences().size(), 1u);
+
+    m_messages.clear();
+    EXPECT_EQ(Run(WithArchive({QStringLiteral("history"), QStringLiteral("--import"), m_dir.filePath("none.ent")})),
+              EXIT_FILE);
+    EXPECT_EQ(m_messages.size(), 1);
+    EXPECT_EQ(Run(WithArchive({QStringLiteral("history"), QStringLiteral("--import"), file, QStringLiteral("--recover")})),
+              EXIT_USAGE);
+}
+
+// A damaged archive: the read is printed all the same, the archive says it is
+// damaged, and --recover saves what can be read and the waiting read.
+TEST_F(HistoryCommandTest, DamagedArchiveIsRecovered)
+{
+    ASSERT_EQ(Run(WithArchive(Read(CardImage(1, 5)))), EXIT_OK) << m_messages.join('\n').toStdString();
+    ASSERT_TRUE(DamageTheDayIndex(Archive()));
+    m_messages.clear();
+    ASSERT_EQ(Run(WithArchive(Read(CardImage(4, 8)))), EXIT_OK);
+    EXPECT_EQ(AmountsAndSequences().size(), 5u);
+    ASSERT_EQ(m_messages.size(), 1);
+    EXPECT_TRUE(m_messages[0].contains(QStringLiteral("履歴ファイルが壊れています: ") + Archive()))
+        << m_messages[0].toStdString();
+
+    m_messages.clear();
+    ASSERT_EQ(Run(WithArchive({QStringLiteral("history"), QStringLiteral("--recover")})), EXIT_OK)
+        << m_messages.join('\n').toStdString();
+    const QString damaged = Archive() + QStringLiteral(".damaged-") + QDate::currentDate().toString(Qt::ISODate);
+    EXPECT_EQ(m_messages, QStringList{QStringLiteral("5件の記録を新しい履歴ファイルに移しました。元のファイルは %1 に残しました。")
+                                          .arg(damaged)});
+    EXPECT_TRUE(QFile::exists(damaged));
+    ASSERT_EQ(Run(WithArchive({QStringLiteral("history")})), EXIT_OK) << m_messages.join('\n').toStdString();
+    EXPECT_EQ(AmountsAndSequences().size(), 8u);
 }
 
 // Without --archive, read and history share the viewer's data folder.

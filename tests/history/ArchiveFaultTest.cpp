@@ -2,36 +2,13 @@
 // locked, full, unreadable, newer, or halfway through a failed migration.
 #include "ArchiveFixture.h"
 
-#include <sqlite3.h>
-
+#include <QDir>
 #include <QFileDevice>
 
+#include <sys/mount.h>
 #include <unistd.h>
 
 namespace {
-
-// A second connection, as another program holding the archive would have.
-class CRawConnection {
-public:
-    explicit CRawConnection(const QString& path) { sqlite3_open(QFile::encodeName(path).constData(), &m_db); }
-    ~CRawConnection() { sqlite3_close(m_db); }
-    CRawConnection(const CRawConnection&) = delete;
-    CRawConnection& operator=(const CRawConnection&) = delete;
-
-    bool Exec(const char* sql) { return sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
-    int64_t Integer(const char* sql)
-    {
-        sqlite3_stmt* statement = nullptr;
-        int64_t value = -1;
-        if (sqlite3_prepare_v2(m_db, sql, -1, &statement, nullptr) == SQLITE_OK && sqlite3_step(statement) == SQLITE_ROW)
-            value = sqlite3_column_int64(statement, 0);
-        sqlite3_finalize(statement);
-        return value;
-    }
-
-private:
-    sqlite3* m_db = nullptr;
-};
 
 class ArchiveFaultTest : public ArchiveTest {
 protected:
@@ -119,7 +96,9 @@ TEST_F(ArchiveFaultTest, DamagedRecordTableFailsWithoutAChange)
 TEST_F(ArchiveFaultTest, LockedArchiveSaysSoAndKeepsWhatItHas)
 {
     MakeArchive();
-    CHistoryArchive archive(ArchivePath());
+    SArchiveOptions quick;
+    quick.nBusyTimeoutMs = 100;
+    CHistoryArchive archive(ArchivePath(), quick);
     ASSERT_TRUE(archive.Open()) << archive.LastError().toStdString();
     CRawConnection other(ArchivePath());
     ASSERT_TRUE(other.Exec("BEGIN EXCLUSIVE"));
@@ -260,3 +239,109 @@ TEST_F(ArchiveFaultTest, MismatchedReadIsRefusedBeforeTheFileIsTouched)
 }
 
 } // namespace
+
+namespace {
+
+// A 1 MiB tmpfs in the test's folder, where the system lets a test mount one.
+class CSmallDisk {
+public:
+    explicit CSmallDisk(const QString& path)
+        : m_path(QFile::encodeName(path))
+    {
+        QDir().mkpath(path);
+        m_bMounted = mount("tmpfs", m_path.constData(), "tmpfs", 0, "size=1m") == 0;
+    }
+    ~CSmallDisk()
+    {
+        if (m_bMounted)
+            umount(m_path.constData());
+    }
+    CSmallDisk(const CSmallDisk&) = delete;
+    CSmallDisk& operator=(const CSmallDisk&) = delete;
+
+    bool Mounted() const { return m_bMounted; }
+    bool MakeReadOnly() const
+    {
+        return mount("tmpfs", m_path.constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+    }
+
+private:
+    QByteArray m_path;
+    bool m_bMounted = false;
+};
+
+} // namespace
+
+TEST_F(ArchiveFaultTest, FullDiskSaysTheDiskIsFull)
+{
+    const CSmallDisk disk(m_dir.filePath(QStringLiteral("small")));
+    if (!disk.Mounted())
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    CHistoryArchive archive(m_dir.filePath(QStringLiteral("small/history.sqlite")));
+    ASSERT_TRUE(Merge(archive, MakeRead(kCardA, Commute(1, 20))));
+    // All but a few KiB taken by another file.
+    QFile filler(m_dir.filePath(QStringLiteral("small/filler")));
+    ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    while (filler.write(QByteArray(4096, 'x')) == 4096) {
+    }
+    filler.close();
+    size_t merged = 20;
+    for (int i = 1; i < 50; ++i) {
+        SCardRead read = MakeRead(kCardA, Commute(1, 20, QDate(2024, 5, 1), i * 20));
+        for (auto& e : read.entries)
+            e->remarks = QString(500, QLatin1Char('x'));
+        if (!archive.MergeRead(read.idm, read.blocks, read.entries))
+            break;
+        merged += 20;
+    }
+    EXPECT_TRUE(archive.LastError().contains(QLatin1String("the disk is full"))) << archive.LastError().toStdString();
+    // Room again: every merge that said it went in is there, and no other.
+    ASSERT_TRUE(filler.remove());
+    archive.Close();
+    EXPECT_LT(merged, 1000u);
+    EXPECT_EQ(Entries(archive).size(), merged);
+}
+
+TEST_F(ArchiveFaultTest, ReadOnlyFolderStillShowsTheArchive)
+{
+    const CSmallDisk disk(m_dir.filePath(QStringLiteral("small")));
+    if (!disk.Mounted())
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    const QString path = m_dir.filePath(QStringLiteral("small/history.sqlite"));
+    {
+        CHistoryArchive archive(path);
+        ASSERT_TRUE(Merge(archive, MakeRead(kCardA, Commute(1, 20))));
+    }
+    ASSERT_TRUE(disk.MakeReadOnly());
+    CHistoryArchive archive(path);
+    ASSERT_TRUE(archive.Open()) << archive.LastError().toStdString();
+    EXPECT_TRUE(archive.IsReadOnly());
+    EXPECT_EQ(Entries(archive).size(), 20u);
+    const SCardRead next = MakeRead(kCardA, Commute(1, 20, QDate(2024, 5, 1), 20));
+    EXPECT_FALSE(archive.MergeRead(next.idm, next.blocks, next.entries));
+    EXPECT_TRUE(archive.LastError().contains(QLatin1String("is read-only"))) << archive.LastError().toStdString();
+}
+
+TEST_F(ArchiveFaultTest, DanglingSymbolicLinkSaysWhereItPoints)
+{
+    QDir().mkpath(QFileInfo(ArchivePath()).absolutePath());
+    const QString target = m_dir.filePath(QStringLiteral("elsewhere/history.sqlite"));
+    ASSERT_TRUE(QFile::link(target, ArchivePath()));
+    CHistoryArchive archive(ArchivePath());
+    EXPECT_FALSE(archive.Open());
+    EXPECT_TRUE(archive.LastError().contains(QStringLiteral("a symbolic link to %1, which does not exist").arg(target)))
+        << archive.LastError().toStdString();
+    EXPECT_FALSE(QFileInfo::exists(target));
+}
+
+// Someone else's SQLite file without tables is no new archive.
+TEST_F(ArchiveFaultTest, EmptyForeignDatabaseIsLeftAlone)
+{
+    QDir().mkpath(QFileInfo(ArchivePath()).absolutePath());
+    {
+        CRawConnection other(ArchivePath());
+        ASSERT_TRUE(other.Exec("PRAGMA user_version = 7"));
+    }
+    ASSERT_GT(QFileInfo(ArchivePath()).size(), 0);
+    ExpectRefusedUntouched("no history archive");
+}

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
 #include <QDate>
 #include <QFile>
 #include <QTemporaryDir>
@@ -56,6 +58,29 @@ inline HistoryBlockList Commute(int64_t first, int count, QDate firstDay = QDate
                                    static_cast<uint8_t>(1 + k % 2), static_cast<uint8_t>(2 - k % 2)));
     return blocks;
 }
+
+// A second connection, as another program holding the archive would have.
+class CRawConnection {
+public:
+    explicit CRawConnection(const QString& path) { sqlite3_open(QFile::encodeName(path).constData(), &m_db); }
+    ~CRawConnection() { sqlite3_close(m_db); }
+    CRawConnection(const CRawConnection&) = delete;
+    CRawConnection& operator=(const CRawConnection&) = delete;
+
+    bool Exec(const char* sql) { return sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+    int64_t Integer(const char* sql)
+    {
+        sqlite3_stmt* statement = nullptr;
+        int64_t value = -1;
+        if (sqlite3_prepare_v2(m_db, sql, -1, &statement, nullptr) == SQLITE_OK && sqlite3_step(statement) == SQLITE_ROW)
+            value = sqlite3_column_int64(statement, 0);
+        sqlite3_finalize(statement);
+        return value;
+    }
+
+private:
+    sqlite3* m_db = nullptr;
+};
 
 class ArchiveTest : public testing::Test {
 protected:

@@ -1,6 +1,7 @@
 // Reads kept in the history archive, as the viewer shows them: two overlapping
 // demo reads, the oldest fare from the archive, edits that outlive a read, the
 // card chooser's work and an archive that cannot be written.
+#include "DamagedArchive.h"
 #include "ReadingFixture.h"
 #include "settings/AppProfile.h"
 #include "app/HistoryCardsDlg.h"
@@ -20,6 +21,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
+
 
 #include <algorithm>
 #include <memory>
@@ -298,4 +300,26 @@ TEST_F(HistoryViewTest, TheListOfAReadOutlivesItsDeletedHistory)
     ASSERT_TRUE(model->setData(model->index(1, 0), Qt::Unchecked, Qt::CheckStateRole));
     EXPECT_TRUE(m_messages.empty()) << "no archive to write the tick to, and nothing to say about it";
     EXPECT_TRUE(m_document.IsModified());
+}
+
+TEST_F(HistoryViewTest, ADamagedArchiveIsRecoveredFromTheMenu)
+{
+    Read(CommuteImage());
+    m_archive.Close();
+    ASSERT_TRUE(DamageTheDayIndex(m_archive.Path()));
+    m_messages.clear();
+    Read(LaterImage());
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_TRUE(m_messages[0].text.contains(QStringLiteral("履歴ファイルが壊れています: ") + m_archive.Path()))
+        << m_messages[0].text.toStdString();
+
+    m_messages.clear();
+    m_pFrame->OnCommand(ID_EDIT_RECOVER_HISTORY);
+    ASSERT_EQ(m_questions.size(), 1);
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_TRUE(m_messages[0].text.startsWith(QStringLiteral("10件の記録を新しい履歴ファイルに移しました。")))
+        << m_messages[0].text.toStdString();
+    // The read made while it was damaged comes in as well.
+    m_pFrame->CommandAction(ID_VIEW_HISTORY)->trigger();
+    EXPECT_EQ(Rows(), 12);
 }

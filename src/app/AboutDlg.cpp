@@ -19,7 +19,6 @@ constexpr int kTextA = 1016;
 constexpr int kTextB = 1017;
 constexpr int kTextC = 1243;
 constexpr int kLink = 1019;
-constexpr int kStationData = 1020;
 constexpr int kCredits = 1021;
 
 } // namespace
@@ -40,6 +39,10 @@ CAboutDlg::CAboutDlg(const QString& stationDbVersion, QWidget* parent)
     QLabel* versionLine = AddText(kVersionLine, VersionLine(), 40, 22, 188, 8);
     versionLine->setTextFormat(Qt::PlainText);
     AddText(kTextA, QString(), 40, 34, 100, 8);
+    // The station data's version and date, on a line of its own below the box's own texts.
+    QLabel* stationData = AddText(0, LoadResString(IDS_ABOUT_STATION_DATA).arg(m_strStationDbVersion), 40, 46, 188, 8);
+    stationData->setObjectName(QStringLiteral("stationData"));
+    stationData->setTextFormat(Qt::PlainText);
     AddText(kTextB, QString(), 115, 65, 113, 8)->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     AddText(kTextC, QString(), 40, 65, 60, 8);
 
@@ -54,11 +57,8 @@ CAboutDlg::CAboutDlg(const QString& stationDbVersion, QWidget* parent)
     // A target the desktop cannot open is ignored.
     connect(link, &QLabel::linkActivated, this, [](const QString& target) { QDesktopServices::openUrl(QUrl(target)); });
 
-    // Below the box's own texts: the station data's version and date, and where
-    // the data comes from, as its terms ask.
-    AddText(kStationData, LoadResString(IDS_ABOUT_STATION_DATA).arg(m_strStationDbVersion), 11, 80, 217, 8)
-        ->setTextFormat(Qt::PlainText);
-    QLabel* credits = AddText(kCredits, LoadResString(IDS_ABOUT_CREDITS), 11, 92, 217, 30);
+    // Below the box's own texts: where the station data comes from, as its terms ask.
+    QLabel* credits = AddText(kCredits, LoadResString(IDS_ABOUT_CREDITS), 11, 80, 217, 30);
     credits->setTextFormat(Qt::PlainText);
     credits->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     credits->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -87,6 +87,11 @@ QLabel* CAboutDlg::AddText(int controlId, const QString& text, int x, int y, int
     const QRect rect = DialogUnitRect(font(), x, y, w, h);
     label->setGeometry(rect.x(), rect.y(), std::max(rect.width(), label->sizeHint().width()), rect.height());
     return label;
+}
+
+QLabel* CAboutDlg::StationDataLabel() const
+{
+    return findChild<QLabel*>(QStringLiteral("stationData"));
 }
 
 QLabel* CAboutDlg::Control(int controlId) const

@@ -19,6 +19,8 @@ public:
 
     const QString& StationDbVersion() const { return m_strStationDbVersion; }
     QLabel* Control(int controlId) const;
+    // "駅名データ <version>(<date>)", or the text for a database not connected.
+    QLabel* StationDataLabel() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

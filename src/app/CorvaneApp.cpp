@@ -7,6 +7,7 @@
 #include "view/CorvaneForm.h"
 #include "app/MainFrame.h"
 #include "history/HistoryArchive.h"
+#include "usernames/UserNames.h"
 #include "stationdb/StationDb.h"
 #include "resources/StringTable.h"
 
@@ -30,6 +31,7 @@ CCorvaneApp::~CCorvaneApp()
     m_pMainFrame.reset();
     m_pDocument.reset();
     m_pArchive.reset();
+    m_pUserNames.reset();
 }
 
 QString CCorvaneApp::DefaultLockPath()
@@ -72,6 +74,8 @@ bool CCorvaneApp::InitInstance()
     m_pArchive = std::make_unique<CHistoryArchive>(m_strArchivePath.isEmpty() ? CHistoryArchive::DefaultPath()
                                                                               : m_strArchivePath);
     m_pMainFrame->SetHistoryArchive(m_pArchive.get());
+    m_pUserNames = std::make_unique<CUserNames>(CUserNames::PathBeside(m_pArchive->Path()));
+    m_pMainFrame->SetUserNames(m_pUserNames.get());
     QObject::connect(m_pMainFrame.get(), &CMainFrame::AboutRequested, m_pMainFrame.get(), [this] { OnAppAbout(); });
     // The view is set up before the document is filled, so the load's
     // notifications reach it and the file's entries are shown.

@@ -13,6 +13,7 @@
 
 class CCorvaneDoc;
 class CHistoryArchive;
+class CUserNames;
 class QLockFile;
 
 class CCorvaneApp {
@@ -60,6 +61,7 @@ private:
     CRecentFileList m_recentFiles;
     CMainFrame::ReaderHooks m_readerHooks = CMainFrame::DefaultReaderHooks();
     std::unique_ptr<CHistoryArchive> m_pArchive;
+    std::unique_ptr<CUserNames> m_pUserNames;      // beside the archive
     std::unique_ptr<CCorvaneDoc> m_pDocument;
     std::unique_ptr<CMainFrame> m_pMainFrame;
 };

@@ -3,6 +3,7 @@
 #include "settings/AppProfile.h"
 #include "app/ClaimCommands.h"
 #include "app/DestinationDlg.h"
+#include "app/StationNameDlg.h"
 #include "app/DocumentCommands.h"
 #include "app/HistoryCommands.h"
 #include "app/RecentFileList.h"
@@ -157,6 +158,7 @@ void CMainFrame::CreateMenuBar()
     AddCommand(edit, IDS_MENU_COPY, ID_EDIT_COPY, QKeySequence::Copy);
     edit->addSeparator();
     AddCommand(edit, IDS_MENU_DESTINATIONS, ID_EDIT_DESTINATIONS, {});
+    AddCommand(edit, IDS_MENU_STATION_NAMES, ID_EDIT_STATION_NAMES, {});
     edit->addSeparator();
     AddCommand(edit, IDS_MENU_DELETE_HISTORY, ID_EDIT_DELETE_HISTORY, {});
     AddCommand(edit, IDS_MENU_RECOVER_HISTORY, ID_EDIT_RECOVER_HISTORY, {});
@@ -187,7 +189,8 @@ void CMainFrame::CreateMenuBar()
     for (const int id : {ID_CARD_READ, ID_VIEW_GRID, ID_VIEW_ZEBRA, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS,
                          ID_FILE_EXPORT_CSV, ID_FILE_CSV_OPTIONS, ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW,
                          ID_FILE_EXPORT_PDF, ID_EDIT_COPY, ID_EDIT_DESTINATIONS, ID_FILE_IMPORT_HISTORY,
-                         ID_EDIT_DELETE_HISTORY, ID_VIEW_HISTORY, ID_VIEW_HISTORY_CARDS, ID_VIEW_AUTO_READ}) {
+                         ID_EDIT_DELETE_HISTORY, ID_VIEW_HISTORY, ID_VIEW_HISTORY_CARDS, ID_VIEW_AUTO_READ,
+                         ID_EDIT_STATION_NAMES}) {
         connect(m_actions.value(id), &QAction::triggered, this, [this, id] { OnCommand(id); });
     }
 }
@@ -213,6 +216,14 @@ void CMainFrame::AddColumnSwitch(QMenu* menu, int textId, int commandId, int col
 void CMainFrame::SetHistoryArchive(CHistoryArchive* archive)
 {
     m_pHistoryCommands->SetArchive(archive);
+    UpdateCommandStates();
+}
+
+void CMainFrame::SetUserNames(CUserNames* names)
+{
+    m_pUserNames = names;
+    if (m_pView)
+        m_pView->SetUserNames(names);
     UpdateCommandStates();
 }
 
@@ -288,6 +299,7 @@ void CMainFrame::UpdateCommandStates()
     for (const int id : {ID_FILE_EXPORT_CSV, ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, ID_FILE_EXPORT_PDF})
         m_actions.value(id)->setEnabled(hasRows);
     m_actions.value(ID_EDIT_COPY)->setEnabled(m_pView->List()->selectionModel()->hasSelection());
+    m_actions.value(ID_EDIT_STATION_NAMES)->setEnabled(m_pUserNames && hasRows);
     const bool archive = m_pHistoryCommands && m_pHistoryCommands->Archive();
     for (const int id : {ID_FILE_IMPORT_HISTORY, ID_EDIT_DELETE_HISTORY, ID_EDIT_RECOVER_HISTORY, ID_VIEW_HISTORY,
                          ID_VIEW_HISTORY_CARDS})
@@ -462,6 +474,10 @@ void CMainFrame::OnCommand(int commandId)
     case ID_VIEW_HISTORY_CARDS:
         m_pHistoryCommands->ChooseCard();
         UpdateCommandChecks();
+        break;
+    case ID_EDIT_STATION_NAMES:
+        if (m_pView && m_pUserNames)
+            EditStationName(this, *m_pView, *m_pUserNames);
         break;
     case ID_EDIT_DESTINATIONS:
         if (m_pView) {

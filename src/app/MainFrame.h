@@ -21,6 +21,7 @@ class CDocumentCommands;
 class CHistoryArchive;
 class CHistoryCommands;
 class CRecentFileList;
+class CUserNames;
 class QAction;
 class QLabel;
 class QToolButton;
@@ -55,6 +56,8 @@ public:
     CHistoryCommands& HistoryCommands() const { return *m_pHistoryCommands; }
     // The history archive reads go to; without one the history commands are off.
     void SetHistoryArchive(CHistoryArchive* archive);
+    // The names the person gives stations; without them "駅名の登録..." is off.
+    void SetUserNames(CUserNames* names);
     QLabel* FilePane() const { return m_pFilePane; }
     CCardWatcher* CardWatcher() const { return m_pCardWatcher; }
     // The recent-file items of the File menu as they are now.
@@ -103,6 +106,7 @@ private:
     ReaderHooks m_readerHooks;
     EAppLook m_look;
     CCorvaneForm* m_pView = nullptr;
+    CUserNames* m_pUserNames = nullptr;
     QHash<int, QAction*> m_actions;
     QLabel* m_pIdmPane = nullptr;
     QLabel* m_pBalancePane = nullptr;

@@ -1,6 +1,7 @@
 #include "card/CardSession.h"
 
 #include "card/AppMessage.h"
+#include "card/EntryNames.h"
 #include "card/HistoryDecoder.h"
 #include "card/MeasureDistance.h"
 #include "card/ProcessKindName.h"
@@ -14,32 +15,18 @@ namespace {
 
 using namespace ProcessKinds;
 
-void CompleteBusEntry(CEntryInfo& e, CStationDb& db, const DestinationLookup& destinationFor)
+void CompleteBusEntry(CEntryInfo& e, const DestinationLookup& destinationFor)
 {
-    if (db.IsOpen()) {
-        // The station table is asked first with the codes cut to bytes; its names are
-        // then replaced by the bus stop's, while any coordinates it found stay.
-        db.LookupStation(e.exitArea, static_cast<uint8_t>(e.exitLine), static_cast<uint8_t>(e.exitStation),
-                         e.exitStationName, e.exitLineName, e.exitCompany, e.exitLatitude, e.exitLongitude);
-        db.LookupBusStop(e.exitLine, e.exitStation, e.exitStationName, e.exitLineName, e.exitCompany);
-    }
     e.remarks = ProcessKindName(e.processKind);
     // "共通" rows stand for a whole company, not a place anyone visits.
     if (e.exitStationName != QStringLiteral("共通"))
         e.destination = destinationFor(e.exitStationName);
 }
 
-void CompleteRailEntry(CEntryInfo& e, CStationDb& db, const DestinationLookup& destinationFor)
+void CompleteRailEntry(CEntryInfo& e, const DestinationLookup& destinationFor)
 {
-    if (e.entryLine != 0 && db.IsOpen())
-        db.LookupStation(e.entryArea, static_cast<uint8_t>(e.entryLine), static_cast<uint8_t>(e.entryStation),
-                         e.entryStationName, e.entryLineName, e.entryCompany, e.entryLatitude, e.entryLongitude);
-    if (e.exitLine != 0) {
-        if (db.IsOpen())
-            db.LookupStation(e.exitArea, static_cast<uint8_t>(e.exitLine), static_cast<uint8_t>(e.exitStation),
-                             e.exitStationName, e.exitLineName, e.exitCompany, e.exitLatitude, e.exitLongitude);
+    if (e.exitLine != 0)
         e.destination = destinationFor(e.exitStationName);
-    }
     if (e.processKind != kFarePayment) {
         e.remarks = ProcessKindName(e.processKind);
         if (e.processKind == kCharge)
@@ -70,12 +57,14 @@ int32_t CCardSession::ImportHistory(const QString& connectString, const QString&
     for (auto block = blocks.rbegin(); block != blocks.rend(); ++block) {
         newEntries.push_back(DecodeHistoryBlock(*block, card->idm, previousBalance));
         CEntryInfo& e = *newEntries.back();
+        // The person's names count for the destination as much as the database's.
+        NameEntry(e, db, userNames);
         if (IsBusBlock(e.terminalKind, e.processKind))
-            CompleteBusEntry(e, db, lookup);
+            CompleteBusEntry(e, lookup);
         else if (IsSalesEntry(e))
             e.remarks = ProcessKindName(e.processKind);
         else
-            CompleteRailEntry(e, db, lookup);
+            CompleteRailEntry(e, lookup);
     }
     db.Close();
 

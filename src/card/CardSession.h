@@ -12,6 +12,7 @@
 #include <functional>
 
 class CCardReadAttempt;
+class CUserNames;
 
 // The visit destination for an exit station's name; empty when none is set.
 using DestinationLookup = std::function<QString(const QString& station)>;
@@ -21,7 +22,7 @@ public:
     CCardSession(CEntryList* entries, CCardRecord* card) : entries(entries), card(card) {}
 
     // Decodes blocks oldest first, names stations and bus stops through one
-    // station database connection, sets remarks, destinations and distances,
+    // station database connection and then userNames, sets remarks, destinations and distances,
     // and appends the new entries to *entries, all of them or (when a block has
     // an impossible date, CInvalidDateError passes through) none. A database
     // that cannot be opened is reported and the pass goes on without names.
@@ -44,4 +45,6 @@ public:
     // The balance before the oldest block, which the card no longer holds (the
     // history archive may): -1 when unknown, and the oldest amount is then 0.
     int32_t balanceBeforeOldest = -1;
+    // The names the person gave, put over the station database's; none when null.
+    const CUserNames* userNames = nullptr;
 };

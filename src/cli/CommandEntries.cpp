@@ -14,7 +14,7 @@ int LoadCommandEntries(const QCommandLineParser& parser, CCorvaneDoc& document)
     if (args.size() != (fromCard ? 1 : 2))
         return Usage(command + QStringLiteral(" takes one entry file or --card-image"));
     if (!fromCard)
-        return OpenEntryFile(args.at(1), document);
+        return OpenNamedEntryFile(parser, args.at(1), document);
     SCardSummary summary;
     return ReadCardEntries(parser, document.m_data, summary);
 }

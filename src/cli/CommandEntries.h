@@ -2,6 +2,7 @@
 // from a card (the read command's way) or from an entry file (the show command's).
 #pragma once
 
+class CAppProfile;
 class CCorvaneDoc;
 class CEntryInfoData;
 class CHistoryArchive;
@@ -10,6 +11,8 @@ class QString;
 struct SCardSummary;
 
 void Fail(const QString& message);
+// The viewer's settings, with --database in place of its station database.
+void LoadCommandProfile(const QCommandLineParser& parser, CAppProfile& profile);
 // Reports a usage error and returns its exit code.
 int Usage(const QString& message);
 
@@ -22,5 +25,7 @@ int ReadCardEntries(const QCommandLineParser& parser, CEntryInfoData& data, SCar
                     CHistoryArchive* archive = nullptr);
 // Opens an entry file into document. Returns EXIT_OK or EXIT_FILE, reported.
 int OpenEntryFile(const QString& path, CCorvaneDoc& document);
+// The same, with the person's station names (as --archive finds them) over the file's.
+int OpenNamedEntryFile(const QCommandLineParser& parser, const QString& path, CCorvaneDoc& document);
 // Either of the two, as the arguments ask: one FILE.ent, or --card-image IMG.
 int LoadCommandEntries(const QCommandLineParser& parser, CCorvaneDoc& document);

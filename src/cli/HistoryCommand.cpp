@@ -1,11 +1,14 @@
 #include "cli/HistoryCommand.h"
 
+#include "settings/AppProfile.h"
+#include "card/EntryNames.h"
 #include "claim/ClaimColumns.h"
 #include "claim/ClaimCsvWriter.h"
 #include "claim/CsvLine.h"
 #include "cli/ClaimArguments.h"
 #include "cli/CommandEntries.h"
 #include "cli/EntryCsvWriter.h"
+#include "cli/NamesCommand.h"
 #include "cli/EntryJsonWriter.h"
 #include "cli/ExitCode.h"
 #include "cli/OutputSink.h"
@@ -14,6 +17,7 @@
 #include "document/CorvaneDoc.h"
 #include "history/HistoryArchive.h"
 #include "resources/StringTable.h"
+#include "usernames/UserNames.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -180,6 +184,10 @@ int RunHistory(const QCommandLineParser& parser, const QString& format, const CO
         Fail(archive.LastError());
         return EXIT_FILE;
     }
+    CAppProfile profile;
+    LoadCommandProfile(parser, profile);
+    const CUserNames userNames = LoadUserNames(parser);
+    RenameEntries(entries, profile.GetConnectString(), profile.GetPassword(), &userNames);
     return output.Write([&](COutputSink& out) {
         if (format == QLatin1String("csv"))
             WriteEntriesCsv(out, entries, options);

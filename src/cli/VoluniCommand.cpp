@@ -1,6 +1,7 @@
 #include "cli/VoluniCommand.h"
 
 #include "card/AppMessage.h"
+#include "card/EntryNames.h"
 #include "settings/AppProfile.h"
 #include "document/ArchiveError.h"
 #include "readers/sim/CardImage.h"
@@ -11,6 +12,7 @@
 #include "cli/EntryCsvWriter.h"
 #include "cli/ExportCommand.h"
 #include "cli/HistoryCommand.h"
+#include "cli/NamesCommand.h"
 #include "cli/ReportCommand.h"
 #include "cli/EntryJsonWriter.h"
 #include "cli/ExitCode.h"
@@ -22,6 +24,7 @@
 #include "resources/StringTable.h"
 #include "history/HistoryArchive.h"
 #include "reading/ArchivedRead.h"
+#include "usernames/UserNames.h"
 
 #include <QBuffer>
 #include <QCommandLineParser>
@@ -60,6 +63,12 @@ const char* const kHelp = R"(Usage:
               [--encoding utf8|sjis] [--output FILE]
   voluni history --import FILE.ent [--archive FILE]
   voluni history --recover [--archive FILE]
+  voluni names list [--archive FILE] [--format json|csv] [--output FILE]
+  voluni names set rail AREA-LINE-STATION --station NAME [--line NAME]
+              [--company NAME] [--archive FILE]
+  voluni names set bus LINE-STOP --station NAME [--line NAME] [--company NAME]
+              [--archive FILE]
+  voluni names remove rail|bus CODE [--archive FILE]
   voluni readers
   voluni export FILE.ent|--card-image IMG [--apply-only] [--columns 2,5,8]
               [--encoding sjis|utf8] [--from DATE] [--to DATE] --output OUT.csv
@@ -79,11 +88,14 @@ read   Reads the card on the reader (or the card image given with --card-image,
        gives the oldest entry its fare when it holds the record before. An
        archive that cannot be written is reported on standard error; the
        read's output and exit code stay.
-show   Loads an entry file (.ent) and prints its entries.
+show   Loads an entry file (.ent) and prints its entries, the person's
+       station names (see names) over the file's.
 history  Prints the entries of the history archive, oldest first: every
        block ever read from each card, with the ticks, destinations and
-       remarks set in the viewer. --idm (16 hexadecimal digits) keeps one
-       card, --from and --to (YYYY-MM-DD, both days included) a period.
+       remarks set in the viewer, named as a read would name them now (the
+       station database's names, then the person's). --idm (16
+       hexadecimal digits) keeps one card, --from and --to (YYYY-MM-DD,
+       both days included) a period.
        JSON as read prints it; CSV as export writes it (--columns,
        default 2,5,8,9,11,12; --apply-only), in UTF-8 unless --encoding
        sjis. --cards lists the cards instead: IDm,
@@ -95,6 +107,14 @@ history  Prints the entries of the history archive, oldest first: every
        be read of a damaged archive (履歴ファイルが壊れています) into a new
        one, keeps the damaged file beside it as history.sqlite.damaged-<date>
        and says how many entries were saved.
+names  The names the person gives stations and bus stops that the station
+       database does not know or names wrongly; read, show, history, export,
+       report and the viewer put them over the database's names. Codes are
+       decimal, as the station data writes them: rail AREA-LINE-STATION (each
+       0..255), bus LINE-STOP (each 0..65535). set keeps a name (--station is
+       required; without --line or --company the database's stay), remove
+       brings the database's name back, list prints them. They are kept in
+       names.sqlite beside the history archive (--archive moves both).
 readers  Lists every card reader pcscd offers: the reader module chosen for it
        (or why none), the card on it, its ATR and the IDm from one polling.
 export Writes the claim CSV of the entries (the file's, or the card image's):
@@ -177,13 +197,18 @@ int ReadFailureExit(const SCardReadOutcome& outcome)
 
 } // namespace
 
+void LoadCommandProfile(const QCommandLineParser& parser, CAppProfile& profile)
+{
+    profile.LoadProfile();
+    if (parser.isSet(QStringLiteral("database")))
+        profile.m_strConnect = CAppProfile::ConnectStringFor(parser.value(QStringLiteral("database")));
+}
+
 int ReadCardEntries(const QCommandLineParser& parser, CEntryInfoData& data, SCardSummary& summary,
                     CHistoryArchive* archive)
 {
     CAppProfile profile;
-    profile.LoadProfile();
-    if (parser.isSet(QStringLiteral("database")))
-        profile.m_strConnect = CAppProfile::ConnectStringFor(parser.value(QStringLiteral("database")));
+    LoadCommandProfile(parser, profile);
 
     int pollingTime = profile.m_nPollingTime;
     if (parser.isSet(QStringLiteral("polling-time"))) {
@@ -218,6 +243,8 @@ int ReadCardEntries(const QCommandLineParser& parser, CEntryInfoData& data, SCar
     request.strConnect = profile.GetConnectString();
     request.strPassword = profile.GetPassword();
     request.destinationFor = profile.DestinationLookupFunction();
+    const CUserNames userNames = LoadUserNames(parser);
+    request.userNames = &userNames;
     if (archive)
         UseArchiveForRead(request, *archive);
 
@@ -247,6 +274,14 @@ int OpenEntryFile(const QString& path, CCorvaneDoc& document)
     return EXIT_OK;
 }
 
+int OpenNamedEntryFile(const QCommandLineParser& parser, const QString& path, CCorvaneDoc& document)
+{
+    if (const int rc = OpenEntryFile(path, document); rc != EXIT_OK)
+        return rc;
+    ApplyUserNames(document.m_data.m_entries, LoadUserNames(parser));
+    return EXIT_OK;
+}
+
 namespace {
 
 int RunRead(const QCommandLineParser& parser, const QString& format, const COutputTarget& output)
@@ -267,7 +302,7 @@ int RunShow(const QCommandLineParser& parser, const QString& format, const COutp
     if (args.size() != 2)
         return Usage(QStringLiteral("show takes exactly one entry file"));
     CCorvaneDoc document;
-    if (const int rc = OpenEntryFile(args.at(1), document); rc != EXIT_OK)
+    if (const int rc = OpenNamedEntryFile(parser, args.at(1), document); rc != EXIT_OK)
         return rc;
     const CEntryInfoData& data = document.m_data;
     return WriteEntries(parser, output, format, data.m_entries, std::nullopt, data.m_time);
@@ -296,13 +331,17 @@ int RunVoluni(const QStringList& arguments, QIODevice& standardOutput)
     parser.addOption({QStringLiteral("idm"), QStringLiteral("The card whose archived entries to print."),
                       QStringLiteral("IDM")});
     parser.addOption({QStringLiteral("cards"), QStringLiteral("List the archived cards.")});
+    parser.addOption({QStringLiteral("station"), QStringLiteral("Station or bus stop name to keep."),
+                      QStringLiteral("NAME")});
+    parser.addOption({QStringLiteral("line"), QStringLiteral("Line name to keep."), QStringLiteral("NAME")});
+    parser.addOption({QStringLiteral("company"), QStringLiteral("Company name to keep."), QStringLiteral("NAME")});
     parser.addOption({QStringLiteral("import"), QStringLiteral("Take the entries of an entry file into the archive."),
                       QStringLiteral("FILE")});
     parser.addOption({QStringLiteral("recover"), QStringLiteral("Copy what can be read of a damaged archive into a new one.")});
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
     parser.addOption(help);
     AddClaimOptions(parser);
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("read, show, history, readers, export or report"));
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("read, show, history, names, readers, export or report"));
 
     if (!parser.parse(arguments))
         return Usage(parser.errorText());
@@ -324,6 +363,8 @@ int RunVoluni(const QStringList& arguments, QIODevice& standardOutput)
         return RunShow(parser, format, output);
     if (command == QLatin1String("history"))
         return RunHistory(parser, format, output);
+    if (command == QLatin1String("names"))
+        return RunNames(parser, format, output);
     if (command == QLatin1String("export"))
         return RunExport(parser, output);
     if (command == QLatin1String("report"))

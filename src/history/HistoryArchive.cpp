@@ -364,6 +364,24 @@ bool CHistoryArchive::EnsureOpen()
     return m_db || Open();
 }
 
+namespace {
+
+// Makes the folder, and each missing folder above it, readable by the user alone; a folder
+// already there keeps its mode.
+bool MakeFolderForTheUserAlone(const QString& path)
+{
+    const QFileInfo info(path);
+    if (info.isDir())
+        return true;
+    const QString parent = info.absolutePath();
+    if (parent == info.absoluteFilePath() || !MakeFolderForTheUserAlone(parent))
+        return false;
+    return QDir().mkdir(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner)
+        || QFileInfo(path).isDir();
+}
+
+} // namespace
+
 bool CHistoryArchive::EnsureWritable(const QString& what)
 {
     m_nLastCode = 0;
@@ -444,7 +462,7 @@ bool CHistoryArchive::Open()
         return FailWith(QStringLiteral("opening it"),
                         QStringLiteral("a symbolic link to %1, which does not exist").arg(info.symLinkTarget()));
     const QString folder = info.absolutePath();
-    if (!QDir().mkpath(folder))
+    if (!MakeFolderForTheUserAlone(folder))
         return FailWith(QStringLiteral("creating its folder"), QStringLiteral("the folder cannot be made"));
     if (!info.exists()) {
         if (!QFileInfo(folder).isWritable())

@@ -36,7 +36,7 @@ ECardPresence CCardPresenceProbe::Look()
     LONG rc = service.ListReaders(m_pContext->handle, nullptr, readers);
     if (rc == SCARD_E_NO_READERS_AVAILABLE)
         return ECardPresence::Unknown;
-    std::vector<DWORD> states;
+    std::vector<SReaderState> states;
     if (rc == SCARD_S_SUCCESS)
         rc = service.ReaderStates(m_pContext->handle, 0, readers, states);
     if (rc != SCARD_S_SUCCESS) {
@@ -45,8 +45,8 @@ ECardPresence CCardPresenceProbe::Look()
         Drop();
         return ECardPresence::Unknown;
     }
-    for (const DWORD state : states) {
-        if ((state & SCARD_STATE_PRESENT) && !(state & SCARD_STATE_MUTE))
+    for (const SReaderState& state : states) {
+        if ((state.eventState & SCARD_STATE_PRESENT) && !(state.eventState & SCARD_STATE_MUTE))
             return ECardPresence::Present;
     }
     return ECardPresence::Absent;

@@ -8,6 +8,7 @@
 
 #include <PCSC/winscard.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -28,19 +29,40 @@ int CodeForUnavailableLibrary(LONG rc)
 
 // Connects to the reader shared and lets go; true when it is there, with or without a card
 // (a card taken away during the probe still proves the reader is there). rc becomes the
-// connect code; atr, when given, receives the card's ATR.
-bool ProbeConnection(IPcscService& pcsc, SCARDCONTEXT hContext, const std::string& name, LONG& rc,
-                 std::vector<uint8_t>* atr = nullptr)
+// connect code.
+bool ProbeConnection(IPcscService& pcsc, SCARDCONTEXT hContext, const std::string& name, LONG& rc)
 {
     SCARDHANDLE hCard = 0;
     DWORD protocol = 0;
     rc = pcsc.Connect(hContext, name, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, &hCard, &protocol);
-    if (hCard) {
-        if (atr && rc == SCARD_S_SUCCESS && pcsc.Status(hCard, *atr) != SCARD_S_SUCCESS)
-            atr->clear();
+    if (hCard)
         pcsc.Disconnect(hCard, SCARD_LEAVE_CARD);
-    }
     return rc == SCARD_S_SUCCESS || rc == SCARD_W_REMOVED_CARD;
+}
+
+// The ATR of each reader outside the tables that may be a contactless slot, as the service
+// reports the reader's state: no connection, so a card in a contact slot is never powered
+// for the look. A failed look leaves the map empty and rc its code.
+std::map<std::string, std::vector<uint8_t>> OtherReadersAtrs(IPcscService& pcsc, SCARDCONTEXT hContext,
+                                                             const std::vector<std::string>& readers, LONG& rc)
+{
+    std::vector<std::string> others;
+    for (const std::string& name : readers) {
+        if (!MatchKnownReader(name) && !MatchDialectReader(name) && MayBeContactlessSlot(name))
+            others.push_back(name);
+    }
+    std::map<std::string, std::vector<uint8_t>> atrs;
+    if (others.empty())
+        return atrs;
+    std::vector<SReaderState> states;
+    const LONG statesRc = pcsc.ReaderStates(hContext, 0, others, states);
+    if (statesRc != SCARD_S_SUCCESS) {
+        rc = statesRc;
+        return atrs;
+    }
+    for (size_t i = 0; i < others.size() && i < states.size(); ++i)
+        atrs[others[i]] = std::move(states[i].atr);
+    return atrs;
 }
 
 } // namespace
@@ -64,14 +86,24 @@ LONG CFelicaMod::FindReader()
     rc = SCARD_E_NO_SMARTCARD;
     // The known readers first, then the readers of the other dialects: a known reader is
     // always preferred, wherever it is listed.
+    std::map<std::string, std::vector<uint8_t>> otherAtrs;
     for (const bool known : {true, false}) {
+        if (!known)
+            otherAtrs = OtherReadersAtrs(pcsc, hContext, readers, rc);
         for (const std::string& name : readers) {
             const int knownType = MatchKnownReader(name);
             if (known != (knownType != 0))
                 continue;
-            std::vector<uint8_t> atr;
-            const bool present = ProbeConnection(pcsc, hContext, name, rc, known ? nullptr : &atr);
-            const int type = known ? knownType : MatchOtherReader(name, rc, atr);
+            // Beside the dialects' readers, only a reader whose card says it is a contactless
+            // storage card is connected to.
+            const auto atr = otherAtrs.find(name);
+            if (!known && !MatchDialectReader(name)
+                && (atr == otherAtrs.end() || !AtrAnnouncesStorageCard(atr->second)))
+                continue;
+            const bool present = ProbeConnection(pcsc, hContext, name, rc);
+            const int type = known ? knownType
+                                   : MatchOtherReader(name, rc, atr == otherAtrs.end() ? std::vector<uint8_t>()
+                                                                                        : atr->second);
             if (!present || type == 0)
                 continue;
             m_strReader = QString::fromStdString(name);

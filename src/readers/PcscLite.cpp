@@ -55,7 +55,7 @@ public:
     }
 
     LONG ReaderStates(SCARDCONTEXT context, DWORD timeoutMs, const std::vector<std::string>& readers,
-                      std::vector<DWORD>& eventStates) override
+                      std::vector<SReaderState>& result) override
     {
         std::vector<SCARD_READERSTATE> states(readers.size());
         for (size_t i = 0; i < readers.size(); ++i) {
@@ -63,9 +63,11 @@ public:
             states[i].dwCurrentState = SCARD_STATE_UNAWARE;
         }
         const LONG rc = SCardGetStatusChange(context, timeoutMs, states.data(), static_cast<DWORD>(states.size()));
-        eventStates.clear();
-        for (const SCARD_READERSTATE& state : states)
-            eventStates.push_back(state.dwEventState);
+        result.clear();
+        for (const SCARD_READERSTATE& state : states) {
+            const DWORD atrLength = rc == SCARD_S_SUCCESS ? std::min<DWORD>(state.cbAtr, MAX_ATR_SIZE) : 0;
+            result.push_back({state.dwEventState, std::vector<uint8_t>(state.rgbAtr, state.rgbAtr + atrLength)});
+        }
         return rc;
     }
 

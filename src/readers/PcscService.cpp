@@ -172,13 +172,13 @@ public:
     }
 
     LONG ReaderStates(SCARDCONTEXT context, DWORD timeoutMs, const std::vector<std::string>& readers,
-                      std::vector<DWORD>& eventStates) override
+                      std::vector<SReaderState>& result) override
     {
-        auto states = std::make_shared<std::vector<DWORD>>();
+        auto states = std::make_shared<std::vector<SReaderState>>();
         const SOutcome outcome = Run(context, ECancel::Yes, [context, timeoutMs, readers, states](IPcscService& s) {
             return s.ReaderStates(context, timeoutMs, readers, *states);
         });
-        eventStates = outcome.completed ? std::move(*states) : std::vector<DWORD>();
+        result = outcome.completed ? std::move(*states) : std::vector<SReaderState>();
         return outcome.rc;
     }
 

@@ -23,6 +23,12 @@ constexpr LONG kPcscEmptyReader = SCARD_W_REMOVED_CARD;
 // The control code of a reader's escape commands (SCardControl).
 inline constexpr DWORD kReaderEscapeCode = SCARD_CTL_CODE(3500);
 
+// One reader as SCardGetStatusChange reports it.
+struct SReaderState {
+    DWORD eventState = 0;
+    std::vector<uint8_t> atr;   // empty without a card
+};
+
 class IPcscService {
 public:
     virtual ~IPcscService() = default;
@@ -37,10 +43,10 @@ public:
     virtual LONG Disconnect(SCARDHANDLE card, DWORD disposition) = 0;
     // SCardStatus of a card connection, for the card's ATR.
     virtual LONG Status(SCARDHANDLE card, std::vector<uint8_t>& atr) = 0;
-    // SCardGetStatusChange from an unaware state, for each of readers: eventStates
-    // gets each reader's SCARD_STATE_* bits. timeoutMs 0 looks and returns at once.
+    // SCardGetStatusChange from an unaware state, for each of readers: its SCARD_STATE_*
+    // bits and the ATR of the card on it. timeoutMs 0 looks and returns at once.
     virtual LONG ReaderStates(SCARDCONTEXT context, DWORD timeoutMs, const std::vector<std::string>& readers,
-                              std::vector<DWORD>& eventStates) = 0;
+                              std::vector<SReaderState>& states) = 0;
     virtual LONG BeginTransaction(SCARDHANDLE card) = 0;
     virtual LONG EndTransaction(SCARDHANDLE card, DWORD disposition) = 0;
     // receiveLength: in, the buffer size; out, the bytes received.

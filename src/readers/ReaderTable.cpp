@@ -187,16 +187,34 @@ int MatchOtherReader(const std::string& name, LONG connectRc, std::span<const ui
         : 0;
 }
 
+namespace {
+
+// Application identifier tag 4F, length 0C, RID A0 00 00 03 06: what a contactless reader
+// puts in the ATR it makes up for a storage card.
+constexpr uint8_t kStorageCardAid[] = {0x4F, 0x0C, 0xA0, 0x00, 0x00, 0x03, 0x06};
+
+// What follows the storage card's application identifier; nothing when there is none.
+std::optional<std::span<const uint8_t>> AfterStorageCardAid(std::span<const uint8_t> atr)
+{
+    const auto at = std::search(atr.begin(), atr.end(), std::begin(kStorageCardAid), std::end(kStorageCardAid));
+    if (at == atr.end())
+        return std::nullopt;
+    return atr.subspan(static_cast<size_t>(at - atr.begin()) + std::size(kStorageCardAid));
+}
+
+} // namespace
+
+bool AtrAnnouncesStorageCard(std::span<const uint8_t> atr)
+{
+    return AfterStorageCardAid(atr).has_value();
+}
+
 bool AtrAnnouncesFelica(std::span<const uint8_t> atr)
 {
-    // Application identifier tag 4F, length 0C, RID A0 00 00 03 06, standard byte, two card
-    // name bytes: standard 11 is FeliCa, card name 00 3B the FeliCa card.
-    static constexpr uint8_t kAid[] = {0x4F, 0x0C, 0xA0, 0x00, 0x00, 0x03, 0x06};
+    // The standard byte and two card name bytes: standard 11 is FeliCa, card name 00 3B the FeliCa card.
     static constexpr uint8_t kFelica[] = {0x11, 0x00, 0x3B};
-    const auto at = std::search(atr.begin(), atr.end(), std::begin(kAid), std::end(kAid));
-    if (at == atr.end() || atr.end() - at < static_cast<std::ptrdiff_t>(std::size(kAid) + std::size(kFelica)))
-        return false;
-    return std::equal(std::begin(kFelica), std::end(kFelica), at + std::size(kAid));
+    const std::optional<std::span<const uint8_t>> rest = AfterStorageCardAid(atr);
+    return rest && rest->size() >= std::size(kFelica) && std::equal(std::begin(kFelica), std::end(kFelica), rest->begin());
 }
 
 std::unique_ptr<CReaderMod> CreatePcscModule(int nReaderType, const QString& strReader)

@@ -34,6 +34,9 @@ bool MayBeContactlessSlot(const std::string& name);
 // card ATR: a reader named as one of the dialects' readers and there, with or without a
 // card; or any other contactless slot whose card's ATR announces FeliCa. 0 for none.
 int MatchOtherReader(const std::string& name, LONG connectRc, std::span<const uint8_t> atr);
+// The ATR in the PC/SC storage-card form (application identifier with RID A0 00 00 03 06):
+// a contactless card, FeliCa or another kind.
+bool AtrAnnouncesStorageCard(std::span<const uint8_t> atr);
 // The ATR in the PC/SC storage-card form (application identifier with RID A0 00 00 03 06)
 // whose standard byte and card name say FeliCa.
 bool AtrAnnouncesFelica(std::span<const uint8_t> atr);

@@ -7,6 +7,7 @@ SCardReadOutcome RunCardRead(CEntryList& entries, CCardRecord& card, const SCard
 {
     SCardReadOutcome outcome;
     CCardSession session(&entries, &card);
+    session.userNames = request.userNames;
     outcome.nResult = session.ReadCard(request.nPollingTime, request.wait);
     if (outcome.nResult != CARD_READ_OK) {
         outcome.strMessage = CardReadResultText(outcome.nResult);

@@ -18,6 +18,8 @@ struct SCardReadRequest {
     QString strConnect;               // station database connection string and password
     QString strPassword;
     DestinationLookup destinationFor;
+    // The names the person gave, over the station database's; none when null.
+    const CUserNames* userNames = nullptr;
     // Runs once the card is read, before the station names are looked up.
     std::function<void()> onCardRead;
     // The balance before the card's oldest block (blocks.back()), from the history

@@ -31,8 +31,10 @@ int CCardSession::ReadCard(int nPollingTime, const CardWaitFunction& wait)
     if (nPollingTime > 0) {
         if (!wait || !wait(attempt, nPollingTime)) {
             reader->Close();
-            // A service still gone when the wait ended is said as such, not as a card not read.
-            return attempt.Fault() == EReaderFault::ServiceLost ? CARD_READ_SERVICE_STOPPED : CARD_READ_CANCELLED;
+            // A service still gone when the wait ended is said as such, not as a card not read;
+            // a cancel stays a cancel whatever the attempt before it met.
+            const bool serviceLost = !attempt.IsCancelled() && attempt.Fault() == EReaderFault::ServiceLost;
+            return serviceLost ? CARD_READ_SERVICE_STOPPED : CARD_READ_CANCELLED;
         }
     } else if (!reader->Polling(idm.data(), pmm.data(), CCardReadAttempt::kSystemCodes[0], 0, 0)
                || !reader->ReadBlocks(idm.data(), CCardReadAttempt::kHistoryService,

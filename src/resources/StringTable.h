@@ -64,7 +64,6 @@ enum StringId : int {
     IDS_ABOUT_LINK = 20024,
     IDS_STATIONDB_NOT_CONNECTED = 20025,
     IDS_ABOUT_OK = 20026,
-    IDS_ABOUT_STATION_DATA = 20027,
     IDS_ABOUT_CREDITS = 20028,
     // Texts of the card wait dialog and the card read command.
     IDS_CARDREAD_CANCEL = 20030,
@@ -170,6 +169,27 @@ enum StringId : int {
     IDS_HISTORY_RECOVER_CONFIRM = 20330,
     IDS_HISTORY_RECOVERED = 20331,
     IDS_HISTORY_RECOVER_FAILED = 20332,
+    // Texts of the names the person gives stations, and of the station data's version.
+    IDS_MENU_STATION_NAMES = 20400,
+    IDS_NAMES_CAPTION = 20401,
+    IDS_NAMES_SIDE = 20402,
+    IDS_NAMES_ENTRY_SIDE = 20403,
+    IDS_NAMES_EXIT_SIDE = 20404,
+    IDS_NAMES_CODE = 20405,
+    IDS_NAMES_COMPANY = 20406,
+    IDS_NAMES_LINE = 20407,
+    IDS_NAMES_STATION = 20408,
+    IDS_NAMES_REMOVE = 20409,
+    IDS_NAMES_RAIL_CODE = 20410,
+    IDS_NAMES_BUS_CODE = 20411,
+    IDS_NAMES_NO_ROW = 20412,
+    IDS_NAMES_NO_CODE = 20413,
+    IDS_NAMES_WRITE_FAILED = 20414,
+    IDS_NAMES_UNREADABLE = 20415,
+    IDS_NAMES_EMPTY_STATION = 20416,
+    IDS_NAMES_CONTROL_CHARACTER = 20417,
+    IDS_NAMES_OWN = 20418,
+    IDS_ABOUT_STATION_DATA = 20419,
     // Commands of the claim workflow; each text is "prompt\ntooltip".
     ID_FILE_OPEN = 57601,
     ID_FILE_SAVE = 57603,
@@ -193,6 +213,7 @@ enum StringId : int {
     ID_EDIT_DELETE_HISTORY = 32912,
     ID_VIEW_AUTO_READ = 32913,
     ID_EDIT_RECOVER_HISTORY = 32920,
+    ID_EDIT_STATION_NAMES = 32921,
 };
 
 // The text of string id, or an empty text for an id the table does not hold.

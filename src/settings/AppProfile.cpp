@@ -146,7 +146,8 @@ void CAppProfile::SaveProfile() const
     store.setValue(QStringLiteral("AppLook"), m_nAppLook);
     store.setValue(QStringLiteral("PollingTime"), m_nPollingTime);
     store.setValue(QStringLiteral("Admin"), m_bAdmin);
-    store.setValue(QStringLiteral("CsvSavePath"), m_strCsvSavePath);
+    // The folder of the last export is offered again during the run only.
+    store.setValue(QStringLiteral("CsvSavePath"), QString());
     store.setValue(QStringLiteral("CsvOutputItem"), m_strCsvOutputItem);
     store.setValue(QStringLiteral("CsvApplyOnly"), m_bCsvApplyOnly);
     store.setValue(QStringLiteral("CsvOutputHeader"), m_bCsvOutputHeader);

@@ -53,7 +53,7 @@ public:
     int32_t m_nAppLook = 0;
     QStringList m_arrVisHistry;
     QStringList m_arrVisStation;
-    QString m_strCsvSavePath;
+    QString m_strCsvSavePath;          // the last export's folder during the run; stored empty
     QString m_strCsvOutputItem;
     int32_t m_bCsvApplyOnly = 0;
     int32_t m_bCsvOutputHeader = 0;

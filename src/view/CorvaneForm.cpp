@@ -11,7 +11,9 @@
 #include "claim/ClaimColumns.h"
 #include "claim/ClaimPeriod.h"
 #include "card/AppMessage.h"
+#include "card/EntryNames.h"
 #include "history/HistoryArchive.h"
+#include "usernames/UserNames.h"
 #include "resources/StringTable.h"
 #include "view/ZebraDelegate.h"
 
@@ -453,6 +455,18 @@ void CCorvaneForm::FindArchivedEntries()
     }
 }
 
+int32_t CCorvaneForm::NewestArchivedBalance(const IdmBytes& idm)
+{
+    CEntryList entries;
+    std::vector<int64_t> ids;
+    SArchiveQuery query;
+    query.idm = idm;
+    // Unknown when the archive cannot say; the list's own query reports why.
+    if (!m_pArchive || !m_pArchive->Entries(query, entries, ids) || entries.empty())
+        return -1;
+    return entries.back()->balance;
+}
+
 bool CCorvaneForm::ShowArchivedCard(const IdmBytes& idm)
 {
     if (!m_pArchive)
@@ -467,8 +481,12 @@ bool CCorvaneForm::ShowArchivedCard(const IdmBytes& idm)
         ShowFailureWithReason(LoadResString(IDS_HISTORY_UNREADABLE), m_pArchive->LastError());
         return false;
     }
+    // Trips kept long ago show the names a read would give them today.
+    RenameEntries(archived.m_entries, m_profile.GetConnectString(), m_profile.GetPassword(), FreshUserNames());
     archived.m_card.idm = idm;
-    const int32_t balance = archived.m_entries.empty() ? -1 : archived.m_entries.back()->balance;
+    if (!m_cardBalance || m_cardBalance->idm != idm)
+        m_cardBalance = SCardBalance{idm, NewestArchivedBalance(idm)};
+    const int32_t balance = m_cardBalance->balance;
     // Another period of the same history keeps the fare filter as it was.
     const bool faresOnly = m_bShowingArchive && !m_pShowAll->isChecked();
     m_bAdoptingArchive = true;
@@ -487,6 +505,34 @@ bool CCorvaneForm::ShowArchivedCard(const IdmBytes& idm)
     if (m_pStatusBar)
         m_pStatusBar->SetCardStatus(IdmText(idm), balance);
     return true;
+}
+
+const CUserNames* CCorvaneForm::FreshUserNames()
+{
+    if (!m_pUserNames)
+        return nullptr;
+    if (m_pUserNames->Load())
+        return m_pUserNames;
+    ShowFailureWithReason(LoadResString(IDS_NAMES_UNREADABLE), m_pUserNames->LastError());
+    return nullptr;
+}
+
+CEntryInfo* CCorvaneForm::CurrentEntry() const
+{
+    const QModelIndex current = m_pList->currentIndex();
+    if (!current.isValid() || !m_pList->selectionModel()->isRowSelected(current.row(), QModelIndex()))
+        return nullptr;
+    return m_pModel->EntryAt(current.row());
+}
+
+void CCorvaneForm::RenameStation(const SStationKey& key)
+{
+    RenameEntries(m_pDocument->m_data.m_entries, m_profile.GetConnectString(), m_profile.GetPassword(), m_pUserNames,
+                  key);
+    m_pList->viewport()->update();
+    // The archive keeps codes and names its history when it is shown; a file keeps the names.
+    if (!m_bShowingArchive)
+        m_pDocument->SetModifiedFlag();
 }
 
 bool CCorvaneForm::eventFilter(QObject* watched, QEvent* event)

@@ -10,12 +10,15 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class CAppProfile;
 class CClaimPeriod;
 class CHistoryArchive;
 class CPeriodChoice;
+class CUserNames;
+struct SStationKey;
 class ICardStatusBar;
 class QCheckBox;
 class QLabel;
@@ -74,12 +77,24 @@ public:
     CHistoryArchive* HistoryArchive() const { return m_pArchive; }
     // Puts the card's archive, the days of the period chosen, in place of the
     // document's entries; false, with the reason shown and the list untouched,
-    // when it cannot be read. A new period asks the archive again.
+    // when it cannot be read. A new period asks the archive again. The balance
+    // pane shows the card's balance, not the period's.
     bool ShowArchivedCard(const IdmBytes& idm);
     bool IsShowingArchive() const { return m_bShowingArchive; }
+    // The card's balance after a read, for the balance pane of its archive.
+    void SetReadBalance(const IdmBytes& idm, int32_t balance) { m_cardBalance = SCardBalance{idm, balance}; }
     const CArchiveKeys& ArchiveKeys() const { return m_archiveKeys; }
     // The list's entries are no longer archived (their card's history was deleted).
     void ForgetArchiveKeys() { m_archiveKeys.Clear(); }
+    // The names the person gave stations, put over the station database's at every
+    // read and in the archive's history; none by default.
+    void SetUserNames(CUserNames* names) { m_pUserNames = names; }
+    CUserNames* UserNames() const { return m_pUserNames; }
+    // The entry of the current row when it is selected, or null.
+    CEntryInfo* CurrentEntry() const;
+    // Names the list's entries of key again, from the station database and the
+    // person's names, as a read would now; a document not the archive's is then changed.
+    void RenameStation(const SStationKey& key);
     // Ticks the selected rows, or unticks them when all are ticked already.
     void ToggleSelectedTicks();
     // Destination for every shown entry whose destination is empty and whose
@@ -110,6 +125,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // The balance of the card's newest archived record; -1 when none or unreadable.
+    int32_t NewestArchivedBalance(const IdmBytes& idm);
     void SetColumnWidth(int column, int width);
     void ApplyColumnVisibility(int column);
     int* ColumnSwitch(int column) const;
@@ -122,6 +139,8 @@ private:
     void OnShowAllClicked();
     void OnReadClicked();
     void SetCardStatusText(const QString& text);
+    // Reads the person's names again; null, after saying why, when they cannot be read.
+    const CUserNames* FreshUserNames();
 
     CCorvaneDoc* m_pDocument;
     CAppProfile& m_profile;
@@ -140,8 +159,16 @@ private:
     CPeriodChoice* m_pPeriod;
     QLabel* m_pEmptyHint;
     CHistoryArchive* m_pArchive = nullptr;
+    CUserNames* m_pUserNames = nullptr;
     CArchiveKeys m_archiveKeys;
     bool m_bArchiveFailureShown = false;   // an archive that refuses edits says so once
     bool m_bShowingArchive = false;        // the entries are the archive's, not a read's or a file's
     bool m_bAdoptingArchive = false;       // the entries coming in are the archive's, keys and all
+    // The balance the pane shows for a card's archive: its last read's, else its newest
+    // archived record's, whatever period the list shows.
+    struct SCardBalance {
+        IdmBytes idm{};
+        int32_t balance = -1;
+    };
+    std::optional<SCardBalance> m_cardBalance;
 };

@@ -47,6 +47,7 @@ int CCorvaneForm::OnCardRead()
     request.strConnect = m_profile.GetConnectString();
     request.strPassword = m_profile.GetPassword();
     request.destinationFor = m_profile.DestinationLookupFunction();
+    request.userNames = FreshUserNames();
     if (m_pArchive)
         UseArchiveForRead(request, *m_pArchive);
     request.onCardRead = [this, &waitCursor] {
@@ -57,10 +58,11 @@ int CCorvaneForm::OnCardRead()
     CEntryList& entries = m_pDocument->m_data.m_entries;
     const SCardReadOutcome outcome = RunCardRead(entries, m_pDocument->m_data.m_card, request);
     if (!outcome.Succeeded()) {
-        // After a bad date the pass appended nothing: the list and the status bar stay empty.
+        // After a bad date the pass appended nothing: the list and the status bar stay empty,
+        // and the panes are empty before the message shows.
+        SetCardStatusText(QString());
         if (!outcome.strMessage.isEmpty())
             ShowAppMessage(outcome.strMessage, MessageIcon::Stop);
-        SetCardStatusText(QString());
         return 0;
     }
     const CCardRecord& card = m_pDocument->m_data.m_card;
@@ -74,6 +76,8 @@ int CCorvaneForm::OnCardRead()
     } else if (m_pArchive) {
         archiveFailure = m_pArchive->LastError();
     }
+    // The balance pane shows the card's balance of this read, whatever the archive holds.
+    SetReadBalance(card.idm, outcome.nBalance);
     if (m_pArchive && archiveFailure.isEmpty() && m_profile.m_bHistoryView && ShowArchivedCard(card.idm)) {
         m_pList->setFocus();
         return 1;

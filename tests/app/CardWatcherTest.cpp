@@ -4,12 +4,24 @@
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
+#include <QTest>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <vector>
 
 namespace {
 
 using P = ECardPresence;
+
+// One tick, its answer taken back on this thread.
+bool LookAndWait(CCardWatcher& watcher)
+{
+    watcher.Look();
+    return QTest::qWaitFor([&] { return !watcher.IsLooking(); }, 5000);
+}
 
 struct WatchCase {
     const char* name;
@@ -29,7 +41,7 @@ TEST_P(CardWatcherTest, CountsTheCardsLaid)
     QSignalSpy laid(&watcher, &CCardWatcher::CardLaid);
     watcher.SetWatching(true);
     for (size_t i = 0; i < looks.size(); ++i)
-        watcher.Look();
+        ASSERT_TRUE(LookAndWait(watcher));
     EXPECT_EQ(laid.count(), GetParam().laid);
 }
 
@@ -49,11 +61,46 @@ TEST(CardWatcherPauseTest, APausedWatchLooksAtNothing)
     }, 1000);
     watcher.SetWatching(true);
     watcher.SetPaused(true);
-    watcher.Look();
+    ASSERT_TRUE(LookAndWait(watcher));
     EXPECT_EQ(looks, 0);
     watcher.SetPaused(false);
-    watcher.Look();
+    ASSERT_TRUE(LookAndWait(watcher));
     EXPECT_EQ(looks, 1);
     watcher.SetWatching(false);
     EXPECT_FALSE(watcher.IsWatching());
+}
+
+// A look that hangs (a service stopped) holds neither the caller nor the next ticks, and
+// its late answer reaches no watcher that has gone.
+TEST(CardWatcherThreadTest, AHangingLookHoldsNothing)
+{
+    struct SGate {
+        std::mutex mutex;
+        std::condition_variable opened;
+        bool open = false;
+        std::atomic<int> looks = 0;
+    };
+    auto gate = std::make_shared<SGate>();
+    {
+        CCardWatcher watcher([gate] {
+            ++gate->looks;
+            std::unique_lock lock(gate->mutex);
+            gate->opened.wait_for(lock, std::chrono::seconds(5), [&] { return gate->open; });
+            return P::Present;
+        }, 1000);
+        QSignalSpy laid(&watcher, &CCardWatcher::CardLaid);
+        watcher.SetWatching(true);
+        watcher.Look();
+        EXPECT_TRUE(watcher.IsLooking());
+        watcher.Look();
+        QTest::qWait(50);
+        EXPECT_EQ(gate->looks, 1) << "one look at a time";
+        EXPECT_EQ(laid.count(), 0);
+    }
+    {
+        const std::lock_guard lock(gate->mutex);
+        gate->open = true;
+    }
+    gate->opened.notify_all();
+    QTest::qWait(50);
 }

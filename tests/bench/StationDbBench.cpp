@@ -1,8 +1,13 @@
 // The database work of one card read: 20 station and 20 bus stop lookups on one
-// connection to the generated station database.
+// connection to the generated station database; and the naming of a read's
+// entries as the read pass does it, with and without the person's own names.
+#include "card/EntryNames.h"
 #include "stationdb/StationDb.h"
+#include "usernames/UserNames.h"
 
 #include <benchmark/benchmark.h>
+
+#include <QTemporaryDir>
 
 #include <array>
 
@@ -60,6 +65,56 @@ void LookupsOnOpenConnection(benchmark::State& state)
         LookUpAll(db);
 }
 BENCHMARK(LookupsOnOpenConnection)->Unit(benchmark::kMicrosecond);
+
+// 20 rail entries (entry side) and 20 bus entries of the codes above.
+CEntryList ReadEntries()
+{
+    CEntryList entries;
+    for (const auto& [area, line, station] : kStations) {
+        auto e = std::make_unique<CEntryInfo>();
+        e->terminalKind = 0x16;
+        e->processKind = 0x01;
+        e->entryArea = area;
+        e->entryLine = line;
+        e->entryStation = station;
+        entries.push_back(std::move(e));
+    }
+    for (const auto& [busLine, busStop] : kBusStops) {
+        auto e = std::make_unique<CEntryInfo>();
+        e->terminalKind = 0x05;
+        e->processKind = 0x0D;
+        e->exitLine = busLine;
+        e->exitStation = busStop;
+        entries.push_back(std::move(e));
+    }
+    return entries;
+}
+
+// Connect, name the 40 entries as the read pass does, close; state.range(0) names
+// of the person's, every tenth of them for a code of the read.
+void ReadPassNaming(benchmark::State& state)
+{
+    QTemporaryDir folder;
+    CUserNames names(folder.filePath(QStringLiteral("names.sqlite")));
+    for (int i = 0; i < state.range(0); ++i) {
+        const auto& [area, line, station] = kStations.at(static_cast<size_t>(i) % kStations.size());
+        const SStationKey key = i % 10 == 0 ? SStationKey::Rail(area, line, station) : SStationKey::Bus(i, i);
+        names.Set({key, QStringLiteral("名前%1").arg(i), {}, {}});
+    }
+    const CEntryList entries = ReadEntries();
+    for (auto _ : state) {
+        CStationDb db;
+        if (!db.Connect(kConnect, kPassword, 10)) {
+            state.SkipWithError("cannot open the generated station database");
+            return;
+        }
+        // Read again at every pass, as the viewer and the tool do.
+        names.Load();
+        for (const auto& e : entries)
+            NameEntry(*e, db, &names);
+    }
+}
+BENCHMARK(ReadPassNaming)->Arg(0)->Arg(200)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

@@ -199,7 +199,8 @@ TEST_F(ReadCardTest, WaitLoopTriesAtOnceThenEveryTick)
 // and a failed read keeps the session as it was.
 TEST_F(ReadCardTest, WaitRidesOutALostCardOrServiceAndEndsAtTheDeadline)
 {
-    const CTestDeadline deadline(std::chrono::milliseconds(50));
+    // Long for every exchange that answers; the stalled one never does.
+    const CTestDeadline deadline(std::chrono::seconds(1));
     using EFault = CFaultyPcscService::ETransmitFault;
     // An attempt on the generic module transmits two pollings, the read's preparation, then
     // block 0 and block 1.
@@ -240,6 +241,7 @@ TEST_F(ReadCardTest, WaitRidesOutALostCardOrServiceAndEndsAtTheDeadline)
         });
         EXPECT_EQ(rc, c.result);
         EXPECT_EQ(sleeps, c.sleeps);
+        EXPECT_EQ(service->Stalls(), c.fault == EFault::Stall ? 1u : 0u) << "only the stalled exchange timed out";
         if (rc == 0) {
             EXPECT_EQ(m_session.blocks.size(), 2u) << "the broken attempt left nothing behind";
             EXPECT_EQ(m_card.kind, 3);

@@ -3,6 +3,7 @@
 #include "claim/dialog/ClaimPrint.h"
 #include "claim/dialog/CsvOptionsDlg.h"
 #include "ClaimFixture.h"
+#include "ModalStep.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,7 @@
 #include <QDir>
 #include <QListWidget>
 #include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QPushButton>
 #include <QTest>
@@ -78,8 +80,8 @@ TEST(CsvOptionsDlgTest, ChosenColumnsComeFirstAndMoveWithTheButtons)
 // Answers the modal dialog once it runs: ticks 距離(km), then OK or Cancel.
 void AnswerDialog(bool accept)
 {
-    QTimer::singleShot(0, [accept] {
-        auto* dialog = qobject_cast<CCsvOptionsDlg*>(QApplication::activeModalWidget());
+    OnModalWindow(qApp, [accept](QWidget& window) {
+        auto* dialog = qobject_cast<CCsvOptionsDlg*>(&window);
         ASSERT_NE(dialog, nullptr);
         auto* list = dialog->findChild<QListWidget*>(QStringLiteral("columns"));
         list->item(list->count() - 1)->setCheckState(Qt::Checked);
@@ -112,12 +114,13 @@ TEST(ClaimPrintTest, PreviewShowsTheReport)
     report.printDate = QDate(2021, 2, 5);
     QPrinter printer(QPrinter::HighResolution);
     std::unique_ptr<QPrintPreviewDialog> preview(MakeClaimPreview(printer, report, nullptr));
-    int paints = 0;
-    QObject::connect(preview.get(), &QPrintPreviewDialog::paintRequested, [&paints] { ++paints; });
     preview->resize(700, 900);
     preview->show();
-    QTest::qWait(50);
-    EXPECT_GE(paints, 1);
+    // The preview's pages are what the report drew: none when nothing was painted.
+    const auto* pages = preview->findChild<QPrintPreviewWidget*>();
+    ASSERT_NE(pages, nullptr);
+    EXPECT_TRUE(QTest::qWaitFor([pages] { return pages->pageCount() > 0; }, 5000));
+    EXPECT_EQ(pages->pageCount(), 1);
     EXPECT_EQ(printer.pageLayout().pageSize().id(), QPageSize::A4);
     EXPECT_EQ(printer.pageLayout().orientation(), QPageLayout::Portrait);
     SaveScreenshot(*preview, "claim_preview.png");

@@ -225,7 +225,8 @@ TEST_F(VoluniCommandTest, ReaderFailuresHaveTheirExitCodesAndMessages)
 // reported as stopped.
 TEST_F(VoluniCommandTest, ReadThatLosesItsReaderOrServiceEndsWithTheirExitCodes)
 {
-    const CTestDeadline deadline(std::chrono::milliseconds(50));
+    // Long for every exchange that answers; the stalled one never does.
+    const CTestDeadline deadline(std::chrono::seconds(1));
     CCardImage card;
     ASSERT_TRUE(card.LoadJson(Compact(kCardImage).toUtf8()).isEmpty());
     // Two pollings, the read's preparation, then block 0.
@@ -250,6 +251,8 @@ TEST_F(VoluniCommandTest, ReadThatLosesItsReaderOrServiceEndsWithTheirExitCodes)
         EXPECT_TRUE(m_output.isEmpty()) << c.name;
         ASSERT_EQ(m_messages.size(), 1) << c.name;
         EXPECT_EQ(m_messages[0], MessageFor(c.message)) << c.name;
+        EXPECT_EQ(service->Stalls(), c.fault == CFaultyPcscService::ETransmitFault::Stall ? 1u : 0u)
+            << c.name << ": only the stalled exchange timed out";
         service->EndStall();
         EXPECT_TRUE(WaitForAbandonedCalls()) << c.name;
     }

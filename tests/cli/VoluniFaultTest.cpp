@@ -6,13 +6,18 @@
 #include "StationDbFixture.h"
 #include "VoluniCommandFixture.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QProcess>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <thread>
 
 namespace {
@@ -46,6 +51,29 @@ protected:
         const QString path = m_dir.filePath(name);
         EXPECT_EQ(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
         return path;
+    }
+
+    enum class EPeer { Reads, Writes };
+    // A test's thread on the other side of fifo waits in open() until the tool opens its
+    // side, and a writer then until its bytes are read: should the tool fail to, this side
+    // is opened here (what comes read away) until the thread is done, or for five seconds,
+    // so that the thread ends and the test with it.
+    static void LetThePipesPeerGo(const QString& fifo, EPeer peer, const std::atomic<bool>& done)
+    {
+        const QDeadlineTimer deadline(5000);
+        const auto pause = [] { std::this_thread::sleep_for(std::chrono::milliseconds(10)); };
+        while (!done && !deadline.hasExpired()) {
+            const int fd = ::open(QFile::encodeName(fifo).constData(),
+                                  (peer == EPeer::Writes ? O_RDONLY : O_WRONLY) | O_NONBLOCK);
+            char bytes[4096];
+            while (fd >= 0 && peer == EPeer::Writes && !done && !deadline.hasExpired()) {
+                if (::read(fd, bytes, sizeof bytes) <= 0)
+                    pause();
+            }
+            if (fd >= 0)
+                ::close(fd);
+            pause();
+        }
     }
 
     QString m_input;
@@ -91,8 +119,13 @@ TEST_F(VoluniFaultTest, NamedPipeIsWrittenIntoNotReplaced)
 {
     const QString fifo = MakeFifo(QStringLiteral("out.fifo"));
     QByteArray received;
-    std::thread reader([&] { received = ReadAll(fifo); });
+    std::atomic<bool> read = false;
+    std::thread reader([&] {
+        received = ReadAll(fifo);
+        read = true;
+    });
     EXPECT_EQ(Show(fifo), EXIT_OK) << m_messages.join('\n').toStdString();
+    LetThePipesPeerGo(fifo, EPeer::Reads, read);
     reader.join();
     EXPECT_EQ(received, m_expected);
     EXPECT_FALSE(QFileInfo(fifo).isFile());
@@ -122,12 +155,17 @@ TEST_F(VoluniFaultTest, PipeInputIsReadAsAStream)
 {
     const QString fifo = MakeFifo(QStringLiteral("in.fifo"));
     const QByteArray file = ReadAll(m_input);
+    std::atomic<bool> written = false;
     std::thread writer([&] {
-        QFile out(fifo);
-        if (out.open(QIODevice::WriteOnly))
-            out.write(file);
+        {
+            QFile out(fifo);
+            if (out.open(QIODevice::WriteOnly))
+                out.write(file);
+        }
+        written = true;
     });
     EXPECT_EQ(Run({QStringLiteral("show"), fifo}), EXIT_OK) << m_messages.join('\n').toStdString();
+    LetThePipesPeerGo(fifo, EPeer::Writes, written);
     writer.join();
     EXPECT_EQ(m_output, m_expected);
 }
@@ -142,12 +180,15 @@ TEST_F(VoluniFaultTest, OnlyAnEmptyRegularFileIsTheEmptyDocument)
     EXPECT_EQ(m_messages, QStringList{LoadResString(AFX_IDP_FAILED_INVALID_FORMAT)});
 
     const QString fifo = MakeFifo(QStringLiteral("empty.fifo"));
+    std::atomic<bool> opened = false;
     std::thread writer([&] {
         QFile out(fifo);
         EXPECT_TRUE(out.open(QIODevice::WriteOnly)); // and closed at once, with nothing written
+        opened = true;
     });
     m_messages.clear();
     EXPECT_EQ(Run({QStringLiteral("show"), fifo}), EXIT_FILE);
+    LetThePipesPeerGo(fifo, EPeer::Writes, opened);
     writer.join();
     EXPECT_EQ(m_messages, QStringList{LoadResString(AFX_IDP_FAILED_INVALID_FORMAT)});
 }

@@ -48,7 +48,9 @@ TEST(UsbCommandLine, VoluniReadsTheCardThroughTheLibraryAsFromTheCardImage)
 {
     QTemporaryDir empty;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    // No PC/SC reader answers in a test run, so the tool falls back to the library.
+    // The PC/SC client is pointed at a socket nobody serves, so that no reader of the machine
+    // answers and the tool falls back to the library.
+    environment.insert(QStringLiteral("PCSCLITE_CSOCK_NAME"), empty.filePath(QStringLiteral("no-pcscd.comm")));
     environment.insert(QStringLiteral("VOLUNI_COMMON_FILES_DIR"), QString::fromLatin1(VOLUNI_USB_COMMON_FILES));
     environment.insert(QStringLiteral("VOLUNI_USB_EMULATOR_CARD"), kTwenty);
     const QStringList read = {QStringLiteral("read"), QStringLiteral("--polling-time"), QStringLiteral("0")};

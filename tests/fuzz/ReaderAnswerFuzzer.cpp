@@ -56,9 +56,9 @@ public:
         atr.clear();
         return SCARD_S_SUCCESS;
     }
-    LONG ReaderStates(SCARDCONTEXT, DWORD, const std::vector<std::string>&, std::vector<DWORD>& eventStates) override
+    LONG ReaderStates(SCARDCONTEXT, DWORD, const std::vector<std::string>&, std::vector<SReaderState>& states) override
     {
-        eventStates.clear();
+        states.clear();
         return SCARD_E_UNSUPPORTED_FEATURE;
     }
     LONG BeginTransaction(SCARDHANDLE) override { return SCARD_S_SUCCESS; }

@@ -388,6 +388,11 @@ TEST_F(ArchiveTest, FileAndFolderAreMadeForTheUserAlone)
     struct stat st {};
     ASSERT_EQ(stat(QFile::encodeName(path).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
+    // Each folder made for it; the one that was there keeps its mode.
+    for (const char* folder : {"a", "a/b", "a/b/c"}) {
+        ASSERT_EQ(stat(QFile::encodeName(m_dir.filePath(QLatin1String(folder))).constData(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0700u) << folder;
+    }
     // The write-ahead log, while the archive is open, is no more readable than the file.
     ASSERT_EQ(stat(QFile::encodeName(path + QStringLiteral("-wal")).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);

@@ -24,6 +24,7 @@ namespace {
 
 constexpr const char* kVpcdDriver = "/usr/lib/pcsc/drivers/serial/libifdvpcd.so";
 constexpr int kStartTimeoutMs = 10000;
+constexpr int kStartAttempts = 3;
 
 // Children die with the test process, even when it is killed mid-test.
 void DieWithParent()
@@ -123,6 +124,11 @@ QString CPrivatePcscd::WhyUnavailable()
     return reason;
 }
 
+bool CPrivatePcscd::Required()
+{
+    return qEnvironmentVariable("VOLUNI_REQUIRE_INTEGRATION") == QLatin1String("1");
+}
+
 void CPrivatePcscd::UsePrivateSocket()
 {
     const QString socket = QDir(SocketFolder()).filePath(QStringLiteral("pcscd.comm"));
@@ -130,6 +136,20 @@ void CPrivatePcscd::UsePrivateSocket()
 }
 
 QString CPrivatePcscd::Start(const QStringList& friendlyNames)
+{
+    // The ports are free when chosen but let go before vpcd binds them: another test that
+    // runs meanwhile may take one, and then the reader never comes. New ports are tried.
+    QString error;
+    for (int attempt = 0; attempt < kStartAttempts; ++attempt) {
+        error = StartOnFreePorts(friendlyNames);
+        if (error.isEmpty())
+            return error;
+        Stop();
+    }
+    return error;
+}
+
+QString CPrivatePcscd::StartOnFreePorts(const QStringList& friendlyNames)
 {
     Stop();
     m_strLog.clear();
@@ -264,6 +284,15 @@ void CPrivatePcscd::Stop()
     for (const auto& card : m_cards)
         StopProcess(*card);
     StopProcess(m_pcscd);
+}
+
+QString CPrivatePcscd::CardOutput(int reader)
+{
+    if (reader < 0 || static_cast<size_t>(reader) >= m_cards.size())
+        return QString();
+    QProcess& card = *m_cards[static_cast<size_t>(reader)];
+    card.waitForReadyRead(100);
+    return QString::fromLocal8Bit(card.readAll());
 }
 
 QString CPrivatePcscd::Log()

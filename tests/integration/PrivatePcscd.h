@@ -12,6 +12,16 @@
 #include <memory>
 #include <vector>
 
+// Skips the test where a private pcscd cannot run; where VOLUNI_REQUIRE_INTEGRATION=1 (as in
+// CI) says the integration tests must run, that is a failure instead.
+#define SKIP_WITHOUT_PRIVATE_PCSCD()                                                        \
+    if (const QString reason = CPrivatePcscd::WhyUnavailable(); !reason.isEmpty()) {         \
+        if (CPrivatePcscd::Required())                                                      \
+            GTEST_FAIL() << "required, but cannot run: " << reason.toStdString();           \
+        else                                                                                \
+            GTEST_SKIP() << reason.toStdString();                                           \
+    }
+
 class CPrivatePcscd {
 public:
     CPrivatePcscd();
@@ -21,6 +31,8 @@ public:
 
     // Empty when a private pcscd can run here; otherwise the reason it cannot.
     static QString WhyUnavailable();
+    // VOLUNI_REQUIRE_INTEGRATION=1: a test that cannot run fails.
+    static bool Required();
     // Points this process's PC/SC client at the private socket; must come before
     // the first PC/SC call of the process, because the client keeps the first name.
     static void UsePrivateSocket();
@@ -47,9 +59,12 @@ public:
     QString ReaderName(int reader) const;
     // pcscd's log, to show when something failed.
     QString Log();
+    // What the virtual card program on reader `reader` has printed so far.
+    QString CardOutput(int reader);
 
 private:
     static QString SocketFolder();
+    QString StartOnFreePorts(const QStringList& friendlyNames);
     QString StartDaemon();
     void StopProcess(QProcess& process);
 

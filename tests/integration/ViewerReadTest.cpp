@@ -20,8 +20,7 @@ namespace {
 
 TEST(ViewerRead, CardOnTheVirtualReaderIsReadAndShown)
 {
-    if (const QString reason = CPrivatePcscd::WhyUnavailable(); !reason.isEmpty())
-        GTEST_SKIP() << reason.toStdString();
+    SKIP_WITHOUT_PRIVATE_PCSCD();
     CPrivatePcscd::UsePrivateSocket();
     // No vendor library to fall back on.
     QTemporaryDir commonFiles;

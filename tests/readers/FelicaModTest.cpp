@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <ostream>
@@ -23,13 +24,17 @@
 
 namespace {
 
+// The storage card's application identifier in an ATR.
+constexpr const char* kStorageCardAid = "4F 0C A0 00 00 03 06";
+
 class FelicaModTest : public PcscScriptTest {
 protected:
     CFakeFelicaLibrary m_fake;
 
     // Discovery of the readers listed; each known one answers its connection with connectRc.
-    // When no known reader is taken, the others are probed in list order: a card's ATR is
-    // read, an empty one refuses as an empty reader.
+    // When no known reader is taken, the others' states are looked at (a SAM slot's not), and
+    // only a reader whose card's ATR is a contactless storage card's is connected to, in list
+    // order.
     struct Listed {
         Listed(std::string n, std::optional<LONG> rc, std::optional<std::string> cardAtr = std::nullopt,
                bool taken = false)
@@ -58,15 +63,28 @@ protected:
             if (taken)
                 break;
         }
+        if (taken) {
+            m_pcsc->Release();
+            return;
+        }
+        std::vector<std::string> looked;
+        std::vector<std::string> atrs;
         for (const Listed& reader : readers) {
-            if (taken || reader.connectRc)
-                continue;
-            if (!reader.atr) {
-                m_pcsc->ConnectShared(reader.name, kPcscEmptyReader);
-                continue;
+            if (!reader.connectRc && reader.name.find(" SAM]") == std::string::npos) {
+                looked.push_back(reader.name);
+                atrs.push_back(reader.atr.value_or(""));
             }
-            m_pcsc->ConnectShared(reader.name).Status(*reader.atr).Disconnect(SCARD_LEAVE_CARD);
-            taken = reader.takenByAtr;
+        }
+        if (!looked.empty())
+            m_pcsc->States(looked, atrs);
+        for (const std::string& name : looked) {
+            const Listed& reader = *std::find_if(readers.begin(), readers.end(),
+                                                 [&](const Listed& r) { return r.name == name; });
+            if (!reader.atr || reader.atr->find(kStorageCardAid) == std::string::npos)
+                continue;
+            m_pcsc->ConnectShared(reader.name).Disconnect(SCARD_LEAVE_CARD);
+            if (reader.takenByAtr)
+                break;
         }
         m_pcsc->Release();
     }
@@ -99,11 +117,14 @@ TEST_P(OpenReaderFailureTest, MapsTheLastPcscResult)
             if (reader.starts_with("SCR331CL-NTTCom"))
                 m_pcsc->ConnectShared(reader, SCARD_E_NO_SMARTCARD);
         }
-        // Readers outside the table are probed after the known ones, for a FeliCa card's ATR.
+        // Readers outside the table are looked at after the known ones, for a FeliCa card's ATR.
+        std::vector<std::string> others;
         for (const std::string& reader : failure.readers) {
             if (!reader.starts_with("SCR331CL-NTTCom"))
-                m_pcsc->ConnectShared(reader, kPcscEmptyReader);
+                others.push_back(reader);
         }
+        if (!others.empty())
+            m_pcsc->States(others, std::vector<std::string>(others.size()));
         m_pcsc->Release();
     }
 
@@ -271,13 +292,21 @@ class OtherReaderTest : public FelicaModTest, public testing::WithParamInterface
 constexpr const char* kFelicaAtr = "3B 8F 80 01 80 4F 0C A0 00 00 03 06 11 00 3B 00 00 00 00 42";
 // An ATR that announces nothing: the name alone decides for the readers the drivers name.
 constexpr const char* kPlainAtr = "3B 80 80 01 01";
+// A bank card's in a contact slot.
+constexpr const char* kContactCardAtr = "3B 6E 00 00 80 31 80 66 B0 84 12 01 6E 01 83 00 90 00";
 
 TEST_P(OtherReaderTest, OpenReaderMakesTheDialectsModule)
 {
     const OtherReaderCase& other = GetParam();
     m_pcsc->Establish().List({"Generic Contact Reader 00 00", other.reader});
-    m_pcsc->ConnectShared("Generic Contact Reader 00 00", kPcscEmptyReader);
-    m_pcsc->ConnectShared(other.reader).Status(other.atr);
+    // The contact reader's card is only looked at, never connected to (and so never powered);
+    // a dialect's reader is known by its name alone.
+    const bool byAtr = other.type == kReaderTypeFelicaAtr;
+    if (byAtr)
+        m_pcsc->States({"Generic Contact Reader 00 00", other.reader}, {kContactCardAtr, other.atr});
+    else
+        m_pcsc->States({"Generic Contact Reader 00 00"}, {kContactCardAtr});
+    m_pcsc->ConnectShared(other.reader);
     m_pcsc->Disconnect(SCARD_LEAVE_CARD).Release();
     // The module made to write the run mode sends nothing.
     m_pcsc->Establish().Release().Establish();

@@ -41,7 +41,8 @@ protected:
 
 TEST_F(PcscDeadline, CallPastItIsGivenUpAndItsContextReleasedOnceItReturns)
 {
-    const CTestDeadline deadline(50ms);
+    // Long for every call that answers; the stalled one never does.
+    const CTestDeadline deadline(1s);
     m_pcsc->Establish().ConnectShared(kName).Begin();
     m_pcsc->Transmit("FF CA 00 00 00", 4, "12 34 90 00").Stalling();
     // Only once the stalled call has returned: what was asked for meanwhile, in order.
@@ -60,6 +61,7 @@ TEST_F(PcscDeadline, CallPastItIsGivenUpAndItsContextReleasedOnceItReturns)
     receive.fill(0xEE);
     DWORD length = 0;
     EXPECT_EQ(Transmit(receive, length), SCARD_E_TIMEOUT);
+    EXPECT_EQ(m_pcsc->Stalled(), 1u) << "the stalled call is the one that timed out";
     EXPECT_EQ(receive, (std::array<uint8_t, 4>{0xEE, 0xEE, 0xEE, 0xEE})) << "a late answer never reaches the caller";
     EXPECT_EQ(length, 4u);
     // The context's lock is taken by the stalled call: these do not reach the script.
@@ -117,10 +119,11 @@ TEST_F(PcscDeadline, CancelEndsTheCallInProgressAtOnceAndLetsReleasesThrough)
 // A call given up that had made something takes it back once it returns.
 TEST_F(PcscDeadline, LateContextOrConnectionIsTakenBack)
 {
-    const CTestDeadline deadline(50ms);
+    const CTestDeadline deadline(1s);
     m_pcsc->Establish().Stalling().Release();
     SCARDCONTEXT context = 0x77;
     EXPECT_EQ(PcscService().EstablishContext(SCARD_SCOPE_USER, &context), SCARD_E_TIMEOUT);
+    EXPECT_EQ(m_pcsc->Stalled(), 1u);
     EXPECT_EQ(context, 0x77) << "nothing is handed out";
     m_pcsc->EndStalls();
     ASSERT_TRUE(WaitForAbandonedCalls());

@@ -384,7 +384,8 @@ TEST_P(PcscModuleTest, ServiceThatStaysAwayIsAskedForAContextAtEveryPolling)
 
 TEST_P(PcscModuleTest, ExchangePastTheDeadlineFailsThePollingAndGivesTheConnectionUp)
 {
-    const CTestDeadline deadline(std::chrono::milliseconds(50));
+    // Long for every exchange that answers; the stalled one never does.
+    const CTestDeadline deadline(std::chrono::seconds(1));
     m_pcsc->Establish().ConnectShared(kName).Begin();
     m_pcsc->Transmit(Module().firstPollingFrame, Module().firstPollingSize, "90 00").Stalling();
     // Once the stalled exchange returns, the connection and context it held are let go.
@@ -395,6 +396,7 @@ TEST_P(PcscModuleTest, ExchangePastTheDeadlineFailsThePollingAndGivesTheConnecti
     std::array<uint8_t, 8> pmm{};
     EXPECT_EQ(module->Polling(idm.data(), pmm.data(), kSystemCode, 0, 0), 0);
     EXPECT_EQ(module->LastFault(), EReaderFault::TimedOut);
+    EXPECT_EQ(m_pcsc->Stalled(), 1u) << "the stalled exchange is the one that timed out";
     // As the read driver ends: closed, then destroyed; neither waits for the stalled call.
     EXPECT_EQ(module->Close(), 1);
     module.reset();

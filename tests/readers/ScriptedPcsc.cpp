@@ -39,6 +39,14 @@ std::string DescribeConnect(SCARDCONTEXT context, const std::string& reader, DWO
         + std::to_string(protocols) + ")";
 }
 
+std::string DescribeStates(SCARDCONTEXT context, DWORD timeoutMs, const std::vector<std::string>& readers)
+{
+    std::string text = "GetStatusChange(" + Handle(context) + ", timeout " + std::to_string(timeoutMs);
+    for (const std::string& reader : readers)
+        text += ", \"" + reader + "\"";
+    return text + ")";
+}
+
 std::string DescribeTransmit(SCARDHANDLE card, bool t1, const std::string& frame, DWORD receiveSize)
 {
     return "Transmit(" + Handle(card) + (t1 ? ", T1, " : ", not T1, ") + frame + ", receive "
@@ -88,6 +96,16 @@ CScriptedPcsc& CScriptedPcsc::Disconnect(DWORD disposition)
 CScriptedPcsc& CScriptedPcsc::Status(const std::string& atr, LONG rc)
 {
     return Expect({"Status(" + Handle(kCard) + ")", rc, 0, {}, HexBytes(atr)});
+}
+
+CScriptedPcsc& CScriptedPcsc::States(const std::vector<std::string>& readers, const std::vector<std::string>& atrs,
+                                     LONG rc)
+{
+    Call call{DescribeStates(kContext, 0, readers), rc, 0, {}, {}};
+    for (const std::string& atr : atrs)
+        call.atrs.push_back(HexBytes(atr));
+    EXPECT_EQ(call.atrs.size(), readers.size()) << "one ATR per reader";
+    return Expect(std::move(call));
 }
 
 CScriptedPcsc& CScriptedPcsc::Begin(LONG rc)
@@ -240,6 +258,22 @@ LONG CScriptedPcsc::Status(SCARDHANDLE card, std::vector<uint8_t>& atr)
     if (!call)
         return SCARD_F_INTERNAL_ERROR;
     atr = call->rc == SCARD_S_SUCCESS ? call->answer : std::vector<uint8_t>();
+    return call->rc;
+}
+
+LONG CScriptedPcsc::ReaderStates(SCARDCONTEXT context, DWORD timeoutMs, const std::vector<std::string>& readers,
+                                 std::vector<SReaderState>& states)
+{
+    const std::optional<Call> call = Take(DescribeStates(context, timeoutMs, readers));
+    states.clear();
+    if (!call)
+        return SCARD_F_INTERNAL_ERROR;
+    if (call->rc == SCARD_S_SUCCESS) {
+        for (const std::vector<uint8_t>& atr : call->atrs) {
+            const DWORD state = SCARD_STATE_CHANGED | (atr.empty() ? SCARD_STATE_EMPTY : SCARD_STATE_PRESENT);
+            states.push_back({state, atr});
+        }
+    }
     return call->rc;
 }
 

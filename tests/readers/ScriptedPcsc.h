@@ -31,6 +31,9 @@ public:
     CScriptedPcsc& Disconnect(DWORD disposition);
     // The card's ATR in hex.
     CScriptedPcsc& Status(const std::string& atr, LONG rc = SCARD_S_SUCCESS);
+    // One look at readers without waiting; atrs in hex, one per reader, empty for no card.
+    CScriptedPcsc& States(const std::vector<std::string>& readers, const std::vector<std::string>& atrs,
+                          LONG rc = SCARD_S_SUCCESS);
     CScriptedPcsc& Begin(LONG rc = SCARD_S_SUCCESS);
     // Always leaving the card.
     CScriptedPcsc& End();
@@ -62,12 +65,8 @@ public:
                  SCARDHANDLE* card, DWORD* activeProtocol) override;
     LONG Disconnect(SCARDHANDLE card, DWORD disposition) override;
     LONG Status(SCARDHANDLE card, std::vector<uint8_t>& atr) override;
-    // The reader modules never watch; the card watch has tests of its own.
-    LONG ReaderStates(SCARDCONTEXT, DWORD, const std::vector<std::string>&, std::vector<DWORD>& eventStates) override
-    {
-        eventStates.clear();
-        return SCARD_E_UNSUPPORTED_FEATURE;
-    }
+    LONG ReaderStates(SCARDCONTEXT context, DWORD timeoutMs, const std::vector<std::string>& readers,
+                      std::vector<SReaderState>& states) override;
     LONG BeginTransaction(SCARDHANDLE card) override;
     LONG EndTransaction(SCARDHANDLE card, DWORD disposition) override;
     LONG Transmit(SCARDHANDLE card, const SCARD_IO_REQUEST* sendPci, const uint8_t* send, DWORD sendLength,
@@ -83,6 +82,7 @@ private:
         SCARDHANDLE handle = 0; // context or card handed out
         std::vector<std::string> readers;
         std::vector<uint8_t> answer;
+        std::vector<std::vector<uint8_t>> atrs{};
         bool stalls = false;
     };
 

@@ -6,6 +6,7 @@
 #include "view/CorvaneForm.h"
 #include "app/DemoMode.h"
 #include "app/MainFrame.h"
+#include "ModalStep.h"
 #include "ReadingFixture.h"
 
 #include <QAction>
@@ -48,11 +49,11 @@ protected:
     // Runs step on the card wait dialog once it waits modally.
     void OnWaitDialog(std::function<void(CCardReadDlg&)> step)
     {
-        QTimer::singleShot(0, [this, step = std::move(step)] {
-            auto* dialog = qobject_cast<CCardReadDlg*>(QApplication::activeModalWidget());
+        OnModalWindow(m_pFrame.get(), [this, step = std::move(step)](QWidget& window) {
+            auto* dialog = qobject_cast<CCardReadDlg*>(&window);
             m_bDialogSeen = dialog != nullptr;
-            if (dialog)
-                step(*dialog);
+            ASSERT_NE(dialog, nullptr) << "another modal window";
+            step(*dialog);
         });
     }
 
@@ -140,7 +141,14 @@ TEST_P(CardReadFailures, ShowTheirMessageWithTheStopIcon)
 {
     m_profile.m_nPollingTime = GetParam().pollingTime;
     GetParam().arrange(*this);
+    // The panes are emptied before the message shows.
+    QStringList panesAtTheMessage;
+    SetMessagePresenter([&](const QString& text, MessageIcon icon) {
+        m_messages.push_back({text, icon});
+        panesAtTheMessage << IdmPane() << BalancePane();
+    });
     EXPECT_EQ(Form()->OnCardRead(), 0);
+    EXPECT_EQ(panesAtTheMessage, QStringList({QString(), QString()}));
     ASSERT_EQ(m_messages.size(), 1u);
     EXPECT_EQ(m_messages[0].text, QString::fromUtf8(GetParam().message));
     EXPECT_EQ(m_messages[0].icon, MessageIcon::Stop);
@@ -204,6 +212,17 @@ TEST_F(CardReadCommandTest, CancelAfterAReadLeavesAnEmptyListAndBlankStatusBar)
 
     UseCard(CommuteImageAnswering({0xFE00}));
     OnWaitDialog([](CCardReadDlg& dialog) { QTest::keyClick(&dialog, Qt::Key_Escape); });
+    EXPECT_EQ(Form()->OnCardRead(), 0);
+    EXPECT_TRUE(m_bDialogSeen);
+    EXPECT_TRUE(m_messages.empty());
+    ExpectBlankAndEmpty();
+}
+
+TEST_F(CardReadCommandTest, CancelAfterTheServiceWentAwayStaysSilent)
+{
+    // The service goes away during the first attempt; the person cancels the wait.
+    UseCard(CommuteImage()).SetTransmitFault(3, CFaultyPcscService::ETransmitFault::StopService);
+    OnWaitDialog([](CCardReadDlg& dialog) { dialog.Button()->click(); });
     EXPECT_EQ(Form()->OnCardRead(), 0);
     EXPECT_TRUE(m_bDialogSeen);
     EXPECT_TRUE(m_messages.empty());

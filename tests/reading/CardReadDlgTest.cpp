@@ -141,7 +141,8 @@ TEST_F(CardReadDlgTest, PollingTimeRunsOutIntoTheFailureView)
 
 TEST_F(CardReadDlgTest, ExchangePastTheDeadlineEndsInTheFailureViewAtOnce)
 {
-    const CTestDeadline deadline(std::chrono::milliseconds(50));
+    // Long for every exchange that answers; the stalled one never does.
+    const CTestDeadline deadline(std::chrono::seconds(1));
     Open(CommuteImage());
     m_pService->SetTransmitFault(kBlock0, EFault::Stall);
     CCardReadDlg dialog(m_attempt, 5);
@@ -151,14 +152,16 @@ TEST_F(CardReadDlgTest, ExchangePastTheDeadlineEndsInTheFailureViewAtOnce)
     EXPECT_EQ(dialog.Button()->text(), QStringLiteral("OK"));
     EXPECT_EQ(dialog.MessageText(), kReadFailed);
     EXPECT_EQ(m_attempt.Fault(), EReaderFault::TimedOut);
+    EXPECT_EQ(m_pService->Stalls(), 1u) << "the stalled exchange is the one that timed out";
     EXPECT_TRUE(m_blocks.empty());
 }
 
-// The exchange never returns and the deadline lies beyond the test: the dialog shows,
-// animates and takes the click while the attempt waits, and the click calls it off.
+// The exchange never returns and the deadline lies beyond the click: the dialog shows,
+// animates and takes the click while the attempt waits, and the click calls it off. A
+// click that never comes, or a cancel that does not work, ends the test at its bounds.
 TEST_F(CardReadDlgTest, CancelCallsOffAStalledExchangeWhileTheDialogRunsOn)
 {
-    const CTestDeadline deadline(std::chrono::hours(1));
+    const CTestDeadline deadline(std::chrono::seconds(10));
     Open(CommuteImage());
     m_pService->SetTransmitFault(kBlock0, EFault::Stall);
     CCardReadDlg dialog(m_attempt, 5);
@@ -177,7 +180,14 @@ TEST_F(CardReadDlgTest, CancelCallsOffAStalledExchangeWhileTheDialogRunsOn)
         QTest::mouseClick(dialog.Button(), Qt::LeftButton);
     });
     watcher.start();
+    bool rescued = false;
+    QTimer::singleShot(15000, &dialog, [&] {
+        rescued = true;
+        m_pService->EndStall();
+        dialog.reject();
+    });
     EXPECT_EQ(dialog.DoModal(), QDialog::Rejected);
+    EXPECT_FALSE(rescued) << "neither the click nor the deadline ended the wait";
     EXPECT_TRUE(clicked);
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_TRUE(m_attempt.IsCancelled());

@@ -7,20 +7,28 @@
 #include "app/HistoryCardsDlg.h"
 #include "app/HistoryCommands.h"
 #include "app/MainFrame.h"
+#include "app/StationNameDlg.h"
+#include "claim/ClaimCsvWriter.h"
 #include "document/CorvaneDoc.h"
 #include "history/HistoryArchive.h"
+#include "usernames/UserNames.h"
 #include "resources/StringTable.h"
 #include "view/CorvaneForm.h"
 #include "view/HistoryModel.h"
 #include "view/PeriodChoice.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTimer>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTest>
 
 
 #include <algorithm>
@@ -61,6 +69,7 @@ protected:
         prompts.openFileName = [this](QWidget*, const QString&, const QString&, const QString&) { return m_strOpen; };
         m_pFrame->SetPrompts(prompts);
         m_pFrame->SetHistoryArchive(&m_archive);
+        m_pFrame->SetUserNames(&m_names);
     }
 
     CCorvaneForm& Form() const { return *m_pFrame->GetActiveView(); }
@@ -92,8 +101,25 @@ protected:
         model->setData(model->index(row, CHistoryModel::kDestinationColumn), QString::fromUtf8(destination));
     }
 
+    // Runs step on the station name dialog of the selected row once it is shown.
+    void NameStation(int row, std::function<void(CStationNameDlg&)> step)
+    {
+        Form().List()->selectRow(row);
+        QTimer::singleShot(0, [step = std::move(step)] {
+            if (auto* dialog = qobject_cast<CStationNameDlg*>(QApplication::activeModalWidget()))
+                step(*dialog);
+        });
+        m_pFrame->OnCommand(ID_EDIT_STATION_NAMES);
+    }
+    int RowOf(const CEntryInfo* entry) const
+    {
+        const auto& rows = Form().Model()->Rows();
+        return static_cast<int>(std::find(rows.begin(), rows.end(), entry) - rows.begin());
+    }
+
     QTemporaryDir m_folder;
     CHistoryArchive m_archive;
+    CUserNames m_names{CUserNames::PathBeside(m_folder.filePath(QStringLiteral("history.sqlite")))};
     CAppProfile m_profile;
     CCorvaneDoc m_document;
     std::unique_ptr<CMainFrame> m_pFrame;
@@ -267,6 +293,23 @@ TEST_F(HistoryViewTest, APeriodAsksTheArchiveForItsDaysAndKeepsTheFareFilter)
     EXPECT_EQ(Rows(), fares);
 }
 
+TEST_F(HistoryViewTest, TheBalancePaneShowsTheReadsBalanceWhateverThePeriod)
+{
+    m_profile.m_bHistoryView = 1;
+    Read(CommuteImage());
+    Read(LaterImage());
+    const QLabel* balance = m_pFrame->Pane(ID_INDICATOR_BALANCE);
+    EXPECT_EQ(balance->text(), QStringLiteral(" 2,538円")) << "block 0 of the later read";
+    // The 6th's last trip left 2,954 on the card; the 7th's trips came after it.
+    Form().PeriodBox()->SetDates(QDate(2026, 3, 6), QDate(2026, 3, 6));
+    Form().PeriodBox()->SetChoice(CPeriodChoice::Dates);
+    ASSERT_GT(Rows(), 0);
+    EXPECT_EQ(balance->text(), QStringLiteral(" 2,538円"));
+    Form().PeriodBox()->SetDates(QDate(2025, 1, 1), QDate(2025, 1, 31));
+    ASSERT_EQ(Rows(), 0);
+    EXPECT_EQ(balance->text(), QStringLiteral(" 2,538円"));
+}
+
 TEST_F(HistoryViewTest, ALaidCardIsReadWhenTheSwitchIsOn)
 {
     ECardPresence presence = ECardPresence::Absent;
@@ -280,10 +323,14 @@ TEST_F(HistoryViewTest, ALaidCardIsReadWhenTheSwitchIsOn)
     frame.CommandAction(ID_VIEW_AUTO_READ)->trigger();
     ASSERT_TRUE(frame.CardWatcher()->IsWatching());
     EXPECT_EQ(m_profile.m_bAutoRead, 1);
-    frame.CardWatcher()->Look();
+    const auto lookAndWait = [&frame] {
+        frame.CardWatcher()->Look();
+        return QTest::qWaitFor([&frame] { return !frame.CardWatcher()->IsLooking(); }, 5000);
+    };
+    ASSERT_TRUE(lookAndWait());
     EXPECT_TRUE(document.m_data.m_entries.empty());
     presence = ECardPresence::Present;
-    frame.CardWatcher()->Look();
+    ASSERT_TRUE(lookAndWait());
     EXPECT_EQ(document.m_data.m_entries.size(), 10u);
     frame.CommandAction(ID_VIEW_AUTO_READ)->trigger();
     EXPECT_FALSE(frame.CardWatcher()->IsWatching());
@@ -323,3 +370,55 @@ TEST_F(HistoryViewTest, ADamagedArchiveIsRecoveredFromTheMenu)
     m_pFrame->CommandAction(ID_VIEW_HISTORY)->trigger();
     EXPECT_EQ(Rows(), 12);
 }
+
+namespace {
+
+TEST_F(HistoryViewTest, AStationNamedOnceKeepsItsNameInLaterReadsTheHistoryAndTheCsv)
+{
+    Read(CommuteImage());
+    // 東京 -> 新宿: the dialog offers both sides and starts on the exit.
+    QStringList shown;
+    NameStation(RowOf(WithSequence(0x157)), [&shown](CStationNameDlg& dialog) {
+        shown = {dialog.SideBox()->currentText(), dialog.CodeLabel()->text(), dialog.CompanyEdit()->text(),
+                 dialog.LineEdit()->text(), dialog.StationEdit()->text()};
+        EXPECT_EQ(dialog.SideBox()->count(), 2);
+        EXPECT_FALSE(dialog.RemoveButton()->isEnabled());
+        dialog.StationEdit()->setText(QStringLiteral("  "));
+        dialog.accept();
+        EXPECT_EQ(dialog.ProblemLabel()->text(), QStringLiteral("駅名を入力してください。")) << "refused, still open";
+        dialog.StationEdit()->setText(QStringLiteral("新宿（南口）"));
+        dialog.accept();
+    });
+    EXPECT_EQ(shown, (QStringList{QStringLiteral("出場"), QStringLiteral("鉄道 0-3-13"), QStringLiteral("JR東日本"),
+                                  QStringLiteral("中央本線"), QStringLiteral("新宿")}));
+    ASSERT_NE(m_names.Find(SStationKey::Rail(0, 3, 13)), nullptr);
+    // Every row of that code, on either side, takes it at once.
+    EXPECT_EQ(WithSequence(0x157)->exitStationName, QStringLiteral("新宿（南口）"));
+    EXPECT_EQ(WithSequence(0x157)->exitLineName, QStringLiteral("中央本線"));
+    EXPECT_EQ(WithSequence(0x15A)->entryStationName, QStringLiteral("新宿（南口）"));
+    EXPECT_TRUE(m_document.IsModified());
+
+    m_document.SetModifiedFlag(false);
+    Read(LaterImage());
+    EXPECT_EQ(WithSequence(0x15E)->exitStationName, QStringLiteral("新宿（南口）"));
+    SClaimCsvOptions csv = ClaimCsvOptionsFrom(m_profile);
+    csv.encoding = CsvEncoding::Utf8Bom;
+    EXPECT_TRUE(ClaimEntriesToCsv(Form().ShownEntries(), csv).contains(QStringLiteral("新宿（南口）").toUtf8()));
+    m_pFrame->CommandAction(ID_VIEW_HISTORY)->trigger();
+    ASSERT_EQ(Rows(), 12);
+    EXPECT_EQ(WithSequence(0x153)->entryStationName, QStringLiteral("新宿（南口）")) << "read before it was named";
+
+    // Removing it brings the database's name back, in the history too.
+    NameStation(RowOf(WithSequence(0x157)), [](CStationNameDlg& dialog) {
+        EXPECT_TRUE(dialog.RemoveButton()->isEnabled());
+        dialog.RemoveButton()->click();
+    });
+    EXPECT_EQ(m_names.Find(SStationKey::Rail(0, 3, 13)), nullptr);
+    EXPECT_EQ(WithSequence(0x157)->exitStationName, QStringLiteral("新宿"));
+    m_pFrame->CommandAction(ID_VIEW_HISTORY)->trigger();
+    m_pFrame->CommandAction(ID_VIEW_HISTORY)->trigger();
+    EXPECT_EQ(WithSequence(0x153)->entryStationName, QStringLiteral("新宿"));
+    EXPECT_TRUE(m_messages.empty());
+}
+
+} // namespace

@@ -79,6 +79,40 @@ TEST(StationDbBuilderTest, ReadsQuotedFields)
               u"A, \"B\"|two\r\nlines|null"_qs);
 }
 
+// The sample with full line names: a line code hosting two lines (0-24), a
+// name that is a correction rather than a longer form (2-184 上町線), and a row
+// of no line (0-3 中央) that keeps its own.
+CStationCsv WithLineNames(const char* extraLines = "")
+{
+    CStationCsv csv = SampleStationCsv();
+    csv.stations += u"0,24,1,東日本旅客鉄道,南武,川崎,,\n"
+                    "0,24,70,東日本旅客鉄道,青梅,立川,,\n"
+                    "2,184,57,東京地下鉄,上町線,船尾,,\n"_qs;
+    csv.lineNames = u"AreaCode,LineCode,LineName,FullLineName,Source\n"
+                    "0,1,東海道,東海道本線,N02-23\n"
+                    "0,2,東北,東北本線,N02-23\n"
+                    "0,24,南武,南武線,N02-23\n"
+                    "0,24,青梅,青梅線,N02-23\n"
+                    "2,184,上町線,阪堺線,correction\n"_qs
+        + QString::fromUtf8(extraLines);
+    return csv;
+}
+
+TEST(StationDbBuilderTest, WritesTheFullNameOfEachStationsLine)
+{
+    const CStationDbFixture fixture(WithLineNames());
+    ASSERT_TRUE(fixture.Built()) << fixture.BuildError().toStdString();
+    const QString path = fixture.DatabasePath();
+    EXPECT_EQ(QueryText(path, "SELECT group_concat(DISTINCT LineName) FROM StationCode WHERE LineCode = 1"),
+              u"東海道本線"_qs);
+    EXPECT_EQ(QueryText(path, "SELECT LineName FROM StationCode WHERE StationName = '川崎'"), u"南武線"_qs);
+    EXPECT_EQ(QueryText(path, "SELECT LineName FROM StationCode WHERE StationName = '立川'"), u"青梅線"_qs);
+    EXPECT_EQ(QueryText(path, "SELECT LineName FROM StationCode WHERE StationName = '船尾'"), u"阪堺線"_qs);
+    EXPECT_EQ(QueryText(path, "SELECT LineName FROM StationCode WHERE StationName = '位置不明'"), u"中央"_qs);
+    EXPECT_EQ(QueryText(path, "SELECT ifnull(LineName, 'null') FROM StationCode WHERE StationName = '虎ノ門'"),
+              u"null"_qs);
+}
+
 struct BadInput {
     const char* name;
     CStationCsv (*csv)();
@@ -159,7 +193,15 @@ INSTANTIATE_TEST_SUITE_P(Rows, BadInputTest, testing::Values(
                  csv.version += u"4,2010-01-01\n"_qs;
                  return csv;
              },
-             "/version.csv: one row expected, found 2"}),
+             "/version.csv: one row expected, found 2"},
+    BadInput{"LineWithoutStations", [] { return WithLineNames("0,9,山手,山手線,N02-23\n"); },
+             "/line_names.csv:7: line 0-9 \"山手\" has no station row"},
+    BadInput{"LineListedTwice", [] { return WithLineNames("0,24,青梅,青梅線,N02-23\n"); },
+             "/line_names.csv:7: line 0-24 \"青梅\" listed twice, first on line 5"},
+    BadInput{"EmptyFullLineName", [] { return WithLineNames("0,3,中央,,N02-23\n"); },
+             "/line_names.csv:7: empty FullLineName"},
+    BadInput{"LineCodeOutOfRange", [] { return WithLineNames("0,300,中央,中央本線,N02-23\n"); },
+             "/line_names.csv:7: LineCode 300 is out of range 0..255"}),
     [](const testing::TestParamInfo<BadInput>& info) { return std::string(info.param.name); });
 
 TEST(StationDbBuilderTest, FailedBuildKeepsTheOldDatabase)

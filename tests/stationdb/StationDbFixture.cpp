@@ -41,11 +41,18 @@ bool WriteCsvFile(const QString& path, const QString& text)
 CStationDbFixture::CStationDbFixture(const CStationCsv& csv)
 {
     m_files = {m_dir.filePath(u"stations.csv"_qs), m_dir.filePath(u"companies.csv"_qs),
-               m_dir.filePath(u"bus_stops.csv"_qs), m_dir.filePath(u"version.csv"_qs)};
+               m_dir.filePath(u"bus_stops.csv"_qs), m_dir.filePath(u"version.csv"_qs), QString()};
     if (!WriteCsvFile(m_files.stations, csv.stations) || !WriteCsvFile(m_files.companies, csv.companies)
         || !WriteCsvFile(m_files.busStops, csv.busStops) || !WriteCsvFile(m_files.version, csv.version)) {
         m_strError = u"cannot write the CSV files"_qs;
         return;
+    }
+    if (!csv.lineNames.isEmpty()) {
+        m_files.lineNames = m_dir.filePath(u"line_names.csv"_qs);
+        if (!WriteCsvFile(m_files.lineNames, csv.lineNames)) {
+            m_strError = u"cannot write the CSV files"_qs;
+            return;
+        }
     }
     CStationDbBuilder builder;
     m_bBuilt = builder.Build(m_files, DatabasePath());

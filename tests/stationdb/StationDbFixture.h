@@ -8,12 +8,13 @@
 
 #include <ostream>
 
-// The four CSV texts a database is built from.
+// The CSV texts a database is built from; without line names the station rows' own stay.
 struct CStationCsv {
     QString stations;
     QString companies;
     QString busStops;
     QString version;
+    QString lineNames;
 };
 
 // A few rows that show each lookup case: a plain station, a null line name,
@@ -47,8 +48,3 @@ private:
 // Writes text as UTF-8 with CRLF line ends, the form of the data files.
 bool WriteCsvFile(const QString& path, const QString& text);
 
-// Readable QString values in failure messages.
-inline void PrintTo(const QString& text, std::ostream* os)
-{
-    *os << '"' << text.toStdString() << '"';
-}

@@ -363,7 +363,15 @@ TEST(GeneratedStationDbTest, ResolvesTokyo)
     EXPECT_EQ(company, u"JR東日本"_qs);
     EXPECT_NEAR(latitude, 35.68, 0.01);
     EXPECT_NEAR(longitude, 139.77, 0.01);
-    EXPECT_FALSE(db.VersionText(QStringLiteral("DBQ=%1;").arg(path), CStationDbFixture::kPassword).isEmpty());
+    // The line's full name, not the code list's short form "東海道".
+    EXPECT_EQ(line, u"東海道本線"_qs);
+    ASSERT_TRUE(db.LookupStation(0, 3, 13, name, line, company, latitude, longitude));
+    EXPECT_EQ(name, u"新宿"_qs);
+    EXPECT_EQ(line, u"中央本線"_qs);
+    // A correction of the data: a typo mended.
+    ASSERT_TRUE(db.LookupStation(0, 50, 194, name, line, company, latitude, longitude));
+    EXPECT_EQ(name, u"北一已"_qs);
+    EXPECT_EQ(db.VersionText(QStringLiteral("DBQ=%1;").arg(path), CStationDbFixture::kPassword), u"2(20261210)"_qs);
 }
 
 } // namespace

@@ -13,7 +13,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <optional>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -109,6 +111,44 @@ public:
     }
 };
 
+// The full line names by (area, line code, line name as the station rows write it).
+struct SLineName {
+    QString fullName;
+    const CCsvRow* row = nullptr;
+    bool used = false;
+};
+using LineKey = std::tuple<int, int, QString>;
+using LineNames = std::map<LineKey, SLineName>;
+
+bool ReadLineNames(const QString& path, const CCsvFile& file, CDataReader& reader, LineNames& lines)
+{
+    for (const CCsvRow& row : file.Rows()) {
+        int area = 0;
+        int line = 0;
+        if (!reader.Code(path, row, 0, "AreaCode", 255, area) || !reader.Code(path, row, 1, "LineCode", 255, line))
+            return false;
+        const QString& fullName = row.fields.at(3);
+        if (fullName.isEmpty())
+            return reader.Fail(path, row, u"empty FullLineName"_qs);
+        const auto [place, added] = lines.try_emplace(LineKey{area, line, row.fields.at(2)}, SLineName{fullName, &row});
+        if (!added)
+            return reader.Fail(path, row, QStringLiteral("line %1-%2 \"%3\" listed twice, first on line %4")
+                                              .arg(area).arg(line).arg(row.fields.at(2)).arg(place->second.row->line));
+    }
+    return true;
+}
+
+// A line row that no station row uses is a stale or mistyped one.
+bool CheckLinesUsed(const QString& path, const LineNames& lines, CDataReader& reader)
+{
+    for (const auto& [key, line] : lines) {
+        if (!line.used)
+            return reader.Fail(path, *line.row, QStringLiteral("line %1-%2 \"%3\" has no station row")
+                                                    .arg(std::get<0>(key)).arg(std::get<1>(key)).arg(std::get<2>(key)));
+    }
+    return true;
+}
+
 bool Exec(sqlite3* db, const char* sql)
 {
     return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
@@ -151,6 +191,7 @@ bool CStationDbBuilder::Build(const CStationDataFiles& files, const QString& tar
     CCsvFile stationFile;
     CCsvFile busFile;
     CCsvFile versionFile;
+    CCsvFile lineFile;
     if (!companyFile.Read(files.companies, {u"CompanyName"_qs, u"Abbreviation"_qs}))
         return Fail(companyFile.ErrorText());
     if (!stationFile.Read(files.stations, {u"AreaCode"_qs, u"LineCode"_qs, u"StationCode"_qs, u"CompanyName"_qs,
@@ -161,8 +202,15 @@ bool CStationDbBuilder::Build(const CStationDataFiles& files, const QString& tar
         return Fail(busFile.ErrorText());
     if (!versionFile.Read(files.version, {u"Version"_qs, u"Date"_qs}))
         return Fail(versionFile.ErrorText());
+    if (!files.lineNames.isEmpty()
+        && !lineFile.Read(files.lineNames, {u"AreaCode"_qs, u"LineCode"_qs, u"LineName"_qs, u"FullLineName"_qs,
+                                            u"Source"_qs}))
+        return Fail(lineFile.ErrorText());
 
     CDataReader reader;
+    LineNames lines;
+    if (!ReadLineNames(files.lineNames, lineFile, reader, lines))
+        return Fail(reader.error);
     // Company codes are numbered here, in file order from 1.
     QHash<QString, qint64> companyCodes;
     for (const CCsvRow& row : companyFile.Rows()) {
@@ -191,8 +239,16 @@ bool CStationDbBuilder::Build(const CStationDataFiles& files, const QString& tar
         station.company = companyCodes.value(company);
         station.lineName = row.fields.at(4);
         station.stationName = row.fields.at(5);
+        // Rows of no line (connecting-station codes, terminals) keep the name as written.
+        const auto line = lines.find(LineKey{station.area, station.line, station.lineName});
+        if (line != lines.end()) {
+            station.lineName = line->second.fullName;
+            line->second.used = true;
+        }
         stations.push_back(std::move(station));
     }
+    if (!CheckLinesUsed(files.lineNames, lines, reader))
+        return Fail(reader.error);
 
     std::vector<BusRow> busStops;
     busStops.reserve(busFile.Rows().size());

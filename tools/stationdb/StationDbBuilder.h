@@ -8,6 +8,9 @@ struct CStationDataFiles {
     QString companies;         // CompanyName,Abbreviation
     QString busStops;          // BusLineCode,BusStationCode,BusCompanyName,BusLineName,BusStationName
     QString version;           // Version,Date (one row: data version number, ISO date)
+    // AreaCode,LineCode,LineName,FullLineName,Source: the full name of the line a
+    // station row's (AreaCode, LineCode, LineName) stands for. Empty: names as written.
+    QString lineNames;
 };
 
 class CStationDbBuilder {

@@ -18,9 +18,11 @@ int main(int argc, char** argv)
     const QCommandLineOption companies(QStringLiteral("companies"), QStringLiteral("Companies CSV."), QStringLiteral("file"));
     const QCommandLineOption busStops(QStringLiteral("bus-stops"), QStringLiteral("Bus stops CSV."), QStringLiteral("file"));
     const QCommandLineOption version(QStringLiteral("version-file"), QStringLiteral("Version CSV."), QStringLiteral("file"));
+    const QCommandLineOption lineNames(QStringLiteral("line-names"),
+                                       QStringLiteral("Full line names CSV (optional)."), QStringLiteral("file"));
     const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
                                     QStringLiteral("Database file to write."), QStringLiteral("file"));
-    parser.addOptions({stations, companies, busStops, version, output});
+    parser.addOptions({stations, companies, busStops, version, lineNames, output});
     parser.process(app);
     for (const QCommandLineOption& required : {stations, companies, busStops, version, output}) {
         if (!parser.isSet(required)) {
@@ -31,7 +33,7 @@ int main(int argc, char** argv)
 
     CStationDbBuilder builder;
     const CStationDataFiles files{parser.value(stations), parser.value(companies), parser.value(busStops),
-                                  parser.value(version)};
+                                  parser.value(version), parser.value(lineNames)};
     if (!builder.Build(files, parser.value(output))) {
         std::fprintf(stderr, "voluni-stationdb: %s\n", qUtf8Printable(builder.ErrorText()));
         return 1;

@@ -121,6 +121,7 @@ enum class EServed { DriverHungUp, CardClosed };
 EServed Serve(int fd, CCountingCard& card, const SFaultPlan& plan)
 {
     std::vector<uint8_t> message;
+    bool faultTold = false;
     for (;;) {
         uint8_t header[2];
         if (!ReadExactly(fd, header, sizeof header))
@@ -129,6 +130,12 @@ EServed Serve(int fd, CCountingCard& card, const SFaultPlan& plan)
         if (!ReadExactly(fd, message.data(), message.size()))
             return EServed::DriverHungUp;
         const bool faulty = plan.fault != EFault::None && card.BlocksRead() >= plan.afterBlocks;
+        if (faulty && !faultTold) {
+            // Whoever drives the card can tell the fault was met, and when.
+            std::fprintf(stderr, "voluni-vcard: fault after %zu blocks\n", card.BlocksRead());
+            std::fflush(stderr);
+            faultTold = true;
+        }
         if (faulty && plan.fault == EFault::Close)
             return EServed::CardClosed;
         if (faulty && plan.fault == EFault::Stall)

@@ -1,10 +1,11 @@
 // Saves PNG pictures of the main window with the sample entry file loaded, in
 // the "all" and "fares" states with zebra rows, the claim columns shown, and of
-// the About box and the destination dialog.
+// the About box, the destination dialog and the station name dialog.
 // voluni-screenshots [sample.ent] [output folder]
 #include "app/AboutDlg.h"
 #include "settings/AppProfile.h"
 #include "app/DestinationDlg.h"
+#include "app/StationNameDlg.h"
 #include "view/HistoryModel.h"
 #include "document/CorvaneDoc.h"
 #include "view/CorvaneForm.h"
@@ -78,7 +79,14 @@ int main(int argc, char* argv[])
     destinations.show();
     ok = Save(destinations, folder + QStringLiteral("/destinations.png")) && ok;
 
-    CAboutDlg about(QStringLiteral("(mdb未接続)"), &frame);
+    CStationNameDlg stationName({{EEntrySide::Entry, SStationKey::Rail(0, 3, 1), {QStringLiteral("東京"),
+                                  QStringLiteral("中央本線"), QStringLiteral("JR東日本")}, false},
+                                 {EEntrySide::Exit, SStationKey::Rail(0, 1, 9), {QStringLiteral("未登録"), {}, {}}, false}},
+                                &frame);
+    stationName.show();
+    ok = Save(stationName, folder + QStringLiteral("/station-name.png")) && ok;
+
+    CAboutDlg about(QStringLiteral("2(20261210)"), &frame);
     about.show();
     ok = Save(about, folder + QStringLiteral("/about.png")) && ok;
     return ok ? 0 : 1;

@@ -119,16 +119,17 @@ LONG CSimulatedPcscService::Status(SCARDHANDLE card, std::vector<uint8_t>& atr)
 }
 
 LONG CSimulatedPcscService::ReaderStates(SCARDCONTEXT context, DWORD /*timeoutMs*/,
-                                         const std::vector<std::string>& readers, std::vector<DWORD>& eventStates)
+                                         const std::vector<std::string>& readers, std::vector<SReaderState>& states)
 {
     const std::lock_guard lock(m_mutex);
-    eventStates.clear();
+    states.clear();
     if (!m_contexts.contains(context))
         return SCARD_E_INVALID_HANDLE;
     for (const std::string& reader : readers) {
         if (!m_bReaderAttached || reader != m_strReaderName)
             return SCARD_E_UNKNOWN_READER;
-        eventStates.push_back(SCARD_STATE_CHANGED | (m_bCardPresent ? SCARD_STATE_PRESENT : SCARD_STATE_EMPTY));
+        const DWORD state = SCARD_STATE_CHANGED | (m_bCardPresent ? SCARD_STATE_PRESENT : SCARD_STATE_EMPTY);
+        states.push_back({state, m_bCardPresent ? m_pCard->Atr() : std::vector<uint8_t>()});
     }
     return SCARD_S_SUCCESS;
 }

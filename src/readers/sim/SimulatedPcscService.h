@@ -48,7 +48,7 @@ public:
     LONG Disconnect(SCARDHANDLE card, DWORD disposition) override;
     LONG Status(SCARDHANDLE card, std::vector<uint8_t>& atr) override;
     LONG ReaderStates(SCARDCONTEXT context, DWORD timeoutMs, const std::vector<std::string>& readers,
-                      std::vector<DWORD>& eventStates) override;
+                      std::vector<SReaderState>& states) override;
     LONG BeginTransaction(SCARDHANDLE card) override;
     LONG EndTransaction(SCARDHANDLE card, DWORD disposition) override;
     LONG Transmit(SCARDHANDLE card, const SCARD_IO_REQUEST* sendPci, const uint8_t* send, DWORD sendLength,

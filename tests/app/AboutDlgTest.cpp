@@ -73,6 +73,8 @@ TEST(ViewerOptionsTest, HelpAndVersionAnswerWithoutAWindow)
     EXPECT_EQ(AnswerInfoOptions(3, asksHelp), 0);
     EXPECT_EQ(AnswerInfoOptions(2, asksVersion), 0);
     EXPECT_FALSE(AnswerInfoOptions(2, opensFile).has_value());
+}
+
 TEST(AboutDlgTest, ShowsTheStationDataVersionAndDate)
 {
     const CAboutDlg about(QStringLiteral("2(20261210)"));

@@ -111,11 +111,6 @@ protected:
         });
         m_pFrame->OnCommand(ID_EDIT_STATION_NAMES);
     }
-    int RowOf(const CEntryInfo* entry) const
-    {
-        const auto& rows = Form().Model()->Rows();
-        return static_cast<int>(std::find(rows.begin(), rows.end(), entry) - rows.begin());
-    }
 
     QTemporaryDir m_folder;
     CHistoryArchive m_archive;

@@ -24,7 +24,8 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://www.ombrel.example/voluni/)
 # most of them through its CCID driver.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS pcscd)
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS libccid)
+# Qt's own dialogs speak Japanese with its translations; English without them.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libccid, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS libacsccid1)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

@@ -19,6 +19,7 @@ constexpr int kTextA = 1016;
 constexpr int kTextB = 1017;
 constexpr int kTextC = 1243;
 constexpr int kLink = 1019;
+constexpr int kCredits = 1021;
 
 } // namespace
 
@@ -37,7 +38,6 @@ CAboutDlg::CAboutDlg(const QString& stationDbVersion, QWidget* parent)
     AddText(0, LoadResString(IDS_ABOUT_SYSTEM_NAME), 40, 10, 100, 8);
     QLabel* versionLine = AddText(kVersionLine, VersionLine(), 40, 22, 188, 8);
     versionLine->setTextFormat(Qt::PlainText);
-    versionLine->setToolTip(m_strStationDbVersion);
     AddText(kTextA, QString(), 40, 34, 100, 8);
     // The station data's version and date, on a line of its own below the box's own texts.
     QLabel* stationData = AddText(0, LoadResString(IDS_ABOUT_STATION_DATA).arg(m_strStationDbVersion), 40, 46, 188, 8);
@@ -57,7 +57,16 @@ CAboutDlg::CAboutDlg(const QString& stationDbVersion, QWidget* parent)
     // A target the desktop cannot open is ignored.
     connect(link, &QLabel::linkActivated, this, [](const QString& target) { QDesktopServices::openUrl(QUrl(target)); });
 
-    setFixedSize(DialogUnitRect(font(), 0, 0, 235, 76).size());
+    // Below the box's own texts: where the station data comes from, as its terms ask.
+    QLabel* credits = AddText(kCredits, LoadResString(IDS_ABOUT_CREDITS), 11, 80, 217, 30);
+    credits->setTextFormat(Qt::PlainText);
+    credits->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    credits->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    credits->resize(credits->width(), std::max(credits->height(), credits->sizeHint().height()));
+
+    setFixedSize(DialogUnitRect(font(), 0, 0, 235, 126).size().expandedTo(
+        QSize(credits->geometry().right() + DialogUnitRect(font(), 0, 0, 7, 0).width(),
+              credits->geometry().bottom() + DialogUnitRect(font(), 0, 0, 0, 7).height())));
     ok->setFocus();
 }
 

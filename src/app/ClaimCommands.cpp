@@ -44,8 +44,11 @@ bool CClaimCommands::HasRows() const
 
 QString CClaimCommands::ProposedPath(const QString& folder, const QString& suffix) const
 {
-    const QString dir = folder.isEmpty() ? DefaultDocumentFolder() : folder;
+    // The claim goes beside the entry file it comes from; else where the last one went.
     const QString open = m_form.GetDocument()->GetPathName();
+    QString dir = folder.isEmpty() ? DefaultDocumentFolder() : folder;
+    if (!open.isEmpty())
+        dir = QFileInfo(open).absolutePath();
     const QString base = open.isEmpty() ? ResStringField(IDR_MAINFRAME, 1) : QFileInfo(open).completeBaseName();
     return QDir(dir).filePath(base + suffix);
 }

@@ -80,6 +80,7 @@ bool CCorvaneApp::InitInstance()
     // The view is set up before the document is filled, so the load's
     // notifications reach it and the file's entries are shown.
     m_pMainFrame->GetActiveView()->OnInitialUpdate();
+    m_pMainFrame->FitColumns();
 
     const QStringList files = m_arguments.mid(1);
     if (files.isEmpty()) {

@@ -28,6 +28,8 @@
 #include <QStatusBar>
 #include <QToolButton>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kStatusBarCommand = 59393;
@@ -105,6 +107,14 @@ CMainFrame::CMainFrame(CCorvaneDoc& document, CAppProfile& profile, ReaderHooks 
     UpdateCommandChecks();
     UpdateFilePane();
     UpdateCommandStates();
+}
+
+void CMainFrame::FitColumns()
+{
+    int wanted = std::max(width(), m_pView->WidthForColumns());
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        wanted = std::min(wanted, screen->availableGeometry().width());
+    resize(wanted, height());
 }
 
 CMainFrame::~CMainFrame()

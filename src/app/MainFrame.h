@@ -64,6 +64,8 @@ public:
     QList<QAction*> RecentFileActions() const { return m_recentActions; }
 
     CCorvaneForm* GetActiveView() const { return m_pView; }
+    // Widens the window, within the screen, until the view's columns fit; once the view is set up.
+    void FitColumns();
     CCorvaneDoc* GetActiveDocument() const { return m_pDocument; }
     EAppLook AppliedLook() const { return m_look; }
 

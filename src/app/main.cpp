@@ -2,12 +2,17 @@
 #include "app/CorvaneApp.h"
 #include "app/DemoMode.h"
 #include "app/MessageBoxPresenter.h"
+#include "app/QtTranslation.h"
+#include "app/ViewerOptions.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[])
 {
+    if (const std::optional<int> answered = AnswerInfoOptions(argc, argv))
+        return *answered;
     QApplication app(argc, argv);
+    InstallQtTranslation(app);
     // Lets a Wayland desktop match the window with the menu entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("voluni-viewer"));
     InstallMessageBoxPresenter();

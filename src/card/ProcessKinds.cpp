@@ -53,3 +53,8 @@ bool IsClaimableFare(const CEntryInfo& entry)
 {
     return IsClaimedWhenDecoded(entry) && entry.processKind != kBonusCharge;
 }
+
+bool CountsTowardsClaim(const CEntryInfo& entry)
+{
+    return entry.apply != 0 && IsClaimableFare(entry);
+}

@@ -50,6 +50,11 @@ bool IsSalesEntry(const CEntryInfo& entry);
 // charges, which the decoder's rule leaves to the amount test.
 bool IsClaimableFare(const CEntryInfo& entry);
 
+// The one claim rule: an entry counts towards the claim when it is ticked and is a
+// claimable fare. A tick on anything else (a shop, a charge, from an old file)
+// counts nothing anywhere: list total, report, CSV, clipboard, command line.
+bool CountsTowardsClaim(const CEntryInfo& entry);
+
 // Shop terminals and vending machines: their blocks carry a time of day.
 bool IsShopTerminal(uint8_t terminalKind);
 // Shops and sales terminals: blocks without station codes. Tested before the bus rule.

@@ -1,5 +1,6 @@
 #include "claim/ClaimColumns.h"
 
+#include "card/ProcessKinds.h"
 #include "resources/StringTable.h"
 #include "view/HistoryColumns.h"
 
@@ -26,7 +27,7 @@ QString ClaimColumnTitle(int column)
 QString ClaimCellText(const CEntryInfo& entry, int column)
 {
     switch (column) {
-    case kApplyColumn: return QString::number(entry.apply != 0 ? 1 : 0);
+    case kApplyColumn: return QString::number(CountsTowardsClaim(entry) ? 1 : 0);
     case kAmountColumn: return QString::number(AmountMagnitude(entry.amount));
     case kBalanceColumn: return QString::number(entry.balance);
     case kClaimDistanceColumn: return QString::number(entry.distance / 1000.0, 'f', 1);

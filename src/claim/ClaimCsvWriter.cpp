@@ -3,6 +3,7 @@
 #include "settings/AppProfile.h"
 #include "claim/ClaimColumns.h"
 #include "claim/CsvLine.h"
+#include "card/ProcessKinds.h"
 #include "document/OutputFile.h"
 #include "document/WriteAll.h"
 
@@ -32,29 +33,39 @@ std::vector<const CEntryInfo*> ClaimRows(const std::vector<const CEntryInfo*>& e
 {
     std::vector<const CEntryInfo*> rows;
     for (const CEntryInfo* entry : entries) {
-        if (entry && (!applyOnly || entry->apply != 0))
+        if (entry && (!applyOnly || CountsTowardsClaim(*entry)))
             rows.push_back(entry);
     }
     return rows;
 }
 
-QByteArray ClaimEntriesToCsv(const std::vector<const CEntryInfo*>& entries, const SClaimCsvOptions& options)
+void WriteClaimCsvRecords(const std::vector<const CEntryInfo*>& entries, const SClaimCsvOptions& options,
+                          const std::function<void(QByteArrayView)>& write)
 {
-    QString text;
-    const auto addLine = [&text](const QStringList& fields) { text += CsvLine(fields) + QStringLiteral("\r\n"); };
+    if (options.byteOrderMark)
+        write(CsvFilePrefix(options.encoding));
+    QStringList fields;
+    const auto writeLine = [&] {
+        write(EncodeCsvText(CsvLine(fields) + QStringLiteral("\r\n"), options.encoding));
+        fields.clear();
+    };
     if (options.titleRow) {
-        QStringList titles;
         for (const int column : options.columns)
-            titles << ClaimColumnTitle(column);
-        addLine(titles);
+            fields << ClaimColumnTitle(column);
+        writeLine();
     }
     for (const CEntryInfo* entry : ClaimRows(entries, options.applyOnly)) {
-        QStringList cells;
         for (const int column : options.columns)
-            cells << ClaimCellText(*entry, column);
-        addLine(cells);
+            fields << ClaimCellText(*entry, column);
+        writeLine();
     }
-    return CsvFilePrefix(options.encoding) + EncodeCsvText(text, options.encoding);
+}
+
+QByteArray ClaimEntriesToCsv(const std::vector<const CEntryInfo*>& entries, const SClaimCsvOptions& options)
+{
+    QByteArray bytes;
+    WriteClaimCsvRecords(entries, options, [&bytes](QByteArrayView part) { bytes += part; });
+    return bytes;
 }
 
 bool WriteClaimCsv(const QString& path, const std::vector<const CEntryInfo*>& entries,

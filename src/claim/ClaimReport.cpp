@@ -42,7 +42,7 @@ int64_t ClaimTotal(const std::vector<const CEntryInfo*>& rows)
 {
     int64_t total = 0;
     for (const CEntryInfo* entry : rows) {
-        if (entry->apply != 0 && entry->amount > 0)
+        if (CountsTowardsClaim(*entry))
             total += entry->amount;
     }
     return total;

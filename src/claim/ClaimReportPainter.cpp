@@ -1,10 +1,12 @@
 #include "claim/ClaimReportPainter.h"
 
 #include "card/FormatAmount.h"
+#include "card/ProcessKinds.h"
 #include "document/OutputFile.h"
 #include "resources/StringTable.h"
 #include "view/HistoryColumns.h"
 
+#include <QBuffer>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPagedPaintDevice>
@@ -154,7 +156,7 @@ void PaintPageHeader(QPainter& painter, const CReportGeometry& g, const SClaimRe
 void PaintRow(QPainter& painter, const CReportGeometry& g, const CEntryInfo& entry, double top)
 {
     // A row that does not count is printed grey, so the total's difference shows.
-    painter.setPen(entry.apply != 0 ? QColor(Qt::black) : QColor(0x80, 0x80, 0x80));
+    painter.setPen(CountsTowardsClaim(entry) ? QColor(Qt::black) : QColor(0x80, 0x80, 0x80));
     const std::array<QString, 6> texts = RowTexts(entry);
     for (size_t i = 0; i < kColumns.size(); ++i)
         DrawCellText(painter, g, g.Cell(static_cast<int>(i), top), texts.at(i), kColumns.at(i).alignment);
@@ -173,7 +175,7 @@ void PaintClosing(QPainter& painter, const CReportGeometry& g, const SClaimRepor
     DrawCellText(painter, g, amount, LoadResString(IDS_AMOUNT_YEN).arg(AmountText(ClaimTotal(report.rows))),
                  Qt::AlignRight);
     const bool anyUnclaimed =
-        std::any_of(report.rows.begin(), report.rows.end(), [](const CEntryInfo* e) { return e->apply == 0; });
+        std::any_of(report.rows.begin(), report.rows.end(), [](const CEntryInfo* e) { return !CountsTowardsClaim(*e); });
     if (anyUnclaimed) {
         painter.setFont(ReportFont(9.0));
         painter.setPen(QColor(0x60, 0x60, 0x60));
@@ -226,20 +228,33 @@ int PaintClaimReport(QPagedPaintDevice& device, const SClaimReport& report)
     return pages;
 }
 
+namespace {
+
+bool PaintClaimReportPdf(QIODevice& device, const SClaimReport& report)
+{
+    QPdfWriter writer(&device);
+    writer.setResolution(300);
+    writer.setTitle(LoadResString(IDS_REPORT_TITLE));
+    writer.setCreator(QStringLiteral("Voluni Viewer"));
+    SetClaimPageLayout(writer);
+    return PaintClaimReport(writer, report) != 0;
+}
+
+} // namespace
+
+QByteArray ClaimReportPdf(const SClaimReport& report)
+{
+    QByteArray pdf;
+    QBuffer buffer(&pdf);
+    buffer.open(QIODevice::WriteOnly);
+    return PaintClaimReportPdf(buffer, report) ? pdf : QByteArray();
+}
+
 bool WriteClaimReportPdf(const QString& path, const SClaimReport& report, QString& error)
 {
     QString reason;
     const bool written = WriteOutputFile(
-        path,
-        [&report](QIODevice& device) {
-            QPdfWriter writer(&device);
-            writer.setResolution(300);
-            writer.setTitle(LoadResString(IDS_REPORT_TITLE));
-            writer.setCreator(QStringLiteral("Voluni Viewer"));
-            SetClaimPageLayout(writer);
-            return PaintClaimReport(writer, report) != 0;
-        },
-        reason);
+        path, [&report](QIODevice& device) { return PaintClaimReportPdf(device, report); }, reason);
     if (!written) {
         error = path + QStringLiteral(": ") + (reason.isEmpty() ? LoadResString(AFX_IDP_FAILED_TO_SAVE_DOC) : reason);
         return false;

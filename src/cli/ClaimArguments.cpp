@@ -25,15 +25,17 @@ void AddClaimOptions(QCommandLineParser& parser)
     parser.addOption({QStringLiteral("apply-only"), QStringLiteral("Only the entries that count towards the claim.")});
     parser.addOption({QStringLiteral("columns"), QStringLiteral("Columns of the claim CSV, by number."),
                       QStringLiteral("LIST")});
-    parser.addOption({QStringLiteral("encoding"), QStringLiteral("sjis (default) or utf8."), QStringLiteral("NAME")});
+    parser.addOption({QStringLiteral("encoding"), QStringLiteral("sjis or utf8 (export: sjis by default, others utf8)."), QStringLiteral("NAME")});
     parser.addOption({QStringLiteral("from"), QStringLiteral("First day of the period."), QStringLiteral("DATE")});
     parser.addOption({QStringLiteral("to"), QStringLiteral("Last day of the period."), QStringLiteral("DATE")});
 }
 
-int ClaimCsvOptionsFromArguments(const QCommandLineParser& parser, SClaimCsvOptions& options)
+namespace {
+
+int CsvOptionsFromArguments(const QCommandLineParser& parser, const char* defaultColumns, SClaimCsvOptions& options)
 {
     const QString columns = parser.isSet(QStringLiteral("columns")) ? parser.value(QStringLiteral("columns"))
-                                                                     : QString::fromLatin1(kDefaultClaimColumns);
+                                                                     : QString::fromLatin1(defaultColumns);
     if (!ParseClaimColumns(columns, options.columns))
         return Usage(QStringLiteral("--columns takes column numbers from 1 to %1, such as 2,5,8").arg(kClaimColumnCount));
     if (parser.isSet(QStringLiteral("encoding")) &&
@@ -41,6 +43,23 @@ int ClaimCsvOptionsFromArguments(const QCommandLineParser& parser, SClaimCsvOpti
         return Usage(QStringLiteral("--encoding is sjis or utf8"));
     options.applyOnly = parser.isSet(QStringLiteral("apply-only"));
     return EXIT_OK;
+}
+
+} // namespace
+
+int ClaimCsvOptionsFromArguments(const QCommandLineParser& parser, SClaimCsvOptions& options)
+{
+    return CsvOptionsFromArguments(parser, kDefaultClaimColumns, options);
+}
+
+int PrintedCsvOptionsFromArguments(const QCommandLineParser& parser, const QString& format,
+                                   const char* defaultColumns, SClaimCsvOptions& options)
+{
+    if (format != QLatin1String("csv"))
+        return EXIT_OK;
+    options.encoding = CsvEncoding::Utf8Bom;
+    options.byteOrderMark = false;
+    return CsvOptionsFromArguments(parser, defaultColumns, options);
 }
 
 int ClaimPeriodFromArguments(const QCommandLineParser& parser, CClaimPeriod& period)

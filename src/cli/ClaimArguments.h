@@ -22,6 +22,11 @@ struct SClaimInput {
 // record plays no part, so a run writes the same file wherever it runs. Returns
 // EXIT_OK or the exit code of the reported usage error.
 int ClaimCsvOptionsFromArguments(const QCommandLineParser& parser, SClaimCsvOptions& options);
+// The same for the printing commands (read, show, history) when format is
+// "csv": the columns default to defaultColumns, the text to UTF-8 without a
+// byte order mark. Any other format takes no CSV options: EXIT_OK.
+int PrintedCsvOptionsFromArguments(const QCommandLineParser& parser, const QString& format,
+                                   const char* defaultColumns, SClaimCsvOptions& options);
 // --from and --to; returns EXIT_OK or the exit code of the reported usage error.
 int ClaimPeriodFromArguments(const QCommandLineParser& parser, CClaimPeriod& period);
 

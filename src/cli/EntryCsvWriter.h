@@ -1,15 +1,10 @@
-// Entries as CSV: the history list's column titles, then its cell texts a row.
+// The entries' CSV of the printing commands (read, show, history): the claim
+// export's form, streamed into the command's output.
 #pragma once
 
 #include "card/EntryInfo.h"
-
-#include <QByteArray>
+#include "claim/ClaimCsvWriter.h"
 
 class COutputSink;
 
-// RFC 4180, UTF-8, CRLF line ends. The first column ("申請") holds 1 for an
-// entry that counts towards the claim, else 0; amounts lose their padding.
-// Written a row at a time.
-void WriteEntriesCsv(COutputSink& out, const CEntryList& entries);
-// The same as one text.
-QByteArray EntriesToCsv(const CEntryList& entries);
+void WriteEntriesCsv(COutputSink& out, const CEntryList& entries, const SClaimCsvOptions& options);

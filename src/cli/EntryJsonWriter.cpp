@@ -1,5 +1,6 @@
 #include "cli/EntryJsonWriter.h"
 
+#include "card/ProcessKinds.h"
 #include "cli/OutputSink.h"
 
 #include <QBuffer>
@@ -38,6 +39,12 @@ public:
         Key(key);
         char* room = m_out.Reserve(24);
         m_out.Advance(std::to_chars(room, room + 24, value).ptr - room);
+    }
+
+    void Bool(const char* key, bool value)
+    {
+        Key(key);
+        m_out.Write(value ? QByteArrayView("true") : QByteArrayView("false"));
     }
 
     void Text(const char* key, const QString& value)
@@ -87,6 +94,7 @@ void WriteEntry(COutputSink& out, const CEntryInfo& e)
     CObjectWriter w(out, 4);
     w.Int("reserved", e.reserved);
     w.Int("apply", e.apply);
+    w.Bool("claimed", CountsTowardsClaim(e));
     w.Hex("idm", e.idm);
     w.Int("terminalKind", e.terminalKind);
     w.Int("processKind", e.processKind);

@@ -4,11 +4,12 @@
 #include "cli/ClaimArguments.h"
 #include "cli/CommandEntries.h"
 #include "cli/ExitCode.h"
+#include "cli/OutputTarget.h"
 #include "document/CorvaneDoc.h"
 
 #include <QCommandLineParser>
 
-int RunExport(const QCommandLineParser& parser)
+int RunExport(const QCommandLineParser& parser, const COutputTarget& output)
 {
     SClaimCsvOptions options;
     if (const int rc = ClaimCsvOptionsFromArguments(parser, options); rc != EXIT_OK)
@@ -17,10 +18,5 @@ int RunExport(const QCommandLineParser& parser)
     SClaimInput input;
     if (const int rc = LoadClaimInput(parser, document, input); rc != EXIT_OK)
         return rc;
-    QString error;
-    if (!WriteClaimCsv(parser.value(QStringLiteral("output")), input.rows, options, error)) {
-        Fail(error);
-        return EXIT_FILE;
-    }
-    return EXIT_OK;
+    return output.Write(ClaimEntriesToCsv(input.rows, options));
 }

@@ -2,10 +2,12 @@
 
 #include "settings/AppProfile.h"
 #include "card/EntryNames.h"
+#include "claim/ClaimColumns.h"
 #include "claim/ClaimCsvWriter.h"
 #include "claim/CsvLine.h"
 #include "cli/ClaimArguments.h"
 #include "cli/CommandEntries.h"
+#include "cli/EntryCsvWriter.h"
 #include "cli/NamesCommand.h"
 #include "cli/EntryJsonWriter.h"
 #include "cli/ExitCode.h"
@@ -55,15 +57,15 @@ void WriteCardsJson(COutputSink& out, const std::vector<SArchivedCard>& cards)
     out.Write(cards.empty() ? QByteArrayView("]\n}\n") : QByteArrayView("\n  ]\n}\n"));
 }
 
-// UTF-8 and CRLF, as the entries' CSV of read and show.
-void WriteCardsCsv(COutputSink& out, const std::vector<SArchivedCard>& cards)
+// CRLF and the encoding chosen, as the entries' CSV.
+void WriteCardsCsv(COutputSink& out, const std::vector<SArchivedCard>& cards, CsvEncoding encoding)
 {
     out.Write("idm,name,entries,firstDay,lastDay\r\n");
     for (const SArchivedCard& card : cards) {
-        out.Write(CsvLine({IdmText(card.idm), card.strName, QString::number(card.nEntries), DayText(card.firstDay),
-                           DayText(card.lastDay)})
-                      .toUtf8());
-        out.Write("\r\n");
+        out.Write(EncodeCsvText(CsvLine({IdmText(card.idm), card.strName, QString::number(card.nEntries),
+                                         DayText(card.firstDay), DayText(card.lastDay)})
+                                    + QStringLiteral("\r\n"),
+                                encoding));
     }
 }
 
@@ -111,7 +113,7 @@ bool ParseIdm(const QString& text, IdmBytes& idm)
 }
 
 int RunCards(const QCommandLineParser& parser, CHistoryArchive& archive, bool exists, const QString& format,
-             const COutputTarget& output)
+             const SClaimCsvOptions& options, const COutputTarget& output)
 {
     for (const char* option : {"idm", "from", "to"}) {
         if (parser.isSet(QString::fromLatin1(option)))
@@ -124,7 +126,7 @@ int RunCards(const QCommandLineParser& parser, CHistoryArchive& archive, bool ex
     }
     return output.Write([&](COutputSink& out) {
         if (format == QLatin1String("csv"))
-            WriteCardsCsv(out, cards);
+            WriteCardsCsv(out, cards, options.encoding);
         else
             WriteCardsJson(out, cards);
     });
@@ -186,10 +188,13 @@ int RunHistory(const QCommandLineParser& parser, const QString& format, const CO
     // Looking makes no archive: without one there is nothing in it.
     const bool exists = QFileInfo::exists(archive.Path());
     const bool gaps = parser.isSet(QStringLiteral("gaps"));
+    SClaimCsvOptions options;
+    if (const int rc = PrintedCsvOptionsFromArguments(parser, format, kDefaultClaimColumns, options); rc != EXIT_OK)
+        return rc;
     if (parser.isSet(QStringLiteral("cards"))) {
         if (gaps)
             return Usage(QStringLiteral("--cards and --gaps go one at a time"));
-        return RunCards(parser, archive, exists, format, output);
+        return RunCards(parser, archive, exists, format, options, output);
     }
 
     SArchiveQuery query;
@@ -206,11 +211,6 @@ int RunHistory(const QCommandLineParser& parser, const QString& format, const CO
     query.to = period.m_to;
     if (gaps)
         return RunGaps(archive, exists, query, format, output);
-    SClaimCsvOptions options;
-    if (format == QLatin1String("csv")) {
-        if (const int rc = ClaimCsvOptionsFromArguments(parser, options); rc != EXIT_OK)
-            return rc;
-    }
 
     CEntryList entries;
     std::vector<int64_t> ids;
@@ -222,12 +222,10 @@ int RunHistory(const QCommandLineParser& parser, const QString& format, const CO
     LoadCommandProfile(parser, profile);
     const CUserNames userNames = LoadUserNames(parser);
     RenameEntries(entries, profile.GetConnectString(), profile.GetPassword(), &userNames);
-    if (format == QLatin1String("csv")) {
-        std::vector<const CEntryInfo*> rows;
-        rows.reserve(entries.size());
-        for (const auto& entry : entries)
-            rows.push_back(entry.get());
-        return output.Write(ClaimEntriesToCsv(rows, options));
-    }
-    return output.Write([&](COutputSink& out) { WriteEntriesJson(out, entries, std::nullopt, std::nullopt); });
+    return output.Write([&](COutputSink& out) {
+        if (format == QLatin1String("csv"))
+            WriteEntriesCsv(out, entries, options);
+        else
+            WriteEntriesJson(out, entries, std::nullopt, std::nullopt);
+    });
 }

@@ -3,6 +3,7 @@
 #include "card/AppMessage.h"
 #include "cli/ExitCode.h"
 #include "felicausb/UsbReaderProbe.h"
+#include "readers/CardReadResult.h"
 #include "readers/ReaderSurvey.h"
 #include "resources/StringTable.h"
 
@@ -47,9 +48,9 @@ QString DescribeUsb(const SUsbReaderState& reader)
         .arg(QString::fromStdString(UsbAccessText(reader.access)));
 }
 
-int Failure(int exitCode, int message)
+int Failure(int exitCode, const QString& message)
 {
-    ShowAppMessage(LoadResString(message), MessageIcon::Stop);
+    ShowAppMessage(message, MessageIcon::Stop);
     return exitCode;
 }
 
@@ -64,11 +65,11 @@ int RunReaders(QByteArray& output)
     const std::vector<SUsbReaderState> usbReaders = ProbeUsbReaders();
     if (usbReaders.empty()) {
         if (rc == SCARD_E_NO_SERVICE)
-            return Failure(EXIT_SERVICE_STOPPED, IDS_SMARTCARD_SERVICE_STOPPED);
+            return Failure(EXIT_SERVICE_STOPPED, ServiceStoppedText());
         if (rc != SCARD_S_SUCCESS && rc != SCARD_E_NO_READERS_AVAILABLE && rc != SCARD_E_UNKNOWN_READER)
-            return Failure(EXIT_READER_OPEN, IDS_READER_OPEN_FAILED);
+            return Failure(EXIT_READER_OPEN, LoadResString(IDS_READER_OPEN_FAILED));
         if (readers.empty())
-            return Failure(EXIT_NO_READER, IDS_READER_NOT_CONNECTED);
+            return Failure(EXIT_NO_READER, LoadResString(IDS_READER_NOT_CONNECTED));
     }
 
     QString text;
@@ -81,6 +82,6 @@ int RunReaders(QByteArray& output)
         || std::any_of(usbReaders.begin(), usbReaders.end(),
                        [](const SUsbReaderState& r) { return r.access == EUsbResult::Ok; });
     if (!usable)
-        return Failure(EXIT_READER_OPEN, IDS_READER_OPEN_FAILED);
+        return Failure(EXIT_READER_OPEN, LoadResString(IDS_READER_OPEN_FAILED));
     return EXIT_OK;
 }

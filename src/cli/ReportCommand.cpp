@@ -1,15 +1,18 @@
 #include "cli/ReportCommand.h"
 
+#include "card/AppMessage.h"
 #include "claim/ClaimReport.h"
 #include "claim/ClaimReportPainter.h"
 #include "cli/ClaimArguments.h"
 #include "cli/CommandEntries.h"
 #include "cli/ExitCode.h"
+#include "cli/OutputTarget.h"
 #include "document/CorvaneDoc.h"
+#include "resources/StringTable.h"
 
 #include <QCommandLineParser>
 
-int RunReport(const QCommandLineParser& parser)
+int RunReport(const QCommandLineParser& parser, const COutputTarget& output)
 {
     CCorvaneDoc document;
     SClaimInput input;
@@ -17,10 +20,10 @@ int RunReport(const QCommandLineParser& parser)
         return rc;
     const SClaimReport report = MakeClaimReport(input.rows, parser.isSet(QStringLiteral("apply-only")), input.period,
                                                 document.m_data.m_card, QDate::currentDate());
-    QString error;
-    if (!WriteClaimReportPdf(parser.value(QStringLiteral("output")), report, error)) {
-        Fail(error);
+    const QByteArray pdf = ClaimReportPdf(report);
+    if (pdf.isEmpty()) {
+        Fail(parser.value(QStringLiteral("output")) + QStringLiteral(": ") + LoadResString(AFX_IDP_FAILED_TO_SAVE_DOC));
         return EXIT_FILE;
     }
-    return EXIT_OK;
+    return output.Write(pdf);
 }

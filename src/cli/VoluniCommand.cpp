@@ -6,6 +6,7 @@
 #include "document/ArchiveError.h"
 #include "readers/sim/CardImage.h"
 #include "document/CorvaneDoc.h"
+#include "claim/ClaimColumns.h"
 #include "cli/ClaimArguments.h"
 #include "cli/CommandEntries.h"
 #include "cli/EntryCsvWriter.h"
@@ -51,12 +52,15 @@ namespace {
 const char* const kHelp = R"(Usage:
   voluni read [--card-image FILE] [--reader NAME] [--polling-time SECONDS]
               [--database FILE] [--no-archive] [--archive FILE]
-              [--format json|csv] [--output FILE]
-  voluni show FILE.ent [--format json|csv] [--output FILE]
+              [--format json|csv] [--columns 1,2,9] [--apply-only]
+              [--encoding utf8|sjis] [--output FILE]
+  voluni show FILE.ent [--format json|csv] [--columns 1,2,9] [--apply-only]
+              [--encoding utf8|sjis] [--output FILE]
   voluni history [--idm IDM] [--from DATE] [--to DATE] [--archive FILE]
               [--format json|csv] [--columns 2,5,8] [--apply-only]
-              [--encoding sjis|utf8] [--output FILE]
-  voluni history --cards [--archive FILE] [--format json|csv] [--output FILE]
+              [--encoding utf8|sjis] [--output FILE]
+  voluni history --cards [--archive FILE] [--format json|csv]
+              [--encoding utf8|sjis] [--output FILE]
   voluni history --gaps [--idm IDM] [--from DATE] [--to DATE] [--archive FILE]
               [--format json|csv] [--output FILE]
   voluni history --import FILE.ent [--archive FILE]
@@ -72,6 +76,9 @@ const char* const kHelp = R"(Usage:
               [--encoding sjis|utf8] [--from DATE] [--to DATE] --output OUT.csv
   voluni report FILE.ent|--card-image IMG [--apply-only] [--from DATE] [--to DATE]
               --output OUT.pdf
+
+--output FILE writes FILE (replaced whole, or written into when it is a pipe
+or a device); "-" and /dev/stdout mean standard output.
 
 read   Reads the card on the reader (or the card image given with --card-image,
        laid on a simulated reader named by --reader), names its stations from
@@ -94,7 +101,8 @@ history  Prints the entries of the history archive, oldest first: every
        hexadecimal digits) keeps one card, --from and --to (YYYY-MM-DD,
        both days included) a period.
        JSON as read prints it; CSV as export writes it (--columns,
-       --apply-only, --encoding). --cards lists the cards instead: IDm,
+       default 2,5,8,9,11,12; --apply-only), in UTF-8 unless --encoding
+       sjis. --cards lists the cards instead: IDm,
        name, number of entries, first and last day. --gaps lists the gaps
        instead: records a card made that no read caught, between two
        archived records whose counters are more than one apart; --idm,
@@ -117,18 +125,24 @@ names  The names the person gives stations and bus stops that the station
 readers  Lists every card reader pcscd offers: the reader module chosen for it
        (or why none), the card on it, its ATR and the IDm from one polling.
 export Writes the claim CSV of the entries (the file's, or the card image's):
-       --columns lists the history list's columns by number from 1 (13 is the
-       distance in km; default 2,5,8,9,11,12), --apply-only keeps the entries
-       that count towards the claim, --encoding is sjis (Shift_JIS, default) or
-       utf8 (with a byte order mark). A title row comes first.
+       --columns lists the columns by number (see below; default
+       2,5,8,9,11,12), --apply-only keeps the entries that count towards the
+       claim, --encoding is sjis (Shift_JIS, default) or utf8 (with a byte
+       order mark). A title row comes first.
 report Writes the claim report 交通費精算書 (A4, PDF) of the entries.
        --from and --to (YYYY-MM-DD, both days included) limit either command
        to a period.
 
-JSON (the default) holds every field of every entry, oldest first; CSV holds
-the history list's columns, the first one 1 for an entry that counts towards
-the claim. Messages go to standard error.
+JSON (the default) holds every field of every entry, oldest first, and
+"claimed": true for an entry that counts towards the claim (ticked, and a
+fare). CSV is the export's: a title row, amounts as plain integers, fields
+quoted where they hold a comma, a quote or a line break, CRLF line ends. read
+and show write every column of the history list by default (--columns,
+--apply-only as export); read, show and history write UTF-8 without a byte
+order mark unless --encoding sjis. Messages go to standard error.
 
+Columns of --columns:
+%1
 Exit codes:
   0  success
   2  usage error
@@ -142,13 +156,31 @@ Exit codes:
   9  the card image is missing or malformed
 )";
 
-// Streamed: the text of a large list never exists whole.
-int WriteEntries(const COutputTarget& output, const QString& format, const CEntryList& entries,
-                 const std::optional<SCardSummary>& card, const std::optional<int64_t>& time)
+QString HelpText()
 {
+    QString columns;
+    for (int column = 1; column <= kClaimColumnCount; ++column) {
+        const QString note = column == 1 ? QStringLiteral(" (1 for an entry that counts towards the claim, else 0)")
+                                         : QString();
+        columns += QStringLiteral("  %1  %2%3\n").arg(column, 2).arg(ClaimColumnTitle(column), note);
+    }
+    return QString::fromUtf8(kHelp).arg(columns);
+}
+
+// The CSV of read and show holds the history list's twelve columns.
+constexpr const char* kListColumns = "1,2,3,4,5,6,7,8,9,10,11,12";
+
+// Streamed: the text of a large list never exists whole.
+int WriteEntries(const QCommandLineParser& parser, const COutputTarget& output, const QString& format,
+                 const CEntryList& entries, const std::optional<SCardSummary>& card,
+                 const std::optional<int64_t>& time)
+{
+    SClaimCsvOptions options;
+    if (const int rc = PrintedCsvOptionsFromArguments(parser, format, kListColumns, options); rc != EXIT_OK)
+        return rc;
     return output.Write([&](COutputSink& out) {
         if (format == QLatin1String("csv"))
-            WriteEntriesCsv(out, entries);
+            WriteEntriesCsv(out, entries, options);
         else
             WriteEntriesJson(out, entries, card, time);
     });
@@ -272,7 +304,7 @@ int RunRead(const QCommandLineParser& parser, const QString& format, const COutp
         archive.emplace(ArchivePathFromArguments(parser));
     if (const int rc = ReadCardEntries(parser, data, summary, archive ? &*archive : nullptr); rc != EXIT_OK)
         return rc;
-    return WriteEntries(output, format, data.m_entries, summary, std::nullopt);
+    return WriteEntries(parser, output, format, data.m_entries, summary, std::nullopt);
 }
 
 int RunShow(const QCommandLineParser& parser, const QString& format, const COutputTarget& output)
@@ -284,7 +316,7 @@ int RunShow(const QCommandLineParser& parser, const QString& format, const COutp
     if (const int rc = OpenNamedEntryFile(parser, args.at(1), document); rc != EXIT_OK)
         return rc;
     const CEntryInfoData& data = document.m_data;
-    return WriteEntries(output, format, data.m_entries, std::nullopt, data.m_time);
+    return WriteEntries(parser, output, format, data.m_entries, std::nullopt, data.m_time);
 }
 
 } // namespace
@@ -292,7 +324,7 @@ int RunShow(const QCommandLineParser& parser, const QString& format, const COutp
 int RunVoluni(const QStringList& arguments, QIODevice& standardOutput)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QString::fromUtf8(kHelp));
+    parser.setApplicationDescription(HelpText());
     parser.addOption({QStringLiteral("card-image"), QStringLiteral("Card image (JSON) on a simulated reader."),
                       QStringLiteral("FILE")});
     parser.addOption({QStringLiteral("reader"), QStringLiteral("Name of the simulated reader."), QStringLiteral("NAME")});
@@ -326,7 +358,7 @@ int RunVoluni(const QStringList& arguments, QIODevice& standardOutput)
     if (!parser.parse(arguments))
         return Usage(parser.errorText());
     if (parser.isSet(help))
-        return COutputTarget(QString(), standardOutput).Write(QByteArray(kHelp));
+        return COutputTarget(QString(), standardOutput).Write(HelpText().toUtf8());
     const QString format = parser.value(QStringLiteral("format"));
     if (format != QLatin1String("json") && format != QLatin1String("csv"))
         return Usage(QStringLiteral("--format is json or csv"));
@@ -346,9 +378,9 @@ int RunVoluni(const QStringList& arguments, QIODevice& standardOutput)
     if (command == QLatin1String("names"))
         return RunNames(parser, format, output);
     if (command == QLatin1String("export"))
-        return RunExport(parser);
+        return RunExport(parser, output);
     if (command == QLatin1String("report"))
-        return RunReport(parser);
+        return RunReport(parser, output);
     if (command == QLatin1String("readers")) {
         // The listing is printed also when no reader in it can be used.
         QByteArray listing;

@@ -12,7 +12,8 @@
 
 class CArchiveKeys {
 public:
-    // Forgets every key, then keys entries[i] by ids[i] (pairs past the shorter list are left out).
+    // Forgets every key, then keys entries[i] by ids[i] (pairs past the shorter
+    // list are left out, and a key of 0: an entry the archive lacks).
     void Assign(std::span<const std::unique_ptr<CEntryInfo>> entries, const std::vector<int64_t>& ids);
     // Adds to the keys already held, as after a read appended to a list.
     void Add(std::span<const std::unique_ptr<CEntryInfo>> entries, const std::vector<int64_t>& ids);

@@ -869,6 +869,22 @@ bool CHistoryArchive::WriteImport(std::span<const std::unique_ptr<CEntryInfo>> e
     return true;
 }
 
+bool CHistoryArchive::FindEntries(std::span<const std::unique_ptr<CEntryInfo>> entries, std::vector<int64_t>& ids)
+{
+    ids.assign(entries.size(), 0);
+    if (!m_db && !QFileInfo::exists(m_strPath))
+        return true;
+    if (!EnsureOpen())
+        return false;
+    CStatement byKey(m_db, "SELECT id FROM record INDEXED BY record_key WHERE idm = ?1 AND entry_key = ?2 LIMIT 1");
+    for (size_t i = 0; i < entries.size(); ++i) {
+        byKey.Idm(1, entries[i]->idm).Text(2, EntryKey(*entries[i]));
+        if (!FindId(byKey, ids[i]))
+            return Fail(QStringLiteral("looking up the entries"));
+    }
+    return true;
+}
+
 bool CHistoryArchive::UpdateEntries(std::span<const std::pair<int64_t, const CEntryInfo*>> edits)
 {
     if (WriteEdits(edits))

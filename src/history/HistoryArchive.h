@@ -118,6 +118,10 @@ public:
     // A later read of the same trip attaches its block to the imported record.
     bool ImportEntries(std::span<const std::unique_ptr<CEntryInfo>> entries, SMergeOutcome* outcome = nullptr);
 
+    // The key of the archived record of each entry by its card and EntryKey, 0
+    // for one the archive lacks; no archive file yet means none is held. Changes nothing.
+    bool FindEntries(std::span<const std::unique_ptr<CEntryInfo>> entries, std::vector<int64_t>& ids);
+
     // Writes apply, destination and remarks of each entry to the archived record of its id.
     bool UpdateEntries(std::span<const std::pair<int64_t, const CEntryInfo*>> edits);
     bool UpdateEntry(int64_t id, const CEntryInfo& entry);

@@ -11,5 +11,7 @@ enum ECardReadResult : int {
     CARD_READ_CANCELLED = -5,       // the wait ended without a card; it has said so itself
 };
 
+// The smart-card service's message, with how to start pcscd.
+QString ServiceStoppedText();
 // The message for a result; empty for success and for a wait that ended itself.
 QString CardReadResultText(int result);

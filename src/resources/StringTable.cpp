@@ -68,11 +68,18 @@ const QHash<int, QString>& Table()
         {IDS_ABOUT_LINK, QStringLiteral("<a href=\"https://www.ombrel.example/voluni/\">Voluni Viewer ホームページ</a>")},
         {IDS_STATIONDB_NOT_CONNECTED, QStringLiteral("(mdb未接続)")},
         {IDS_ABOUT_OK, QStringLiteral("OK")},
+        {IDS_ABOUT_CREDITS,
+         QStringLiteral("駅の位置: 「国土数値情報（鉄道データ）」（国土交通省）を加工して作成\n"
+                        "駅・バス停のコード: kuwayamamasayuki/ICCardManager (MIT)、\n"
+                        "soltia48/suica-viewer (MIT)、zinongli/StationCode")},
         {IDS_CARDREAD_CANCEL, QStringLiteral("キャンセル")},
         {IDS_CARDREAD_OK, QStringLiteral("OK")},
         {IDS_CARD_INVALID_DATE,
          QStringLiteral("カードの履歴に正しくない日付（%1）があるため、読み込みを中止しました。")},
         {IDS_CARD_IMAGE_FAILED, QStringLiteral("カードイメージを読み込めません。\n%1")},
+        {IDS_PCSCD_START_HINT, QStringLiteral("起動するには: sudo systemctl start pcscd")},
+        {IDS_FORM_EMPTY_HINT, QStringLiteral("カードをリーダーに置いて、カード読込 (Ctrl+R) を選んでください。")},
+        {IDS_FORM_READ_TOOLTIP, QStringLiteral("カード読込 (Ctrl+R)")},
         {IDS_COL_DISTANCE, QStringLiteral("距離(km)")},
         {IDS_CSVOPT_CAPTION, QStringLiteral("CSV出力の設定")},
         {IDS_CSVOPT_COLUMNS, QStringLiteral("出力する列（チェックした列を上から順に出力）")},

@@ -46,6 +46,8 @@ enum StringId : int {
     IDS_FORM_TOTAL_ZERO = 20002,
     IDS_FORM_SHOW_ALL = 20003,
     IDS_AMOUNT_YEN = 20004,
+    IDS_FORM_EMPTY_HINT = 20005,
+    IDS_FORM_READ_TOOLTIP = 20006,
     IDS_MENU_FILE = 20010,
     IDS_MENU_CARD_READ = 20011,
     IDS_MENU_EXIT = 20012,
@@ -62,11 +64,13 @@ enum StringId : int {
     IDS_ABOUT_LINK = 20024,
     IDS_STATIONDB_NOT_CONNECTED = 20025,
     IDS_ABOUT_OK = 20026,
+    IDS_ABOUT_CREDITS = 20028,
     // Texts of the card wait dialog and the card read command.
     IDS_CARDREAD_CANCEL = 20030,
     IDS_CARDREAD_OK = 20031,
     IDS_CARD_INVALID_DATE = 20032,
     IDS_CARD_IMAGE_FAILED = 20033,
+    IDS_PCSCD_START_HINT = 20034,
     // Texts of the claim: the CSV export, its options dialog and the report.
     IDS_COL_DISTANCE = 20100,
     IDS_CSVOPT_CAPTION = 20101,

@@ -122,7 +122,11 @@ void CAppProfile::LoadProfile()
         }
     }
     m_strWavCardReadOK = ReadText(store, QStringLiteral("WavCardReadOK"), QString());
-    m_nShowApplyColumn = ReadInt(store, QStringLiteral("ShowApplyColumn"), -1);
+    // The ticks count, so their column shows unless the person hid it; the -1
+    // that earlier versions stored without a choice made is no choice.
+    m_nShowApplyColumn = ReadInt(store, QStringLiteral("ShowApplyColumn"), 1);
+    if (m_nShowApplyColumn < 0)
+        m_nShowApplyColumn = 1;
     m_nShowEntryLine = ReadInt(store, QStringLiteral("ShowEntryLine"), -1);
     m_nShowExitLine = ReadInt(store, QStringLiteral("ShowExitLine"), -1);
     m_nShowDestination = ReadInt(store, QStringLiteral("ShowDestination"), -1);

@@ -60,8 +60,9 @@ public:
     int32_t m_nCsvEncoding = 0;        // CsvEncoding: 0 Shift_JIS, 1 UTF-8 with a byte order mark
     // The View menu's column switches ("ShowApplyColumn", "ShowEntryLine",
     // "ShowExitLine", "ShowDestination", "ShowDistance"): 1 shown, 0 hidden, -1
-    // as the column's width says (the distance column has none and stays hidden).
-    int32_t m_nShowApplyColumn = -1;
+    // as the column's width says (the distance column has none and stays hidden);
+    // 申請 is shown unless hidden.
+    int32_t m_nShowApplyColumn = 1;
     int32_t m_nShowEntryLine = -1;
     int32_t m_nShowExitLine = -1;
     int32_t m_nShowDestination = -1;

@@ -29,7 +29,9 @@
 #include <QPaintEvent>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QStyle>
 #include <QTableView>
+#include <QVBoxLayout>
 
 #include <unordered_map>
 
@@ -73,6 +75,7 @@ CCorvaneForm::CCorvaneForm(CCorvaneDoc& document, CAppProfile& profile, ICardSta
     , m_pReadButton(new QPushButton(this))
     , m_pShowAll(new QCheckBox(LoadResString(IDS_FORM_SHOW_ALL), this))
     , m_pPeriod(new CPeriodChoice(this))
+    , m_pEmptyHint(new QLabel(LoadResString(IDS_FORM_EMPTY_HINT)))
 {
     m_pList->setModel(m_pModel);
     m_pList->setGeometry(DialogUnitRect(font(), 7, 31, 396, 182));
@@ -125,6 +128,16 @@ CCorvaneForm::CCorvaneForm(CCorvaneDoc& document, CAppProfile& profile, ICardSta
             FillList(m_pDocument->m_data.m_entries);
     });
     connect(m_pModel, &CHistoryModel::EntryEdited, this, &CCorvaneForm::OnEntryEdited);
+    // An empty list says how to fill it.
+    m_pEmptyHint->setAlignment(Qt::AlignCenter);
+    m_pEmptyHint->setWordWrap(true);
+    m_pEmptyHint->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_pEmptyHint->setForegroundRole(QPalette::PlaceholderText);
+    auto* hintLayout = new QVBoxLayout(m_pList->viewport());
+    hintLayout->addWidget(m_pEmptyHint);
+    connect(m_pModel, &QAbstractItemModel::modelReset, this,
+            [this] { m_pEmptyHint->setVisible(m_pModel->rowCount() == 0); });
+    m_pReadButton->setToolTip(LoadResString(IDS_FORM_READ_TOOLTIP));
     connect(m_pReadButton, &QPushButton::clicked, this, &CCorvaneForm::OnReadClicked);
 
     resize(DialogUnitRect(font(), 0, 0, 410, 228).size());
@@ -157,6 +170,8 @@ void CCorvaneForm::OnInitialUpdate()
     m_pShowAll->setEnabled(false);
     m_pTotalLabel->hide();
     m_pTotalValue->hide();
+    // The list has the keys from the start: Space ticks, arrows move.
+    m_pList->setFocus();
     m_bInitialized = true;
 }
 
@@ -168,6 +183,8 @@ void CCorvaneForm::OnUpdate(int hint)
     switch (hint) {
     case HINT_LOADED:
         FillList(m_pDocument->m_data.m_entries);
+        if (!m_bAdoptingArchive)
+            FindArchivedEntries();
         break;
     case HINT_SYNC_ORDER:
         SyncEntryOrder();
@@ -266,12 +283,27 @@ void CCorvaneForm::ShowColumn(int column, bool shown)
     }
 }
 
+int CCorvaneForm::WidthForColumns() const
+{
+    int columns = 0;
+    for (int column = 0; column < m_pModel->columnCount(); ++column) {
+        if (!m_pList->isColumnHidden(column))
+            columns += m_pList->columnWidth(column);
+    }
+    const int frame = 2 * m_pList->frameWidth();
+    const int scrollBar = m_pList->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_pList);
+    // The list's left edge, and the margin resizeEvent keeps on its right.
+    return m_pList->x() + columns + frame + scrollBar + 10;
+}
+
 QString CCorvaneForm::BuildColumnWidthText() const
 {
     QString text;
     for (int i = 0; i < kColumnCount; ++i) {
-        const int width = m_pList->isColumnHidden(i) || i >= m_pModel->columnCount()
-            ? m_nColumnWidths[static_cast<size_t>(i)]
+        // A column shown by its switch alone keeps "no width of its own".
+        const int own = m_nColumnWidths[static_cast<size_t>(i)];
+        const int width = m_pList->isColumnHidden(i) || i >= m_pModel->columnCount() || own <= 0
+            ? own
             : m_pList->columnWidth(i);
         text += QStringLiteral(",%1").arg(width);
     }
@@ -353,10 +385,12 @@ void CCorvaneForm::CopySelectedRows() const
 void CCorvaneForm::ToggleSelectedTicks()
 {
     const QModelIndexList selected = m_pList->selectionModel()->selectedRows();
+    // Rows without a box (no claimable fare) neither take a tick nor hold one back.
     bool allTicked = true;
     for (const QModelIndex& index : selected) {
         const CEntryInfo* entry = m_pModel->EntryAt(index.row());
-        allTicked = allTicked && entry && entry->apply != 0;
+        if (entry && IsClaimableFare(*entry))
+            allTicked = allTicked && entry->apply != 0;
     }
     const Qt::CheckState state = allTicked ? Qt::Unchecked : Qt::Checked;
     for (const QModelIndex& index : selected)
@@ -386,8 +420,8 @@ void CCorvaneForm::OnEntryEdited(int row, int column)
         return;
     if (column == CHistoryModel::kDestinationColumn)
         m_profile.RememberDestination(entry->destination);
-    // What the archive shows is kept by the archive; anything else waits for a save.
-    if (!ArchiveEdit(*entry) || !m_bShowingArchive)
+    // What the archive kept needs no save unless a file holds it too.
+    if (!ArchiveEdit(*entry) || !m_pDocument->GetPathName().isEmpty())
         m_pDocument->SetModifiedFlag();
 }
 
@@ -404,6 +438,21 @@ bool CCorvaneForm::ArchiveEdit(const CEntryInfo& entry)
         ShowFailureWithReason(LoadResString(IDS_HISTORY_WRITE_FAILED), m_pArchive->LastError());
     }
     return false;
+}
+
+void CCorvaneForm::FindArchivedEntries()
+{
+    // An entry file's trips that the archive also holds take their edits there
+    // too, so the next read does not bring back what the file corrected.
+    std::vector<int64_t> ids;
+    if (!m_pArchive)
+        return;
+    if (m_pArchive->FindEntries(m_pDocument->m_data.m_entries, ids)) {
+        m_archiveKeys.Assign(m_pDocument->m_data.m_entries, ids);
+    } else if (!m_bArchiveFailureShown) {
+        m_bArchiveFailureShown = true;
+        ShowFailureWithReason(LoadResString(IDS_HISTORY_UNREADABLE), m_pArchive->LastError());
+    }
 }
 
 int32_t CCorvaneForm::NewestArchivedBalance(const IdmBytes& idm)
@@ -440,7 +489,9 @@ bool CCorvaneForm::ShowArchivedCard(const IdmBytes& idm)
     const int32_t balance = m_cardBalance->balance;
     // Another period of the same history keeps the fare filter as it was.
     const bool faresOnly = m_bShowingArchive && !m_pShowAll->isChecked();
+    m_bAdoptingArchive = true;
     m_pDocument->Adopt(archived);
+    m_bAdoptingArchive = false;
     if (faresOnly) {
         m_pShowAll->setChecked(false);
         FillList(m_pDocument->m_data.m_entries);
@@ -528,7 +579,7 @@ void CCorvaneForm::UpdateTotal()
     m_pTotalValue->show();
     int64_t sum = 0;
     for (const CEntryInfo* entry : m_pModel->Rows()) {
-        if (entry->apply != 0) {
+        if (CountsTowardsClaim(*entry)) {
             sum += entry->amount;
         }
     }

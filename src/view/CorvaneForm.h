@@ -48,6 +48,8 @@ public:
     void SyncEntryOrder();
     void ClearAll();
     QString BuildColumnWidthText() const;
+    // The form's width that shows every shown column without a horizontal scroll bar.
+    int WidthForColumns() const;
     // The card read command: clears, waits for the card, reads and shows it.
     // 1 after a successful read, 0 otherwise.
     virtual int OnCardRead();
@@ -109,6 +111,7 @@ public:
     QLabel* TotalValue() const { return m_pTotalValue; }
     QPushButton* ReadButton() const { return m_pReadButton; }
     CPeriodChoice* PeriodBox() const { return m_pPeriod; }
+    QLabel* EmptyHint() const { return m_pEmptyHint; }
     bool IsInitialized() const { return m_bInitialized; }
 
 signals:
@@ -129,6 +132,8 @@ private:
     void ApplyColumnVisibility(int column);
     int* ColumnSwitch(int column) const;
     void OnEntryEdited(int row, int column);
+    // Keys the document's entries (an opened file's) that the archive holds.
+    void FindArchivedEntries();
     // True when the edit went into the archive.
     bool ArchiveEdit(const CEntryInfo& entry);
     void DeleteAllRows();
@@ -155,11 +160,13 @@ private:
     QPushButton* m_pReadButton;
     QCheckBox* m_pShowAll;
     CPeriodChoice* m_pPeriod;
+    QLabel* m_pEmptyHint;
     CHistoryArchive* m_pArchive = nullptr;
     CUserNames* m_pUserNames = nullptr;
     CArchiveKeys m_archiveKeys;
     bool m_bArchiveFailureShown = false;   // an archive that refuses edits says so once
     bool m_bShowingArchive = false;        // the entries are the archive's, not a read's or a file's
+    bool m_bAdoptingArchive = false;       // the entries coming in are the archive's, keys and all
     // The balance the pane shows for a card's archive: its last read's, else its newest
     // archived record's, whatever period the list shows.
     struct SCardBalance {

@@ -84,7 +84,8 @@ int CCorvaneForm::OnCardRead()
         return 1;
     }
     FillList(entries);
-    if (outcome.nAdded > 0)
+    // A read the archive keeps is not lost by leaving it unsaved.
+    if (outcome.nAdded > 0 && (!m_pArchive || !archiveFailure.isEmpty()))
         m_pDocument->SetModifiedFlag();
     m_pList->setFocus();
     if (m_pStatusBar)

@@ -1,5 +1,6 @@
 #include "view/HistoryModel.h"
 
+#include "card/ProcessKinds.h"
 #include "claim/ClaimColumns.h"
 #include "resources/StringTable.h"
 #include "view/HistoryColumns.h"
@@ -86,9 +87,12 @@ QVariant CHistoryModel::data(const QModelIndex& index, int role) const
     case Qt::TextAlignmentRole:
         return static_cast<int>(ColumnAlignment(column));
     case Qt::CheckStateRole:
-        return column == 0 ? QVariant(entry->apply != 0 ? Qt::Checked : Qt::Unchecked) : QVariant();
+        // Only a claimable fare has a box: nothing else can count towards the claim.
+        if (column != 0 || !IsClaimableFare(*entry))
+            return {};
+        return entry->apply != 0 ? Qt::Checked : Qt::Unchecked;
     case Qt::ForegroundRole:
-        if (column == kAmountColumn && m_bMarkUnclaimed && entry->apply == 0)
+        if (column == kAmountColumn && m_bMarkUnclaimed && !CountsTowardsClaim(*entry))
             return QGuiApplication::palette().brush(QPalette::Disabled, QPalette::Text);
         return {};
     default:
@@ -103,6 +107,8 @@ bool CHistoryModel::setData(const QModelIndex& index, const QVariant& value, int
         return false;
     const int column = index.column();
     if (role == Qt::CheckStateRole && column == 0) {
+        if (!IsClaimableFare(*entry))
+            return false;
         const uint8_t apply = value.value<Qt::CheckState>() == Qt::Checked ? 1 : 0;
         if (apply == entry->apply)
             return true;
@@ -149,8 +155,11 @@ Qt::ItemFlags CHistoryModel::flags(const QModelIndex& index) const
     if (!index.isValid())
         return Qt::NoItemFlags;
     Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (index.column() == 0)
-        flags |= Qt::ItemIsUserCheckable;
+    if (index.column() == 0) {
+        const CEntryInfo* entry = EntryAt(index.row());
+        if (entry && IsClaimableFare(*entry))
+            flags |= Qt::ItemIsUserCheckable;
+    }
     else if (IsTextColumn(index.column()))
         flags |= Qt::ItemIsEditable;
     return flags;

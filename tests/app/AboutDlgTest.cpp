@@ -1,4 +1,5 @@
 #include "app/AboutDlg.h"
+#include "app/ViewerOptions.h"
 
 #include <gtest/gtest.h>
 
@@ -46,6 +47,32 @@ TEST(AboutDlgTest, ShowsTheVersionLineAndLeavesTheSpareTextsEmpty)
     }
     EXPECT_TRUE(about.Control(1019)->text().contains(QStringLiteral("href=")));
     EXPECT_EQ(about.StationDbVersion(), QStringLiteral("(mdb未接続)"));
+}
+
+TEST(AboutDlgTest, CreditsTheStationDataSources)
+{
+    CAboutDlg about(QStringLiteral("20261209(2026-12-09)"));
+    EXPECT_TRUE(about.StationDataLabel()->toolTip().isEmpty()) << "a label, not a bare tooltip";
+    ASSERT_NE(about.Control(1021), nullptr);
+    const QString credits = about.Control(1021)->text();
+    for (const char* source : {"「国土数値情報（鉄道データ）」（国土交通省）を加工して作成", "kuwayamamasayuki/ICCardManager",
+                               "soltia48/suica-viewer", "zinongli/StationCode"})
+        EXPECT_TRUE(credits.contains(QString::fromUtf8(source))) << source;
+    EXPECT_LE(about.Control(1021)->geometry().bottom(), about.height()) << "inside the box";
+}
+
+TEST(ViewerOptionsTest, HelpAndVersionAnswerWithoutAWindow)
+{
+    char program[] = "voluni-viewer";
+    char help[] = "--help";
+    char version[] = "--version";
+    char file[] = "week.ent";
+    char* asksHelp[] = {program, file, help};
+    char* asksVersion[] = {program, version};
+    char* opensFile[] = {program, file};
+    EXPECT_EQ(AnswerInfoOptions(3, asksHelp), 0);
+    EXPECT_EQ(AnswerInfoOptions(2, asksVersion), 0);
+    EXPECT_FALSE(AnswerInfoOptions(2, opensFile).has_value());
 }
 
 TEST(AboutDlgTest, ShowsTheStationDataVersionAndDate)

@@ -22,6 +22,8 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
+#include <QHeaderView>
+#include <QScrollBar>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
@@ -250,6 +252,32 @@ TEST_F(ClaimWorkflowTest, CsvOfThePeriodGoesWhereAskedAndTheFolderIsOfferedAgain
     EXPECT_EQ(proposedPaths.last(), dir.filePath(QStringLiteral("交通費情報.csv")));
 }
 
+TEST_F(ClaimWorkflowTest, ExportsStartInTheFolderOfTheOpenFile)
+{
+    LoadTrips();
+    const QString file = Path("week.ent");
+    document.OnSaveDocument(file);
+    profile.m_strCsvSavePath = QStringLiteral("/elsewhere");
+    frame->OnCommand(ID_FILE_EXPORT_CSV);
+    frame->OnCommand(ID_FILE_EXPORT_PDF);
+    frame->OnCommand(ID_FILE_SAVE_AS);
+    EXPECT_EQ(proposedPaths, (QStringList{Path("week.csv"), Path("week.pdf"), file}));
+}
+
+TEST_F(ClaimWorkflowTest, TheFirstWindowShowsEveryDefaultColumnAtA1366By768Screen)
+{
+    LoadTrips();
+    CCorvaneForm& form = Form();
+    EXPECT_LE(form.WidthForColumns(), 1366);
+    // What FitColumns gives on a screen wide enough.
+    frame->resize(form.WidthForColumns(), 560);
+    frame->show();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(form.IsColumnShown(0));
+    EXPECT_FALSE(form.List()->horizontalScrollBar()->isVisible()) << frame->width();
+    EXPECT_GE(form.List()->viewport()->width(), form.List()->horizontalHeader()->length());
+}
+
 TEST_F(ClaimWorkflowTest, FailedExportsSayWhy)
 {
     LoadTrips();
@@ -292,11 +320,11 @@ TEST_F(ClaimWorkflowTest, CommandsThatNeedRowsWaitForThem)
 TEST_F(ClaimWorkflowTest, ColumnSwitchesOfTheViewMenuFollowTheList)
 {
     QAction* apply = frame->CommandAction(ID_VIEW_APPLY_COLUMN);
-    EXPECT_FALSE(apply->isChecked());
+    EXPECT_TRUE(apply->isChecked()) << "the claim ticks show by default";
     apply->trigger();
-    EXPECT_TRUE(Form().IsColumnShown(0));
-    EXPECT_EQ(profile.m_nShowApplyColumn, 1);
-    EXPECT_TRUE(apply->isChecked());
+    EXPECT_FALSE(Form().IsColumnShown(0));
+    EXPECT_EQ(profile.m_nShowApplyColumn, 0);
+    EXPECT_FALSE(apply->isChecked());
     frame->CommandAction(ID_VIEW_DISTANCE)->trigger();
     EXPECT_TRUE(Form().IsColumnShown(CHistoryModel::kDistanceColumn));
 }

@@ -291,7 +291,10 @@ TEST_F(ReadCardTest, ReadCommandGivesEachOutcomeItsMessage)
         const SCardReadOutcome outcome = RunCardRead(m_entries, m_card, request);
         EXPECT_EQ(outcome.nResult, c.result) << c.name;
         EXPECT_FALSE(outcome.Succeeded()) << c.name;
-        EXPECT_EQ(outcome.strMessage, c.message ? LoadResString(c.message) : QString()) << c.name;
+        QString expected = c.message ? LoadResString(c.message) : QString();
+        if (c.message == IDS_SMARTCARD_SERVICE_STOPPED)
+            expected += QStringLiteral("\n起動するには: sudo systemctl start pcscd");
+        EXPECT_EQ(outcome.strMessage, expected) << c.name;
         EXPECT_EQ(hooks, 0) << c.name;
         EXPECT_TRUE(m_entries.empty()) << c.name;
     }

@@ -160,6 +160,26 @@ TEST_F(ClaimCommandTest, ReportWritesThePeriodsRows)
     EXPECT_TRUE(text.contains(QStringLiteral("カードIDm: 012E4C0012ABCDEF"))); // from the entries
 }
 
+TEST_F(ClaimCommandTest, DashAndDevStdoutMeanStandardOutput)
+{
+    for (const QString& target : {QStringLiteral("-"), QStringLiteral("/dev/stdout")}) {
+        QByteArray csv;
+        ASSERT_EQ(RunVoluni({QStringLiteral("voluni"), QStringLiteral("export"), m_entryFile, QStringLiteral("--columns"),
+                             QStringLiteral("9"), QStringLiteral("--apply-only"), QStringLiteral("--output"), target},
+                            csv),
+                  EXIT_OK)
+            << m_messages.join('\n').toStdString();
+        EXPECT_EQ(csv, QByteArray::fromHex("97bf8be02f93fc8be08a7a") + "\r\n1500\r\n") << target.toStdString();
+        QByteArray pdf;
+        ASSERT_EQ(RunVoluni({QStringLiteral("voluni"), QStringLiteral("report"), m_entryFile, QStringLiteral("--output"),
+                             target},
+                            pdf),
+                  EXIT_OK);
+        EXPECT_TRUE(pdf.startsWith("%PDF-")) << target.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(QStringLiteral("-"))) << "no file named -";
+}
+
 TEST_F(ClaimCommandTest, BadArgumentsWriteNothingAndSayWhy)
 {
     const QString out = Output();

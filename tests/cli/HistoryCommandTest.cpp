@@ -87,7 +87,8 @@ TEST_F(HistoryCommandTest, ReadsJoinInTheArchiveAndTheOldestGetsItsFare)
     EXPECT_EQ(sixth.value(QStringLiteral("apply")).toInt(), 1);
     EXPECT_EQ(sixth.value(QStringLiteral("entryStationName")).toString(), QStringLiteral("有楽町"));
     EXPECT_EQ(sixth.value(QStringLiteral("idm")).toString(), QStringLiteral("01010312A4B5C6D7"));
-    EXPECT_EQ(sixth.size(), 33); // every field, as read and show print them
+    EXPECT_EQ(sixth.size(), 34); // every field, whether it is claimed and whether its fare is known, as read and show print them
+    EXPECT_TRUE(sixth.value(QStringLiteral("claimed")).toBool());
 }
 
 TEST_F(HistoryCommandTest, NoArchiveLeavesItOutAltogether)
@@ -128,16 +129,21 @@ TEST_F(HistoryCommandTest, HistoryKeepsACardAndAPeriodAndWritesTheClaimCsv)
                                QStringLiteral("--encoding"), QStringLiteral("utf8")})),
               EXIT_OK)
         << m_messages.join('\n').toStdString();
-    EXPECT_EQ(m_output, QByteArray("\xEF\xBB\xBF") + QStringLiteral("日付,入場駅名,出場駅名,料金/入金額\r\n"
-                                                                      "2024/05/04,東京,有楽町,210\r\n"
-                                                                      "2024/05/04,有楽町,東京,210\r\n")
-                                                          .toUtf8());
-    // Shift_JIS by default, with the default columns; --apply-only drops the unticked first record.
+    EXPECT_EQ(m_output, QStringLiteral("日付,入場駅名,出場駅名,料金/入金額\r\n"
+                                       "2024/05/04,東京,有楽町,210\r\n"
+                                       "2024/05/04,有楽町,東京,210\r\n")
+                            .toUtf8())
+        << "UTF-8 for other programs: no byte order mark";
+    // UTF-8 by default, with the default columns; --apply-only drops the unticked first record.
     ASSERT_EQ(Run(WithArchive({QStringLiteral("history"), QStringLiteral("--format"), QStringLiteral("csv"),
                                QStringLiteral("--apply-only")})),
               EXIT_OK);
-    EXPECT_TRUE(m_output.startsWith(QByteArray::fromHex("93fa95742c")));
+    EXPECT_TRUE(m_output.startsWith(QStringLiteral("日付,").toUtf8()));
     EXPECT_EQ(m_output.count("\r\n"), 1 + 8);
+    ASSERT_EQ(Run(WithArchive({QStringLiteral("history"), QStringLiteral("--format"), QStringLiteral("csv"),
+                               QStringLiteral("--encoding"), QStringLiteral("sjis")})),
+              EXIT_OK);
+    EXPECT_TRUE(m_output.startsWith(QByteArray::fromHex("93fa95742c"))) << "日付, in Shift_JIS";
 }
 
 TEST_F(HistoryCommandTest, CardsListsEveryCard)

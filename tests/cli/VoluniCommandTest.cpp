@@ -24,6 +24,15 @@
 
 namespace {
 
+// A message as the tool prints it: on one line, but for the stopped service,
+// whose line of its own says how to start pcscd.
+QString MessageFor(int id)
+{
+    if (id == IDS_SMARTCARD_SERVICE_STOPPED)
+        return LoadResString(id) + QLatin1Char('\n') + LoadResString(IDS_PCSCD_START_HINT);
+    return LoadResString(id).simplified();
+}
+
 TEST_F(VoluniCommandTest, ShowPrintsEveryFieldOfAVersion3File)
 {
     CEntryInfoData data;
@@ -44,8 +53,9 @@ TEST_F(VoluniCommandTest, ShowPrintsEveryFieldOfAVersion3File)
     const QJsonArray entries = root.value(QStringLiteral("entries")).toArray();
     ASSERT_EQ(entries.size(), 2);
     const QJsonObject e = entries.at(0).toObject();
-    EXPECT_EQ(e.size(), 33);
+    EXPECT_EQ(e.size(), 34);
     EXPECT_EQ(e.value(QStringLiteral("apply")).toInt(), 1);
+    EXPECT_EQ(e.value(QStringLiteral("claimed")).toBool(), true);
     EXPECT_EQ(e.value(QStringLiteral("idm")).toString(), QStringLiteral("012E4C0012ABCDEF"));
     EXPECT_EQ(e.value(QStringLiteral("terminalKind")).toInt(), 0x16);
     EXPECT_EQ(e.value(QStringLiteral("dateTime")).toInteger(), 1609426800);
@@ -60,10 +70,19 @@ TEST_F(VoluniCommandTest, ShowPrintsEveryFieldOfAVersion3File)
     ASSERT_EQ(rows.size(), 4); // header, two rows, the empty text after the last line end
     EXPECT_EQ(rows[0], QStringLiteral("申請,日付,入場会社名,入場路線名,入場駅名,出場会社名,出場路線名,出場駅名,"
                                       "料金/入金額,残高,訪問先,備考"));
-    EXPECT_EQ(rows[1], QStringLiteral("1,2021/01/01,JR東日本,,東京,,,\"新宿, 西口\",\"1,500\",\"12,345\",,"
+    // The export's form: plain integer amounts (a charge as its magnitude), UTF-8.
+    EXPECT_EQ(rows[1], QStringLiteral("1,2021/01/01,JR東日本,,東京,,,\"新宿, 西口\",1500,12345,,"
                                       "\"say \"\"hi\"\"\""));
-    EXPECT_EQ(rows[2], QStringLiteral("0,2021/01/01,JR東日本,,東京,,,\"新宿, 西口\",\"1,000\",\"12,345\",,"
+    EXPECT_EQ(rows[2], QStringLiteral("0,2021/01/01,JR東日本,,東京,,,\"新宿, 西口\",1000,12345,,"
                                       "\"say \"\"hi\"\"\""));
+    EXPECT_EQ(entries.at(1).toObject().value(QStringLiteral("claimed")).toBool(), false) << "a charge is no claim";
+
+    ASSERT_EQ(Run({QStringLiteral("show"), path, QStringLiteral("--format"), QStringLiteral("csv"),
+                   QStringLiteral("--columns"), QStringLiteral("1,9"), QStringLiteral("--encoding"),
+                   QStringLiteral("sjis")}),
+              EXIT_OK);
+    EXPECT_EQ(m_output, QByteArray::fromHex("905c90bf2c97bf8be02f93fc8be08a7a") + "\r\n1,1500\r\n0,1000\r\n")
+        << "申請,料金/入金額 in Shift_JIS";
 }
 
 TEST_F(VoluniCommandTest, ShowReadsAVersion1File)
@@ -197,7 +216,7 @@ TEST_F(VoluniCommandTest, ReaderFailuresHaveTheirExitCodesAndMessages)
             << c.name;
         EXPECT_TRUE(m_output.isEmpty()) << c.name;
         ASSERT_EQ(m_messages.size(), 1) << c.name;
-        EXPECT_EQ(m_messages[0], LoadResString(c.message).simplified()) << c.name;
+        EXPECT_EQ(m_messages[0], MessageFor(c.message)) << c.name;
     }
 }
 
@@ -231,7 +250,7 @@ TEST_F(VoluniCommandTest, ReadThatLosesItsReaderOrServiceEndsWithTheirExitCodes)
             << c.name;
         EXPECT_TRUE(m_output.isEmpty()) << c.name;
         ASSERT_EQ(m_messages.size(), 1) << c.name;
-        EXPECT_EQ(m_messages[0], LoadResString(c.message).simplified()) << c.name;
+        EXPECT_EQ(m_messages[0], MessageFor(c.message)) << c.name;
         EXPECT_EQ(service->Stalls(), c.fault == CFaultyPcscService::ETransmitFault::Stall ? 1u : 0u)
             << c.name << ": only the stalled exchange timed out";
         service->EndStall();
@@ -367,7 +386,7 @@ TEST_F(VoluniCommandTest, ReadersWithoutReaderOrServiceSayWhy)
     EXPECT_EQ(Run({QStringLiteral("readers")}), EXIT_NO_READER);
     service->SetServiceRunning(false);
     EXPECT_EQ(Run({QStringLiteral("readers")}), EXIT_SERVICE_STOPPED);
-    EXPECT_EQ(m_messages, QStringList({LoadResString(IDS_READER_NOT_CONNECTED), LoadResString(IDS_SMARTCARD_SERVICE_STOPPED)}));
+    EXPECT_EQ(m_messages, QStringList({LoadResString(IDS_READER_NOT_CONNECTED), MessageFor(IDS_SMARTCARD_SERVICE_STOPPED)}));
 }
 
 } // namespace

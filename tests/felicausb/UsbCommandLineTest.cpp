@@ -98,7 +98,7 @@ TEST_F(UsbNoReaderMessageTest, ThePersonGetsTheMessageOfThePcscAnswer)
     };
     const Case cases[] = {
         {"ServiceStopped", false, false, "ACS ACR1251 CL Reader PICC 0", EXIT_SERVICE_STOPPED,
-         "SmartCardサービスが停止しています。"},
+         "SmartCardサービスが停止しています。\n起動するには: sudo systemctl start pcscd"},
         {"NoReaderAttached", true, false, "ACS ACR1251 CL Reader PICC 0", EXIT_NO_READER,
          "カードリーダーが接続されていません。"},
         {"OnlyAnUnsupportedPcscReader", true, true, "Generic Smart Card Reader 00 00", EXIT_READER_OPEN,

@@ -163,20 +163,20 @@ INSTANTIATE_TEST_SUITE_P(
                      1, "カードリーダーが接続されていません。"},
         SFailureCase{"ServiceStopped",
                      [](CardReadCommandTest& t) { static_cast<CardReadFailures&>(t).UseCard(CommuteImage()).SetServiceRunning(false); },
-                     1, "SmartCardサービスが停止しています。"},
+                     1, "SmartCardサービスが停止しています。\n起動するには: sudo systemctl start pcscd"},
         // The service stops during the block read and is still away when the wait ends.
         SFailureCase{"ServiceLostDuringTheWait",
                      [](CardReadCommandTest& t) {
                          static_cast<CardReadFailures&>(t).UseCard(CommuteImage()).SetTransmitFault(
                              3, CFaultyPcscService::ETransmitFault::StopService);
                      },
-                     1, "SmartCardサービスが停止しています。"},
+                     1, "SmartCardサービスが停止しています。\n起動するには: sudo systemctl start pcscd"},
         SFailureCase{"ServiceLostWithoutTheWait",
                      [](CardReadCommandTest& t) {
                          static_cast<CardReadFailures&>(t).UseCard(CommuteImage()).SetTransmitFault(
                              3, CFaultyPcscService::ETransmitFault::StopService);
                      },
-                     0, "SmartCardサービスが停止しています。"},
+                     0, "SmartCardサービスが停止しています。\n起動するには: sudo systemctl start pcscd"},
         // A reader of no known kind with a card that is not FeliCa: nothing to open, and no
         // vendor library either.
         SFailureCase{"ReaderNotOpened",

@@ -58,7 +58,10 @@ protected:
         m_pFrame = std::make_unique<CMainFrame>(m_document, m_profile, CMainFrame::ReaderHooks{});
         Form().OnInitialUpdate();
         SFramePrompts prompts;
-        prompts.askSaveChanges = [](QWidget*) { return SaveAnswer::Discard; };
+        prompts.askSaveChanges = [this](QWidget*) {
+            ++m_nSaveQuestions;
+            return SaveAnswer::Discard;
+        };
         prompts.confirm = [this](QWidget*, const QString& question) {
             m_questions << question;
             return m_bConfirm;
@@ -85,6 +88,18 @@ protected:
         return nullptr;
     }
     int Rows() const { return Form().Model()->rowCount(); }
+    int RowOf(const CEntryInfo* entry) const
+    {
+        const auto& rows = Form().Model()->Rows();
+        return static_cast<int>(std::find(rows.begin(), rows.end(), entry) - rows.begin());
+    }
+    void Untick(int sequence, const char* destination)
+    {
+        QAbstractItemModel* model = Form().Model();
+        const int row = RowOf(WithSequence(sequence));
+        model->setData(model->index(row, 0), Qt::Unchecked, Qt::CheckStateRole);
+        model->setData(model->index(row, CHistoryModel::kDestinationColumn), QString::fromUtf8(destination));
+    }
 
     // Runs step on the station name dialog of the selected row once it is shown.
     void NameStation(int row, std::function<void(CStationNameDlg&)> step)
@@ -96,11 +111,6 @@ protected:
         });
         m_pFrame->OnCommand(ID_EDIT_STATION_NAMES);
     }
-    int RowOf(const CEntryInfo* entry) const
-    {
-        const auto& rows = Form().Model()->Rows();
-        return static_cast<int>(std::find(rows.begin(), rows.end(), entry) - rows.begin());
-    }
 
     QTemporaryDir m_folder;
     CHistoryArchive m_archive;
@@ -109,6 +119,7 @@ protected:
     CCorvaneDoc m_document;
     std::unique_ptr<CMainFrame> m_pFrame;
     QStringList m_questions;
+    int m_nSaveQuestions = 0;
     bool m_bConfirm = true;
     QString m_strOpen;
 };
@@ -181,6 +192,37 @@ TEST_F(HistoryViewTest, TicksAndTextsOutliveALaterRead)
     m_profile.m_bHistoryView = 0;
     Read(LaterImage());
     EXPECT_EQ(WithSequence(0x158)->destination, QStringLiteral("本社")) << "a plain read shows the person's texts too";
+}
+
+TEST_F(HistoryViewTest, EditsOfAnOpenedEntryFileReachTheArchiveToo)
+{
+    Read(CommuteImage());
+    const QString file = m_folder.filePath(QStringLiteral("march.ent"));
+    m_document.OnSaveDocument(file);
+    m_strOpen = file;
+    m_pFrame->OnCommand(ID_FILE_OPEN);
+    ASSERT_EQ(m_document.GetPathName(), file);
+    Untick(0x158, "本社");
+    EXPECT_TRUE(m_document.IsModified()) << "the file has changes of its own";
+    EXPECT_TRUE(m_messages.empty());
+
+    Read(CommuteImage());
+    ASSERT_NE(WithSequence(0x158), nullptr);
+    EXPECT_EQ(WithSequence(0x158)->apply, 0) << "the next read brings back the corrected tick";
+    EXPECT_EQ(WithSequence(0x158)->destination, QStringLiteral("本社"));
+}
+
+TEST_F(HistoryViewTest, SwitchingToTheHistoryRightAfterAReadAsksNothing)
+{
+    Read(CommuteImage());
+    EXPECT_FALSE(m_document.IsModified()) << "the archive keeps the read";
+    Untick(0x158, "本社");
+    EXPECT_FALSE(m_document.IsModified()) << "and the edit of an archived trip";
+    m_pFrame->CommandAction(ID_VIEW_HISTORY)->trigger();
+    EXPECT_EQ(m_nSaveQuestions, 0);
+    ASSERT_NE(WithSequence(0x158), nullptr);
+    EXPECT_EQ(WithSequence(0x158)->apply, 0);
+    EXPECT_EQ(WithSequence(0x158)->destination, QStringLiteral("本社"));
 }
 
 TEST_F(HistoryViewTest, AnArchiveThatCannotBeWrittenNeverStopsARead)
@@ -323,7 +365,8 @@ TEST_F(HistoryViewTest, TheListOfAReadOutlivesItsDeletedHistory)
     EXPECT_EQ(Rows(), 10) << "outside the history view the read stays on screen";
     m_messages.clear();
     QAbstractItemModel* model = Form().Model();
-    model->setData(model->index(0, 0), Qt::Unchecked, Qt::CheckStateRole);
+    // Row 0 is the oldest trip, whose fare the card no longer holds: no box.
+    ASSERT_TRUE(model->setData(model->index(1, 0), Qt::Unchecked, Qt::CheckStateRole));
     EXPECT_TRUE(m_messages.empty()) << "no archive to write the tick to, and nothing to say about it";
     EXPECT_TRUE(m_document.IsModified());
 }

@@ -107,7 +107,7 @@ TEST_F(AppProfileTest, FirstRunGivesDefaultsAndSurvivesARoundTrip)
     EXPECT_EQ(first.m_bCsvApplyOnly, 0);
     EXPECT_EQ(first.m_bCsvOutputHeader, 1);
     EXPECT_EQ(first.m_nCsvEncoding, 0);
-    EXPECT_EQ(first.m_nShowApplyColumn, -1);
+    EXPECT_EQ(first.m_nShowApplyColumn, 1) << "the claim ticks show";
     EXPECT_EQ(first.m_nShowDistance, -1);
     EXPECT_TRUE(first.m_arrVisRecent.isEmpty());
 
@@ -116,6 +116,15 @@ TEST_F(AppProfileTest, FirstRunGivesDefaultsAndSurvivesARoundTrip)
     EXPECT_EQ(first.m_bAutoRead, 0);
     EXPECT_EQ(ProfileStore()->childKeys().size(), 23);
     ExpectSameSettings(Loaded(), first);
+}
+
+TEST_F(AppProfileTest, ApplyColumnShowsUnlessHidden)
+{
+    // -1 is what earlier versions stored when nothing was chosen.
+    for (const auto& [stored, loaded] : {std::pair{-1, 1}, std::pair{0, 0}, std::pair{1, 1}}) {
+        ProfileStore()->setValue(QStringLiteral("ShowApplyColumn"), stored);
+        EXPECT_EQ(Loaded().m_nShowApplyColumn, loaded) << stored;
+    }
 }
 
 TEST_F(AppProfileTest, ChangedValuesSurviveARoundTrip)
@@ -129,7 +138,7 @@ TEST_F(AppProfileTest, ChangedValuesSurviveARoundTrip)
     changed.m_strWavCardReadOK = QStringLiteral("/usr/share/sounds/ok.wav");
     changed.m_arrVisHistry = QStringList{QStringLiteral("本社"), QString()};
     changed.m_arrVisStation = QStringList{QStringLiteral("東京"), QStringLiteral("新宿")};
-    changed.m_nShowApplyColumn = 1;
+    changed.m_nShowApplyColumn = 0;
     changed.m_nShowExitLine = 0;
     changed.m_nShowDistance = 1;
     changed.m_arrVisRecent = QStringList{QStringLiteral("横浜支店")};

@@ -15,6 +15,7 @@
 #include <QDateTime>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QPushButton>
 #include <QTableView>
 #include <QTest>
 
@@ -105,6 +106,36 @@ TEST_F(ClaimListTest, PeriodShowsItsDaysAndTheTotalCountsTheirTickedFares)
     EXPECT_EQ(document.m_data.m_entries.size(), 5u) << "a period hides, never deletes";
 }
 
+TEST_F(ClaimListTest, OnlyFaresHaveABoxAndATickedChargeCountsNothing)
+{
+    // As an old file may hold it: the charge ticked.
+    document.m_data.m_entries[1]->apply = 1;
+    document.UpdateAllViews(HINT_LOADED);
+    CHistoryModel* model = form->Model();
+    ASSERT_EQ(model->rowCount(), 5) << "all shown";
+    EXPECT_FALSE(model->flags(model->index(1, 0)) & Qt::ItemIsUserCheckable);
+    EXPECT_FALSE(model->data(model->index(1, 0), Qt::CheckStateRole).isValid()) << "no box is drawn";
+    EXPECT_TRUE(model->flags(model->index(0, 0)) & Qt::ItemIsUserCheckable);
+    EXPECT_FALSE(model->setData(model->index(1, 0), Qt::Unchecked, Qt::CheckStateRole));
+
+    // Ctrl+A and Space untick every fare and leave the charge alone.
+    form->List()->setFocus();
+    form->List()->selectAll();
+    QTest::keyClick(form->List(), Qt::Key_Space);
+    EXPECT_EQ(model->EntryAt(1)->apply, 1);
+    for (const int row : {0, 2, 3, 4})
+        EXPECT_EQ(model->EntryAt(row)->apply, 1) << row << ": the unticked 480 was ticked, the charge did not hold it back";
+    QTest::keyClick(form->List(), Qt::Key_Space);
+    for (const int row : {0, 2, 3, 4})
+        EXPECT_EQ(model->EntryAt(row)->apply, 0) << row;
+    QTest::keyClick(form->List(), Qt::Key_Space);
+    SelectRows({1});
+    EXPECT_TRUE(form->SelectedRowsText().contains(QStringLiteral("\n0\t2024/05/01")))
+        << "copied, the ticked charge is no claim: " << form->SelectedRowsText().toStdString();
+    form->ShowAllBox()->click();
+    EXPECT_EQ(form->TotalValue()->text().trimmed(), QStringLiteral("1,180円")) << "the ticked charge counts nothing";
+}
+
 TEST_F(ClaimListTest, SyncOrderWithAPeriodKeepsEveryEntryInPlace)
 {
     ChooseMay();
@@ -159,6 +190,7 @@ TEST_F(ClaimListTest, CopyGivesTheSelectedRowsAsTabSeparatedTextWithTitles)
 {
     document.m_data.m_entries[2]->remarks = QStringLiteral("打合せ\t午後");
     document.UpdateAllViews(HINT_LOADED);
+    form->ShowColumn(0, false);
     SelectRows({2, 0});
     const QString expected = QStringLiteral("日付\t入場会社名\t入場駅名\t出場会社名\t出場駅名\t料金/入金額\t残高\t備考\n"
                                             "2024/04/30\t\t東京\t\t新宿\t170\t3000\t\n"
@@ -199,7 +231,7 @@ TEST_P(ColumnSwitchTest, ShowsAndHidesAndKeepsTheChoice)
 }
 
 INSTANTIATE_TEST_SUITE_P(Columns, ColumnSwitchTest, testing::Values(
-    SwitchCase{0, &CAppProfile::m_nShowApplyColumn, false},
+    SwitchCase{0, &CAppProfile::m_nShowApplyColumn, true},
     SwitchCase{3, &CAppProfile::m_nShowEntryLine, false},
     SwitchCase{6, &CAppProfile::m_nShowExitLine, false},
     SwitchCase{10, &CAppProfile::m_nShowDestination, false},
@@ -217,6 +249,23 @@ TEST(ColumnSwitchStartTest, AStoredChoiceWinsOverTheWidth)
     EXPECT_TRUE(form.IsColumnShown(0));
     EXPECT_FALSE(form.IsColumnShown(3)) << "hidden by choice though it has a width";
     EXPECT_FALSE(form.IsColumnShown(CHistoryModel::kDistanceColumn));
+}
+
+TEST(EmptyListTest, SaysHowToFillItUntilThereAreRows)
+{
+    CAppProfile profile;
+    CCorvaneDoc document;
+    CCorvaneForm form(document, profile, nullptr);
+    form.OnInitialUpdate();
+    document.OnNewDocument();
+    EXPECT_TRUE(form.EmptyHint()->isVisibleTo(&form));
+    EXPECT_TRUE(form.EmptyHint()->text().contains(QStringLiteral("Ctrl+R")));
+    EXPECT_TRUE(form.ReadButton()->toolTip().contains(QStringLiteral("カード読込")));
+    document.m_data.m_entries.push_back(Fare(At(2024, 5, 7), 210, "渋谷"));
+    document.UpdateAllViews(HINT_LOADED);
+    EXPECT_FALSE(form.EmptyHint()->isVisibleTo(&form));
+    document.OnNewDocument();
+    EXPECT_TRUE(form.EmptyHint()->isVisibleTo(&form));
 }
 
 TEST_F(ClaimListTest, EditedDestinationGoesIntoTheEntryAndTheRecentList)

@@ -227,8 +227,10 @@ INSTANTIATE_TEST_SUITE_P(Texts, ColumnWidthTextTest, testing::Values(
 
 TEST_F(CorvaneFormTest, WidthTextRoundTripsAndHiddenColumnsTakeNoSpace)
 {
-    EXPECT_EQ(form->BuildColumnWidthText(), QStringLiteral("-1,80,120,-1,120,120,-1,120,80,80,-1,120"));
-    for (const int column : {0, 3, 6, 10}) {
+    EXPECT_EQ(form->BuildColumnWidthText(), QStringLiteral("-1,80,120,-1,120,120,-1,120,80,80,-1,120"))
+        << "申請 shows by its switch, and its width of its own stays none";
+    EXPECT_FALSE(form->List()->isColumnHidden(0));
+    for (const int column : {3, 6, 10}) {
         EXPECT_TRUE(form->List()->isColumnHidden(column)) << column;
     }
     const QString stored = QStringLiteral("30,90,100,0,110,100,0,100,70,80,0,150");

@@ -12,8 +12,14 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
-    if (args.size() != 2) {
-        std::fprintf(stderr, "usage: voluni-make-sample <file.ent>\n");
+    static const char* const kUsage = "usage: voluni-make-sample <file.ent>\n"
+                                      "Writes the sample entry file, the trips of a month of commuting.\n";
+    if (args.size() == 2 && (args.at(1) == QLatin1String("--help") || args.at(1) == QLatin1String("-h"))) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (args.size() != 2 || args.at(1).startsWith(QLatin1Char('-'))) {
+        std::fputs(kUsage, stderr);
         return 2;
     }
     CEntryInfoData data;

@@ -1045,10 +1045,51 @@ bool CHistoryArchive::Cards(std::vector<SArchivedCard>& cards)
         }
         cards.push_back(card);
     }
-    if (rc != SQLITE_DONE) {
+    bool estimated = rc == SQLITE_DONE;
+    for (size_t i = 0; estimated && i < cards.size(); ++i)
+        estimated = EstimateCardReadBy(cards[i].idm, cards[i].readBy);
+    if (!estimated) {
         cards.clear();
         return Fail(QStringLiteral("reading the cards"));
     }
+    return true;
+}
+
+std::optional<QDate> CHistoryArchive::ReadBy(const IdmBytes& idm)
+{
+    std::optional<QDate> readBy;
+    if (!EnsureOpen())
+        return std::nullopt;
+    if (!EstimateCardReadBy(idm, readBy)) {
+        Fail(QStringLiteral("estimating the day to read the card by"));
+        return std::nullopt;
+    }
+    return readBy;
+}
+
+bool CHistoryArchive::EstimateCardReadBy(const IdmBytes& idm, std::optional<QDate>& readBy)
+{
+    readBy.reset();
+    CStatement bounds(m_db, "SELECT min(day), max(day) FROM record WHERE idm = ?1");
+    bounds.Idm(1, idm);
+    if (bounds.Step() != SQLITE_ROW)
+        return false;
+    if (bounds.ColumnIsNull(0))
+        return true;
+    const QDate first = DateOfArchiveDay(static_cast<int>(bounds.ColumnInt(0)));
+    const QDate start = DateOfArchiveDay(static_cast<int>(bounds.ColumnInt(1))).addDays(1 - kPaceDays);
+    CStatement perDay(m_db, "SELECT day, count(*) FROM record WHERE idm = ?1 AND day >= ?2 GROUP BY day");
+    perDay.Idm(1, idm).Int(2, ArchiveDay(start));
+    std::vector<SDayRecords> days;
+    // An older first day widens the span to the whole kPaceDays; its records are not counted.
+    if (first < start)
+        days.push_back({first, 0});
+    int rc = SQLITE_ROW;
+    while ((rc = perDay.Step()) == SQLITE_ROW)
+        days.push_back({DateOfArchiveDay(static_cast<int>(perDay.ColumnInt(0))), perDay.ColumnInt(1)});
+    if (rc != SQLITE_DONE)
+        return false;
+    readBy = EstimateReadBy(days);
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include "history/ArchiveGaps.h"
 #include "history/ArchiveSchema.h"
 #include "history/PendingWrites.h"
+#include "history/ReadByEstimate.h"
 
 #include <QDate>
 #include <QString>
@@ -53,6 +54,7 @@ struct SArchivedCard {
     QDate firstDay;                // of its oldest and newest entry; null without entries
     QDate lastDay;
     int64_t lastRead = 0;          // seconds since the epoch of the last merge; 0 for imports only
+    std::optional<QDate> readBy;   // EstimateReadBy of its records; none below two days of them
 };
 
 struct SArchiveQuery {
@@ -137,6 +139,9 @@ public:
     bool Gaps(const SArchiveQuery& query, std::vector<SArchiveGap>& gaps);
     // Every card, the card read last first.
     bool Cards(std::vector<SArchivedCard>& cards);
+    // The day by which the card should be read again (EstimateReadBy); none
+    // without an estimate, or when the archive cannot be read (LastError says why).
+    std::optional<QDate> ReadBy(const IdmBytes& idm);
     bool SetCardName(const IdmBytes& idm, const QString& name);
     // Deletes the card and all its records; deleting a card that is not there is no failure.
     bool DeleteCard(const IdmBytes& idm, int64_t* deleted = nullptr);
@@ -171,6 +176,8 @@ private:
     bool ResolveUnknownAmounts(const IdmBytes& idm);
     // Every gap of one card, or of all when idm is empty; false on a failure.
     bool ReadGaps(const std::optional<IdmBytes>& idm, std::vector<SArchiveGap>& gaps);
+    // EstimateReadBy of the card's records into readBy; false on a failure.
+    bool EstimateCardReadBy(const IdmBytes& idm, std::optional<QDate>& readBy);
     // The balance of the record before (idm, sequence, day) by the neighbour rule,
     // the record itself (id, 0 when not archived) left out; false on a failure.
     bool PredecessorBalance(const IdmBytes& idm, int64_t sequence, int day, int64_t id,

@@ -220,6 +220,14 @@ void WriteJsonString(COutputSink& out, const QString& text)
     out.Advance(p - start);
 }
 
+void WriteJsonDay(COutputSink& out, const std::optional<QDate>& day)
+{
+    if (day && !day->isNull())
+        WriteJsonString(out, day->toString(Qt::ISODate));
+    else
+        out.Write("null");
+}
+
 QByteArray HexText(const uint8_t* bytes, size_t count)
 {
     return QByteArray(reinterpret_cast<const char*>(bytes), static_cast<int>(count)).toHex().toUpper();
@@ -235,6 +243,8 @@ void WriteEntriesJson(COutputSink& out, const CEntryList& entries, const std::op
         c.Hex("idm", card->card.idm);
         c.Hex("pmm", card->card.pmm);
         c.Int("balance", card->balance);
+        c.Key("readBy");
+        WriteJsonDay(out, card->readBy);
         c.Close();
         WriteGaps(root, out, card->gaps);
     }

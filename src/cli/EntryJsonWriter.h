@@ -6,6 +6,7 @@
 #include "history/ArchiveGaps.h"
 
 #include <QByteArray>
+#include <QDate>
 #include <QString>
 
 #include <optional>
@@ -16,6 +17,7 @@ struct SCardSummary {
     CCardRecord card;
     int32_t balance = -1;
     std::vector<SArchiveGap> gaps; // the gaps the read left in the archive
+    std::optional<QDate> readBy;   // the card's day to be read by, from the archive; none without
 };
 
 // One JSON document: {"card": {...}, "gaps": [...]} for a read card, {"time": n}
@@ -34,6 +36,9 @@ QByteArray EntriesToJson(const CEntryList& entries, const std::optional<SCardSum
 // writer (\" \\ \b \f \n \r \t, \u00xx for other control characters, \uxxxx for
 // a UTF-16 unit that is no whole character).
 void WriteJsonString(COutputSink& out, const QString& text);
+
+// "YYYY-MM-DD" with its quotes, or null for a null or absent day.
+void WriteJsonDay(COutputSink& out, const std::optional<QDate>& day);
 
 // Eight bytes as sixteen upper-case hex digits.
 QByteArray HexText(const uint8_t* bytes, size_t count);

@@ -43,14 +43,12 @@ void WriteCardsJson(COutputSink& out, const std::vector<SArchivedCard>& cards)
         WriteJsonString(out, card.strName);
         out.Write(",\n      \"entries\": ");
         out.Write(QByteArray::number(card.nEntries));
-        for (const auto& [key, day] : {std::pair{"firstDay", card.firstDay}, std::pair{"lastDay", card.lastDay}}) {
+        for (const auto& [key, day] : {std::pair{"firstDay", std::optional(card.firstDay)},
+                                       std::pair{"lastDay", std::optional(card.lastDay)}, std::pair{"readBy", card.readBy}}) {
             out.Write(",\n      \"");
             out.Write(key);
             out.Write("\": ");
-            if (day.isNull())
-                out.Write("null");
-            else
-                WriteJsonString(out, DayText(day));
+            WriteJsonDay(out, day);
         }
         out.Write("\n    }");
     }
@@ -60,10 +58,11 @@ void WriteCardsJson(COutputSink& out, const std::vector<SArchivedCard>& cards)
 // CRLF and the encoding chosen, as the entries' CSV.
 void WriteCardsCsv(COutputSink& out, const std::vector<SArchivedCard>& cards, CsvEncoding encoding)
 {
-    out.Write("idm,name,entries,firstDay,lastDay\r\n");
+    out.Write("idm,name,entries,firstDay,lastDay,readBy\r\n");
     for (const SArchivedCard& card : cards) {
         out.Write(EncodeCsvText(CsvLine({IdmText(card.idm), card.strName, QString::number(card.nEntries),
-                                         DayText(card.firstDay), DayText(card.lastDay)})
+                                         DayText(card.firstDay), DayText(card.lastDay),
+                                         DayText(card.readBy.value_or(QDate()))})
                                     + QStringLiteral("\r\n"),
                                 encoding));
     }

@@ -103,7 +103,11 @@ history  Prints the entries of the history archive, oldest first: every
        JSON as read prints it; CSV as export writes it (--columns,
        default 2,5,8,9,11,12; --apply-only), in UTF-8 unless --encoding
        sjis. --cards lists the cards instead: IDm,
-       name, number of entries, first and last day. --gaps lists the gaps
+       name, number of entries, first and last day, and readBy: the day
+       by which the card should be read again, before records no read
+       caught fall off it (its pace over the last 28 days of its archived
+       records, until it has made 20 more; null, or empty in CSV, for a
+       card with records on fewer than two days). --gaps lists the gaps
        instead: records a card made that no read caught, between two
        archived records whose counters are more than one apart; --idm,
        --from and --to keep the gaps of one card or touching a period. The
@@ -135,7 +139,8 @@ report Writes the claim report 交通費精算書 (A4, PDF) of the entries.
 
 JSON (the default) holds every field of every entry, oldest first, and
 "claimed": true for an entry that counts towards the claim (ticked, and a
-fare). CSV is the export's: a title row, amounts as plain integers, fields
+fare). read's "card" object gives "readBy", the day by which the card should
+be read again (as history --cards; null without an estimate or an archive). CSV is the export's: a title row, amounts as plain integers, fields
 quoted where they hold a comma, a quote or a line break, CRLF line ends. read
 and show write every column of the history list by default (--columns,
 --apply-only as export); read, show and history write UTF-8 without a byte
@@ -263,13 +268,17 @@ int ReadCardEntries(const QCommandLineParser& parser, CEntryInfoData& data, SCar
         return ReadFailureExit(outcome);
     }
     SMergeOutcome merged;
-    if (archive && !ArchiveRead(*archive, data.m_card, outcome, data.m_entries, &merged))
+    const bool archived = archive && ArchiveRead(*archive, data.m_card, outcome, data.m_entries, &merged);
+    if (archive && !archived)
         ShowAppMessage(QStringLiteral("the read was not archived: ") + archive->LastError(), MessageIcon::Exclamation);
     else if (!merged.newGaps.empty())
         ShowAppMessage(NewGapsText(merged.newGaps), MessageIcon::Information);
 
     summary.card = data.m_card;
     summary.gaps = std::move(merged.newGaps);
+    // Estimated from what the archive holds with this read in it.
+    if (archived)
+        summary.readBy = archive->ReadBy(data.m_card.idm);
     summary.balance = outcome.nBalance;
     return EXIT_OK;
 }

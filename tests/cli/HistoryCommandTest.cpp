@@ -161,13 +161,28 @@ TEST_F(HistoryCommandTest, CardsListsEveryCard)
     EXPECT_EQ(last.value(QStringLiteral("firstDay")).toString(), QStringLiteral("2024-05-02"));
     EXPECT_EQ(last.value(QStringLiteral("lastDay")).toString(), QStringLiteral("2024-05-02"));
     EXPECT_EQ(cards.at(1).toObject().value(QStringLiteral("entries")).toInt(), 8);
+    // One day of records gives no estimate; eight records over four days, 20 more in ten days.
+    EXPECT_EQ(last.value(QStringLiteral("readBy")), QJsonValue(QJsonValue::Null));
+    EXPECT_EQ(cards.at(1).toObject().value(QStringLiteral("readBy")).toString(), QStringLiteral("2024-05-14"));
 
     ASSERT_EQ(Run(WithArchive({QStringLiteral("history"), QStringLiteral("--cards"), QStringLiteral("--format"),
                                QStringLiteral("csv")})),
               EXIT_OK);
-    EXPECT_EQ(m_output, QByteArray("idm,name,entries,firstDay,lastDay\r\n"
-                                   "012E4C0012ABCDEF,,2,2024-05-02,2024-05-02\r\n"
-                                   "01010312A4B5C6D7,,8,2024-05-01,2024-05-04\r\n"));
+    EXPECT_EQ(m_output, QByteArray("idm,name,entries,firstDay,lastDay,readBy\r\n"
+                                   "012E4C0012ABCDEF,,2,2024-05-02,2024-05-02,\r\n"
+                                   "01010312A4B5C6D7,,8,2024-05-01,2024-05-04,2024-05-14\r\n"));
+}
+
+TEST_F(HistoryCommandTest, ReadSaysByWhenToReadTheCardAgain)
+{
+    const auto readBy = [this] { return Json().value(QStringLiteral("card")).toObject().value(QStringLiteral("readBy")); };
+    ASSERT_EQ(Run(WithArchive(Read(CardImage(1, 2)))), EXIT_OK);
+    EXPECT_EQ(readBy(), QJsonValue(QJsonValue::Null)) << "one day of records";
+    ASSERT_EQ(Run(WithArchive(Read(CardImage(1, 6)))), EXIT_OK);
+    EXPECT_EQ(readBy().toString(), QStringLiteral("2024-05-13")) << "six records over three days";
+    ASSERT_EQ(Run(WithArchive(Read(CardImage(1, 6)) << QStringLiteral("--no-archive"))), EXIT_OK);
+    EXPECT_EQ(readBy(), QJsonValue(QJsonValue::Null));
+    EXPECT_TRUE(m_output.contains("\"balance\": 8740,\n    \"readBy\": null\n  },")) << m_output.toStdString();
 }
 
 TEST_F(HistoryCommandTest, ReadAfterTooManyRidesNamesTheGap)

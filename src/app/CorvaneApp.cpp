@@ -96,6 +96,7 @@ bool CCorvaneApp::InitInstance()
         m_recentFiles.Add(files.first());
     }
 
+    m_pMainFrame->NoteReadByPassed(QDate::currentDate());
     m_pMainFrame->show();
     m_pMainFrame->activateWindow();
     m_bStarted = true;

@@ -32,13 +32,13 @@ QString DayText(const QDate& day)
 CHistoryCardsDlg::CHistoryCardsDlg(CHistoryArchive& archive, QWidget* parent)
     : QDialog(parent)
     , m_archive(archive)
-    , m_pTable(new QTableWidget(0, 5, this))
+    , m_pTable(new QTableWidget(0, 6, this))
     , m_pShow(new QPushButton(LoadResString(IDS_CARDS_SHOW), this))
 {
     setWindowTitle(LoadResString(IDS_CARDS_CAPTION));
     m_pTable->setHorizontalHeaderLabels({LoadResString(IDS_CARDS_IDM), LoadResString(IDS_CARDS_NAME),
                                          LoadResString(IDS_CARDS_COUNT), LoadResString(IDS_CARDS_FIRST),
-                                         LoadResString(IDS_CARDS_LAST)});
+                                         LoadResString(IDS_CARDS_LAST), LoadResString(IDS_CARDS_READ_BY)});
     m_pTable->verticalHeader()->hide();
     m_pTable->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_pTable->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -63,7 +63,7 @@ CHistoryCardsDlg::CHistoryCardsDlg(CHistoryArchive& archive, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_pTable);
     layout->addWidget(buttons);
-    resize(600, 300);
+    resize(700, 300);
 }
 
 void CHistoryCardsDlg::Fill()
@@ -82,6 +82,7 @@ void CHistoryCardsDlg::Fill()
         m_pTable->setItem(row, 2, ReadOnlyItem(QString::number(card.nEntries), Qt::AlignRight | Qt::AlignVCenter));
         m_pTable->setItem(row, 3, ReadOnlyItem(DayText(card.firstDay)));
         m_pTable->setItem(row, 4, ReadOnlyItem(DayText(card.lastDay)));
+        m_pTable->setItem(row, 5, ReadOnlyItem(DayText(card.readBy.value_or(QDate()))));
     }
     if (!cards.empty())
         m_pTable->setCurrentCell(0, 0);

@@ -7,6 +7,7 @@
 #include "app/DocumentCommands.h"
 #include "app/HistoryCommands.h"
 #include "app/RecentFileList.h"
+#include "history/HistoryArchive.h"
 #include "document/CorvaneDoc.h"
 #include "view/CorvaneView.h"
 #include "view/HistoryModel.h"
@@ -334,6 +335,10 @@ void CMainFrame::CreateStatusBar()
     }
     m_pIdmPane = AddPane(ID_INDICATOR_IDM, IDS_PANE_IDM, QStringLiteral("9999999999999999 "));
     m_pBalancePane = AddPane(ID_INDICATOR_BALANCE, IDS_PANE_BALANCE, QStringLiteral("99,999円 "));
+    // The rest of the bar: a note that stays until the next read or list replaces it.
+    m_pNotePane = new QLabel(bar);
+    m_pNotePane->setObjectName(QStringLiteral("paneNote"));
+    bar->addWidget(m_pNotePane, 1);
 
     auto* group = new QWidget(bar);
     group->setAccessibleName(LoadResString(IDS_PANE_GROUP_VIEW));
@@ -412,6 +417,27 @@ void CMainFrame::SetCardStatus(const QString& idm, int32_t balance)
         pane->setText(balanceText);
         pane->repaint();
     }
+}
+
+void CMainFrame::NoteReadByPassed(const QDate& today)
+{
+    CHistoryArchive* archive = m_pHistoryCommands->Archive();
+    std::vector<SArchivedCard> cards;
+    // An archive that cannot be read now says why at the first read or look.
+    if (!archive || !QFileInfo::exists(archive->Path()) || !archive->Cards(cards))
+        return;
+    const auto last = std::find_if(cards.begin(), cards.end(), [](const SArchivedCard& card) { return card.lastRead != 0; });
+    if (last == cards.end() || !last->readBy || *last->readBy >= today)
+        return;
+    SetNote(LoadResString(IDS_READ_BY_PASSED)
+                .arg(last->strName.isEmpty() ? IdmText(last->idm) : last->strName,
+                     last->readBy->toString(QStringLiteral("yyyy/MM/dd"))));
+}
+
+void CMainFrame::SetNote(const QString& text)
+{
+    m_pNotePane->setText(text);
+    m_pNotePane->setToolTip(text);
 }
 
 void CMainFrame::OnCommand(int commandId)

@@ -8,6 +8,7 @@
 #include "document/CorvaneDoc.h"
 #include "view/CardStatusBar.h"
 
+#include <QDate>
 #include <QHash>
 #include <QMainWindow>
 
@@ -44,6 +45,8 @@ public:
     ~CMainFrame() override;
 
     void SetCardStatus(const QString& idm, int32_t balance) override;
+    void SetNote(const QString& text) override;
+    QLabel* NotePane() const { return m_pNotePane; }
     // The file name pane and the commands that need a file or rows follow the document.
     void OnUpdate(int hint) override;
 
@@ -56,6 +59,9 @@ public:
     CHistoryCommands& HistoryCommands() const { return *m_pHistoryCommands; }
     // The history archive reads go to; without one the history commands are off.
     void SetHistoryArchive(CHistoryArchive* archive);
+    // At start-up: when the day to read the card read last by lies before today,
+    // the note says so. An archive not there yet is not made.
+    void NoteReadByPassed(const QDate& today);
     // The names the person gives stations; without them "駅名の登録..." is off.
     void SetUserNames(CUserNames* names);
     QLabel* FilePane() const { return m_pFilePane; }
@@ -113,6 +119,7 @@ private:
     QToolButton* m_pGridButton = nullptr;
     QToolButton* m_pZebraButton = nullptr;
     QLabel* m_pFilePane = nullptr;
+    QLabel* m_pNotePane = nullptr;
     CCardWatcher* m_pCardWatcher = nullptr;
     QMenu* m_pFileMenu = nullptr;
     QAction* m_pRecentEnd = nullptr;      // the separator after the recent files

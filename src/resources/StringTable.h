@@ -171,6 +171,11 @@ enum StringId : int {
     IDS_HISTORY_RECOVER_FAILED = 20332,
     IDS_HISTORY_NEW_GAP = 20340,
     IDS_AMOUNT_UNKNOWN = 20341,
+    IDS_GAP_ROW = 20350,
+    IDS_PERIOD_GAPS = 20351,
+    IDS_READ_BY = 20352,
+    IDS_READ_BY_PASSED = 20353,
+    IDS_CARDS_READ_BY = 20354,
     // Texts of the names the person gives stations, and of the station data's version.
     IDS_MENU_STATION_NAMES = 20400,
     IDS_NAMES_CAPTION = 20401,

@@ -317,16 +317,33 @@ int CCorvaneForm::FillList(const CEntryList& entries)
     const CClaimPeriod period = Period();
     std::vector<CEntryInfo*> shown;
     shown.reserve(entries.size());
-    for (const auto& entry : entries) {
+    // A gap keeps its place whatever the filter leaves out around it.
+    std::vector<CHistoryModel::SGapRow> gaps;
+    auto gap = m_gaps.begin();
+    for (size_t i = 0; i < entries.size(); ++i) {
+        for (; gap != m_gaps.end() && gap->beforeEntry <= i; ++gap)
+            gaps.push_back({shown.size(), gap->gap});
+        const auto& entry = entries[i];
         if (entry && (showAll || IsClaimableFare(*entry)) && period.Contains(*entry)) {
             shown.push_back(entry.get());
         }
     }
+    for (; gap != m_gaps.end(); ++gap)
+        gaps.push_back({shown.size(), gap->gap});
     m_pModel->SetMarkUnclaimed(!showAll);
-    m_pModel->SetRows(std::move(shown));
-    const int rows = m_pModel->rowCount();
-    if (rows > 0) {
-        m_pList->selectionModel()->setCurrentIndex(m_pModel->index(0, 0),
+    m_pModel->SetRows(std::move(shown), std::move(gaps));
+    m_pList->clearSpans();
+    int firstEntryRow = -1;
+    for (int row = 0; row < m_pModel->rowCount(); ++row) {
+        // The count stands where the date does and runs on over the row.
+        if (m_pModel->GapAt(row))
+            m_pList->setSpan(row, 1, 1, m_pModel->columnCount() - 1);
+        else if (firstEntryRow < 0)
+            firstEntryRow = row;
+    }
+    const int rows = static_cast<int>(m_pModel->Rows().size());
+    if (firstEntryRow >= 0) {
+        m_pList->selectionModel()->setCurrentIndex(m_pModel->index(firstEntryRow, 0),
                                                    QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
     UpdateTotal();
@@ -347,6 +364,8 @@ CClaimPeriod CCorvaneForm::Period() const
 QString CCorvaneForm::SelectedRowsText() const
 {
     QModelIndexList selected = m_pList->selectionModel()->selectedRows();
+    // A gap's row is no entry: it is never copied.
+    selected.removeIf([this](const QModelIndex& index) { return !m_pModel->EntryAt(index.row()); });
     if (selected.isEmpty())
         return {};
     std::sort(selected.begin(), selected.end(),
@@ -473,14 +492,17 @@ bool CCorvaneForm::ShowArchivedCard(const IdmBytes& idm)
         return false;
     CEntryInfoData archived;
     std::vector<int64_t> ids;
+    std::vector<SArchiveGap> gaps;
     SArchiveQuery query;
     query.idm = idm;
     query.from = Period().m_from;
     query.to = Period().m_to;
-    if (!m_pArchive->Entries(query, archived.m_entries, ids)) {
+    if (!m_pArchive->Entries(query, archived.m_entries, ids) || !m_pArchive->Gaps(query, gaps)) {
         ShowFailureWithReason(LoadResString(IDS_HISTORY_UNREADABLE), m_pArchive->LastError());
         return false;
     }
+    // Kept through the document's clear, for the list it then fills.
+    m_gaps = PlaceGaps(std::move(gaps), ids);
     // Trips kept long ago show the names a read would give them today.
     RenameEntries(archived.m_entries, m_profile.GetConnectString(), m_profile.GetPassword(), FreshUserNames());
     archived.m_card.idm = idm;
@@ -504,7 +526,49 @@ bool CCorvaneForm::ShowArchivedCard(const IdmBytes& idm)
     m_pDocument->UpdateAllViews(HINT_DOCUMENT_STATE);
     if (m_pStatusBar)
         m_pStatusBar->SetCardStatus(IdmText(idm), balance);
+    UpdateNote();
     return true;
+}
+
+std::vector<CHistoryModel::SGapRow> CCorvaneForm::PlaceGaps(std::vector<SArchiveGap> gaps,
+                                                            const std::vector<int64_t>& ids)
+{
+    std::vector<CHistoryModel::SGapRow> placed;
+    if (gaps.empty())
+        return placed;
+    std::unordered_map<int64_t, size_t> place;
+    place.reserve(ids.size());
+    for (size_t i = 0; i < ids.size(); ++i)
+        place.emplace(ids[i], i);
+    for (SArchiveGap& gap : gaps) {
+        // Before the record after it; else after the record before it; else, with
+        // neither in the period, it spans the period, which then holds none of the card's.
+        size_t beforeEntry = 0;
+        if (const auto before = place.find(gap.beforeId); before != place.end())
+            beforeEntry = before->second;
+        else if (const auto after = place.find(gap.afterId); after != place.end())
+            beforeEntry = after->second + 1;
+        placed.push_back({beforeEntry, std::move(gap)});
+    }
+    std::stable_sort(placed.begin(), placed.end(), [](const CHistoryModel::SGapRow& a, const CHistoryModel::SGapRow& b) {
+        return a.beforeEntry < b.beforeEntry;
+    });
+    return placed;
+}
+
+void CCorvaneForm::UpdateNote()
+{
+    if (!m_pStatusBar)
+        return;
+    int64_t missing = 0;
+    for (const CHistoryModel::SGapRow& gap : m_gaps)
+        missing += gap.gap.nMissing;
+    QStringList notes;
+    if (!m_strReadByNote.isEmpty())
+        notes << m_strReadByNote;
+    if (missing > 0)
+        notes << LoadResString(IDS_PERIOD_GAPS).arg(missing);
+    m_pStatusBar->SetNote(notes.join(QStringLiteral("　")));
 }
 
 const CUserNames* CCorvaneForm::FreshUserNames()
@@ -624,8 +688,14 @@ void CCorvaneForm::ClearAll()
     m_archiveKeys.Clear();
     m_bShowingArchive = false;
     m_pDocument->m_data.Clear();
+    if (!m_bAdoptingArchive) {
+        m_gaps.clear();
+        m_strReadByNote.clear();
+    }
     if (m_pStatusBar) {
         m_pStatusBar->SetCardStatus(QString(), -1);
+        if (!m_bAdoptingArchive)
+            m_pStatusBar->SetNote(QString());
     }
     m_pShowAll->setChecked(true);
     m_pShowAll->setEnabled(false);

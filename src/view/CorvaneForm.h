@@ -6,6 +6,7 @@
 #include "history/ArchiveGaps.h"
 #include "history/ArchiveKeys.h"
 #include "view/HistoryColumns.h"
+#include "view/HistoryModel.h"
 
 #include <QWidget>
 
@@ -25,7 +26,6 @@ class QCheckBox;
 class QLabel;
 class QPushButton;
 class QTableView;
-class CHistoryModel;
 
 class CCorvaneForm : public QWidget, public IDocumentView {
     Q_OBJECT
@@ -142,6 +142,12 @@ private:
     void SetCardStatusText(const QString& text);
     // After a read: how many records fell off the card before it, once.
     void ShowNewGaps(const std::vector<SArchiveGap>& gaps);
+    // The status bar's note: the day to read the card by after a read, and the
+    // records no read caught within the archive's period shown.
+    void UpdateNote();
+    // Where the archive's gaps go among the archived entries (ids as Entries gave them).
+    static std::vector<CHistoryModel::SGapRow> PlaceGaps(std::vector<SArchiveGap> gaps,
+                                                         const std::vector<int64_t>& ids);
     // Reads the person's names again; null, after saying why, when they cannot be read.
     const CUserNames* FreshUserNames();
 
@@ -167,6 +173,10 @@ private:
     bool m_bArchiveFailureShown = false;   // an archive that refuses edits says so once
     bool m_bShowingArchive = false;        // the entries are the archive's, not a read's or a file's
     bool m_bAdoptingArchive = false;       // the entries coming in are the archive's, keys and all
+    // The archive's gaps within the period shown, each before an entry of the
+    // document's list (beforeEntry counts its entries, not the rows).
+    std::vector<CHistoryModel::SGapRow> m_gaps;
+    QString m_strReadByNote;               // after a read the archive took: 次回の読込目安
     // The balance the pane shows for a card's archive: its last read's, else its newest
     // archived record's, whatever period the list shows.
     struct SCardBalance {

@@ -76,6 +76,10 @@ int CCorvaneForm::OnCardRead()
     } else if (m_pArchive) {
         archiveFailure = m_pArchive->LastError();
     }
+    if (m_pArchive && archiveFailure.isEmpty()) {
+        if (const std::optional<QDate> readBy = m_pArchive->ReadBy(card.idm))
+            m_strReadByNote = LoadResString(IDS_READ_BY).arg(readBy->toString(QStringLiteral("yyyy/MM/dd")));
+    }
     // The balance pane shows the card's balance of this read, whatever the archive holds.
     SetReadBalance(card.idm, outcome.nBalance);
     if (m_pArchive && archiveFailure.isEmpty() && m_profile.m_bHistoryView && ShowArchivedCard(card.idm)) {
@@ -90,6 +94,7 @@ int CCorvaneForm::OnCardRead()
     m_pList->setFocus();
     if (m_pStatusBar)
         m_pStatusBar->SetCardStatus(IdmText(card.idm), outcome.nBalance);
+    UpdateNote();
     // A read is never lost to the archive: it is shown, then the reason why it was not kept.
     if (!archiveFailure.isEmpty())
         ShowFailureWithReason(LoadResString(IDS_HISTORY_NOT_SAVED), archiveFailure);

@@ -31,6 +31,26 @@ Qt::Alignment ColumnAlignment(int column)
     return HistoryColumns()[static_cast<size_t>(column)].alignment;
 }
 
+// A gap's row: its count where the date stands (the view spans it over the row),
+// the days on either side in its tip.
+QVariant GapData(const SArchiveGap& gap, int column, int role)
+{
+    switch (role) {
+    case Qt::DisplayRole:
+        return column == 1 ? QVariant(LoadResString(IDS_GAP_ROW).arg(gap.nMissing)) : QVariant();
+    case Qt::ToolTipRole: {
+        const QString format = QStringLiteral("yyyy/MM/dd");
+        return QStringLiteral("%1〜%2").arg(gap.afterDay.toString(format), gap.beforeDay.toString(format));
+    }
+    case Qt::TextAlignmentRole:
+        return static_cast<int>(Qt::AlignLeft | Qt::AlignVCenter);
+    case Qt::ForegroundRole:
+        return QGuiApplication::palette().brush(QPalette::Disabled, QPalette::Text);
+    default:
+        return {};
+    }
+}
+
 } // namespace
 
 CHistoryModel::CHistoryModel(QObject* parent)
@@ -38,16 +58,35 @@ CHistoryModel::CHistoryModel(QObject* parent)
 {
 }
 
-void CHistoryModel::SetRows(std::vector<CEntryInfo*> rows)
+void CHistoryModel::SetRows(std::vector<CEntryInfo*> rows, std::vector<SGapRow> gaps)
 {
     beginResetModel();
     m_rows = std::move(rows);
+    m_gaps = std::move(gaps);
+    m_layout.clear();
+    m_layout.reserve(m_rows.size() + m_gaps.size());
+    size_t gap = 0;
+    for (size_t entry = 0; entry <= m_rows.size(); ++entry) {
+        for (; gap < m_gaps.size() && (m_gaps[gap].beforeEntry <= entry || entry == m_rows.size()); ++gap)
+            m_layout.push_back(-1 - static_cast<int64_t>(gap));
+        if (entry < m_rows.size())
+            m_layout.push_back(static_cast<int64_t>(entry));
+    }
     endResetModel();
 }
 
 CEntryInfo* CHistoryModel::EntryAt(int row) const
 {
-    return row >= 0 && static_cast<size_t>(row) < m_rows.size() ? m_rows[static_cast<size_t>(row)] : nullptr;
+    if (row < 0 || static_cast<size_t>(row) >= m_layout.size() || m_layout[static_cast<size_t>(row)] < 0)
+        return nullptr;
+    return m_rows[static_cast<size_t>(m_layout[static_cast<size_t>(row)])];
+}
+
+const SArchiveGap* CHistoryModel::GapAt(int row) const
+{
+    if (row < 0 || static_cast<size_t>(row) >= m_layout.size() || m_layout[static_cast<size_t>(row)] >= 0)
+        return nullptr;
+    return &m_gaps[static_cast<size_t>(-1 - m_layout[static_cast<size_t>(row)])].gap;
 }
 
 void CHistoryModel::SetMarkUnclaimed(bool mark)
@@ -61,7 +100,7 @@ void CHistoryModel::SetMarkUnclaimed(bool mark)
 
 int CHistoryModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+    return parent.isValid() ? 0 : static_cast<int>(m_layout.size());
 }
 
 int CHistoryModel::columnCount(const QModelIndex& parent) const
@@ -71,6 +110,8 @@ int CHistoryModel::columnCount(const QModelIndex& parent) const
 
 QVariant CHistoryModel::data(const QModelIndex& index, int role) const
 {
+    if (const SArchiveGap* gap = index.isValid() ? GapAt(index.row()) : nullptr)
+        return GapData(*gap, index.column(), role);
     const CEntryInfo* entry = index.isValid() ? EntryAt(index.row()) : nullptr;
     if (!entry)
         return {};
@@ -152,7 +193,8 @@ QVariant CHistoryModel::headerData(int section, Qt::Orientation orientation, int
 
 Qt::ItemFlags CHistoryModel::flags(const QModelIndex& index) const
 {
-    if (!index.isValid())
+    // A gap's row takes no selection, tick or edit: there is nothing to claim in it.
+    if (!index.isValid() || GapAt(index.row()))
         return Qt::NoItemFlags;
     Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
     if (index.column() == 0) {

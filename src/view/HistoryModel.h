@@ -1,8 +1,11 @@
 // The rows of the history list: each refers to an entry the document owns, and
-// every cell is read from that entry when the view asks for it.
+// every cell is read from that entry when the view asks for it. Between them the
+// archive's gaps may have rows of their own, which are no entries: greyed, never
+// ticked, edited, copied or counted.
 #pragma once
 
 #include "card/EntryInfo.h"
+#include "history/ArchiveGaps.h"
 
 #include <QAbstractTableModel>
 
@@ -21,9 +24,20 @@ public:
 
     explicit CHistoryModel(QObject* parent = nullptr);
 
-    void SetRows(std::vector<CEntryInfo*> rows);
+    // A gap's row goes before the entry rows[beforeEntry] (at the end when that is rows.size()).
+    struct SGapRow {
+        size_t beforeEntry = 0;
+        SArchiveGap gap;
+    };
+
+    // gaps in the order of beforeEntry.
+    void SetRows(std::vector<CEntryInfo*> rows, std::vector<SGapRow> gaps = {});
+    // The entries of the rows, without the gaps.
     const std::vector<CEntryInfo*>& Rows() const { return m_rows; }
+    // Null for a gap's row.
     CEntryInfo* EntryAt(int row) const;
+    // Null for an entry's row.
+    const SArchiveGap* GapAt(int row) const;
     // Unclaimed amounts drawn in the disabled text colour.
     void SetMarkUnclaimed(bool mark);
 
@@ -40,5 +54,8 @@ signals:
 
 private:
     std::vector<CEntryInfo*> m_rows;
+    std::vector<SGapRow> m_gaps;
+    // Each row's place: an index into m_rows, or -1 - an index into m_gaps.
+    std::vector<int64_t> m_layout;
     bool m_bMarkUnclaimed = false;
 };

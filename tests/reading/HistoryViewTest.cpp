@@ -21,6 +21,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFile>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QComboBox>
 #include <QLineEdit>
@@ -88,10 +89,13 @@ protected:
         return nullptr;
     }
     int Rows() const { return Form().Model()->rowCount(); }
+    // The list's row of entry (gap rows counted), or the row count when it has none.
     int RowOf(const CEntryInfo* entry) const
     {
-        const auto& rows = Form().Model()->Rows();
-        return static_cast<int>(std::find(rows.begin(), rows.end(), entry) - rows.begin());
+        int row = 0;
+        while (row < Rows() && Form().Model()->EntryAt(row) != entry)
+            ++row;
+        return row;
     }
     void Untick(int sequence, const char* destination)
     {
@@ -130,6 +134,7 @@ TEST_F(HistoryViewTest, TwoOverlappingReadsShowEveryTripOnceWithTheRealOldestFar
 {
     Read(CommuteImage());
     ASSERT_EQ(Rows(), 10);
+    EXPECT_EQ(m_pFrame->NotePane()->text(), QStringLiteral("次回の読込目安: 2026/03/16")) << "after every read";
     Read(LaterImage());
     ASSERT_EQ(Rows(), 10) << "without the history view a read shows itself";
     ASSERT_NE(WithSequence(0x155), nullptr);
@@ -172,6 +177,94 @@ TEST_F(HistoryViewTest, AReadAfterTooManyRidesSaysSoAndShowsNoFareAfterTheGap)
     EXPECT_EQ(model->data(model->index(RowOf(after), CHistoryModel::kAmountColumn)).toString(), QStringLiteral("不明"));
     EXPECT_NE(model->data(model->index(RowOf(WithSequence(0x159)), CHistoryModel::kAmountColumn)).toString(),
               QStringLiteral("不明"));
+}
+
+// The commute's 0x153-0x155, then the later read's 0x158-0x15E: two records of 3 and 4 March never read.
+TEST_F(HistoryViewTest, AGapHasARowOfItsOwnThatIsNoEntry)
+{
+    m_profile.m_bHistoryView = 1;
+    CCardImage first = CommuteImage();
+    first.m_history.erase(first.m_history.begin(), first.m_history.end() - 3);
+    Read(first);
+    CCardImage later = LaterImage();
+    later.m_history.resize(later.m_history.size() - 3);
+    Read(later);
+    CHistoryModel* model = Form().Model();
+    ASSERT_EQ(Rows(), 11) << "ten entries and the gap";
+    const int gapRow = RowOf(WithSequence(0x158)) - 1;
+    ASSERT_EQ(gapRow, RowOf(WithSequence(0x155)) + 1) << "between the records on either side";
+    ASSERT_NE(model->GapAt(gapRow), nullptr);
+    EXPECT_EQ(model->EntryAt(gapRow), nullptr);
+    EXPECT_EQ(model->data(model->index(gapRow, 1)).toString(), QStringLiteral("2 件未読込"));
+    EXPECT_EQ(model->data(model->index(gapRow, 1), Qt::ForegroundRole).value<QBrush>(),
+              QGuiApplication::palette().brush(QPalette::Disabled, QPalette::Text)) << "greyed";
+    EXPECT_EQ(Form().List()->columnSpan(gapRow, 1), CHistoryModel::kColumnCount - 1);
+    // Not tickable, not selectable, nothing to edit.
+    EXPECT_EQ(model->flags(model->index(gapRow, 0)), Qt::NoItemFlags);
+    EXPECT_FALSE(model->data(model->index(gapRow, 0), Qt::CheckStateRole).isValid());
+    EXPECT_FALSE(model->setData(model->index(gapRow, 0), Qt::Checked, Qt::CheckStateRole));
+
+    // The note says so, after the day to read the card by: ten records over 2-7 March (six days).
+    EXPECT_EQ(m_pFrame->NotePane()->text(),
+              QStringLiteral("次回の読込目安: 2026/03/19　この期間には読み込まれていない利用が 2 件あります。"));
+
+    // The fares only: the gap stays where it lies, and the total is the fares'.
+    Form().ShowAllBox()->click();
+    ASSERT_EQ(Form().Model()->Rows().size() + 1, static_cast<size_t>(Rows()));
+    EXPECT_NE(model->GapAt(RowOf(WithSequence(0x159)) - 1), nullptr) << "0x158, of no known fare, is left out";
+    // 208 yen each for 0x154, 0x155 and 0x15A-0x15E, 210 for the bus of 0x159.
+    EXPECT_EQ(Form().TotalValue()->text(), QStringLiteral(" 1,666円"));
+    Form().ShowAllBox()->click();
+
+    // Neither copied nor exported nor saved.
+    Form().List()->selectAll();
+    const QString copied = Form().SelectedRowsText();
+    EXPECT_EQ(copied.count(QLatin1Char('\n')), 1 + 10) << copied.toStdString();
+    EXPECT_FALSE(copied.contains(QStringLiteral("未読込")));
+    Form().List()->clearSelection();
+    Form().List()->selectionModel()->select(model->index(gapRow, 0),
+                                            QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    EXPECT_TRUE(Form().SelectedRowsText().isEmpty());
+    EXPECT_EQ(Form().ShownEntries().size(), 10u) << "what the CSV, the report and the export are made of";
+    const QString saved = m_folder.filePath(QStringLiteral("saved.ent"));
+    m_document.OnSaveDocument(saved);
+    CCorvaneDoc reopened;
+    reopened.OnOpenDocument(saved);
+    EXPECT_EQ(reopened.m_data.m_entries.size(), 10u);
+
+    // A period without the gap has neither its row nor its sentence; one that touches it has both.
+    Form().PeriodBox()->SetDates(QDate(2026, 3, 6), QDate(2026, 3, 7));
+    Form().PeriodBox()->SetChoice(CPeriodChoice::Dates);
+    EXPECT_EQ(Rows(), static_cast<int>(Form().Model()->Rows().size()));
+    EXPECT_EQ(m_pFrame->NotePane()->text(), QStringLiteral("次回の読込目安: 2026/03/19"));
+    Form().PeriodBox()->SetDates(QDate(2026, 3, 4), QDate(2026, 3, 4));
+    EXPECT_NE(model->GapAt(0), nullptr) << "the gap ends on the period's first day";
+    EXPECT_TRUE(m_pFrame->NotePane()->text().endsWith(QStringLiteral("この期間には読み込まれていない利用が 2 件あります。")));
+    // An entry file shown instead has no gaps and no note.
+    Form().PeriodBox()->SetChoice(CPeriodChoice::WholePeriod);
+    m_document.OnOpenDocument(saved);
+    EXPECT_EQ(Rows(), 10);
+    EXPECT_TRUE(m_pFrame->NotePane()->text().isEmpty());
+}
+
+TEST_F(HistoryViewTest, TheStartSaysWhenTheDayToReadTheLastCardByHasPassed)
+{
+    const QString unmade = m_folder.filePath(QStringLiteral("none/history.sqlite"));
+    CHistoryArchive missing(unmade);
+    m_pFrame->SetHistoryArchive(&missing);
+    m_pFrame->NoteReadByPassed(QDate(2030, 1, 1));
+    EXPECT_FALSE(QFile::exists(unmade)) << "no archive is made for the question";
+    EXPECT_TRUE(m_pFrame->NotePane()->text().isEmpty());
+    m_pFrame->SetHistoryArchive(&m_archive);
+
+    Read(CommuteImage());
+    ASSERT_TRUE(m_archive.SetCardName({0x01, 0x01, 0x03, 0x12, 0xA4, 0xB5, 0xC6, 0xD7}, QStringLiteral("通勤用")));
+    m_pFrame->SetNote(QString());
+    m_pFrame->NoteReadByPassed(QDate(2026, 3, 16));
+    EXPECT_TRUE(m_pFrame->NotePane()->text().isEmpty()) << "the day itself has not passed";
+    m_pFrame->NoteReadByPassed(QDate(2026, 3, 17));
+    EXPECT_EQ(m_pFrame->NotePane()->text(),
+              QStringLiteral("前回読み込んだカード（通勤用）の次回の読込目安 2026/03/16 を過ぎています。カードを読み込んでください。"));
 }
 
 TEST_F(HistoryViewTest, TicksAndTextsOutliveALaterRead)
@@ -290,6 +383,7 @@ TEST_F(HistoryViewTest, TheCardChooserNamesCardsAndShowsTheChosenOne)
     EXPECT_EQ(table->item(0, 0)->text(), QStringLiteral("01010312A4B5C6D7"));
     EXPECT_EQ(table->item(0, 2)->text(), QStringLiteral("10"));
     EXPECT_EQ(table->item(0, 3)->text(), QStringLiteral("2026/03/02"));
+    EXPECT_EQ(table->item(0, 5)->text(), QStringLiteral("2026/03/16")) << "ten records over 2-6 March: 20 in ten days";
     table->item(0, 1)->setText(QStringLiteral(" 通勤用 "));
     dialog.ShowButton()->click();
     ASSERT_TRUE(dialog.ChosenCard().has_value());

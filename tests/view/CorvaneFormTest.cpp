@@ -28,7 +28,9 @@ struct StatusCall {
 class CStatusRecorder : public ICardStatusBar {
 public:
     void SetCardStatus(const QString& idm, int32_t balance) override { calls.push_back({idm, balance}); }
+    void SetNote(const QString& text) override { note = text; }
     std::vector<StatusCall> calls;
+    QString note;
 };
 
 std::unique_ptr<CEntryInfo> Entry(uint8_t processKind, uint8_t terminalKind, int32_t amount, uint8_t apply = 1)

@@ -987,13 +987,22 @@ bool CHistoryArchive::Entries(const SArchiveQuery& query, CEntryList& entries, s
     return true;
 }
 
-bool CHistoryArchive::ReadGaps(const std::optional<IdmBytes>& idm, std::vector<SArchiveGap>& gaps)
+bool CHistoryArchive::ReadGaps(const std::optional<IdmBytes>& idm, std::vector<SArchiveGap>& gaps, const QDate& from,
+                                const QDate& to)
 {
     gaps.clear();
-    CStatement select(m_db, idm ? "SELECT idm, id, seq24, day, process_kind FROM record WHERE idm = ?1"
+    // Of one card, the days from .. to and the nearest day with records on either
+    // side: a gap touching the period has its records there, and a month of a long
+    // history reads a month's records, not all.
+    CStatement select(m_db, idm ? "SELECT idm, id, seq24, day, process_kind FROM record WHERE idm = ?1 AND day BETWEEN "
+                                  "coalesce((SELECT max(day) FROM record WHERE idm = ?1 AND day < ?2), ?2) AND "
+                                  "coalesce((SELECT min(day) FROM record WHERE idm = ?1 AND day > ?3), ?3)"
                                 : "SELECT idm, id, seq24, day, process_kind FROM record");
-    if (idm)
+    if (idm) {
         select.Idm(1, *idm);
+        select.Int(2, from.isNull() ? 0 : ArchiveDay(from));
+        select.Int(3, to.isNull() ? 99991231 : ArchiveDay(to));
+    }
     std::vector<SCounterMark> marks;
     int rc = SQLITE_ROW;
     while ((rc = select.Step()) == SQLITE_ROW) {
@@ -1016,8 +1025,8 @@ bool CHistoryArchive::Gaps(const SArchiveQuery& query, std::vector<SArchiveGap>&
     gaps.clear();
     if (!EnsureOpen())
         return false;
-    // Neighbours may lie outside the period: the card's whole order is looked at.
-    if (!ReadGaps(query.idm, gaps))
+    // Neighbours may lie outside the period: ReadGaps looks a day with records beyond it on either side.
+    if (!ReadGaps(query.idm, gaps, query.from, query.to))
         return Fail(QStringLiteral("looking for unread records"));
     std::erase_if(gaps, [&query](const SArchiveGap& gap) { return !GapTouchesPeriod(gap, query.from, query.to); });
     return true;

@@ -174,8 +174,10 @@ private:
     bool CreateOrMigrate();
     bool Migrate(int fromVersion);
     bool ResolveUnknownAmounts(const IdmBytes& idm);
-    // Every gap of one card, or of all when idm is empty; false on a failure.
-    bool ReadGaps(const std::optional<IdmBytes>& idm, std::vector<SArchiveGap>& gaps);
+    // Every gap of one card touching the days from .. to (null: open), or every
+    // gap of all cards when idm is empty; false on a failure.
+    bool ReadGaps(const std::optional<IdmBytes>& idm, std::vector<SArchiveGap>& gaps, const QDate& from = {},
+                  const QDate& to = {});
     // EstimateReadBy of the card's records into readBy; false on a failure.
     bool EstimateCardReadBy(const IdmBytes& idm, std::optional<QDate>& readBy);
     // The balance of the record before (idm, sequence, day) by the neighbour rule,

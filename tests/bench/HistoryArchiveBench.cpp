@@ -1,8 +1,8 @@
-// The history archive at 50,000 entries: merging the next 20-block read (with the
-// look-up of the oldest record's fare before it), merging a read it holds already,
-// one month of one card as the viewer's 履歴 asks for it, alone and shown in the
-// history list, the gaps of the whole card, and the check of the whole file
-// before a run's first write.
+// The history archive at 50,000 entries, ten records in it never read: merging
+// the next 20-block read (with the look-up of the oldest record's fare before it),
+// merging a read it holds already, one month of one card as the viewer's 履歴 asks
+// for it, alone and shown in the history list with its gaps, the gaps of the whole
+// card and of one month, and the check of the whole file before a run's first write.
 // Apart from it: twenty programs merging overlapping reads of one card at once.
 #include "card/HistoryDecoder.h"
 #include "settings/AppProfile.h"
@@ -10,6 +10,7 @@
 #include "history/HistoryArchive.h"
 #include "history/PendingWrites.h"
 #include "view/CorvaneForm.h"
+#include "view/HistoryModel.h"
 #include "view/PeriodChoice.h"
 
 #include <benchmark/benchmark.h>
@@ -54,11 +55,17 @@ struct SRead {
     CEntryList entries;        // oldest first, named as the read pass names them
 };
 
-SRead MakeRead(int64_t first, int64_t count)
+// Every kGapEvery records one (k % kGapEvery == 40) fell off the card unread:
+// one in February 2017, the month the viewer opens.
+constexpr int64_t kGapEvery = 5000;
+
+SRead MakeRead(int64_t first, int64_t count, bool withGaps = false)
 {
     SRead read;
-    for (int64_t k = first + count - 1; k >= first; --k)
-        read.blocks.push_back(Record(k));
+    for (int64_t k = first + count - 1; k >= first; --k) {
+        if (!withGaps || k % kGapEvery != 40)
+            read.blocks.push_back(Record(k));
+    }
     int32_t previous = -1;
     for (auto block = read.blocks.rbegin(); block != read.blocks.rend(); ++block) {
         auto e = DecodeHistoryBlock(*block, kIdm, previous);
@@ -82,7 +89,7 @@ CHistoryArchive& FilledArchive()
     static QTemporaryDir dir(QStringLiteral(VOLUNI_BINARY_DIR "/history-bench-XXXXXX"));
     static CHistoryArchive archive(dir.filePath(QStringLiteral("history.sqlite")));
     static const bool filled = [] {
-        const SRead all = MakeRead(0, kArchived);
+        const SRead all = MakeRead(0, kArchived, true);
         if (!archive.MergeRead(kIdm, all.blocks, all.entries)) {
             std::fprintf(stderr, "%s\n", archive.LastError().toUtf8().constData());
             std::abort();
@@ -173,7 +180,8 @@ void OpenMonthInTheViewer(benchmark::State& state)
             state.SkipWithError(archive.LastError().toUtf8().constData());
         QApplication::processEvents(); // laid out and painted
     }
-    state.counters["rows"] = static_cast<double>(form.ShownEntries().size());
+    state.counters["rows"] = static_cast<double>(form.Model()->rowCount());
+    state.counters["entries"] = static_cast<double>(form.ShownEntries().size());
 }
 BENCHMARK(OpenMonthInTheViewer)->Repetitions(15)->Unit(benchmark::kMillisecond)->ReportAggregatesOnly(true);
 
@@ -203,6 +211,21 @@ void FindGapsOfWholeArchive(benchmark::State& state)
     }
 }
 BENCHMARK(FindGapsOfWholeArchive)->Repetitions(5)->Unit(benchmark::kMillisecond)->ReportAggregatesOnly(true);
+
+// The gaps touching one month, as the 履歴 view asks for them beside its entries.
+void FindGapsOfOneMonth(benchmark::State& state)
+{
+    CHistoryArchive& archive = FilledArchive();
+    const QDate from(2017, 2, 1);
+    std::vector<SArchiveGap> gaps;
+    for (auto _ : state) {
+        if (!archive.Gaps({kIdm, from, from.addMonths(1).addDays(-1)}, gaps))
+            state.SkipWithError(archive.LastError().toUtf8().constData());
+        benchmark::DoNotOptimize(gaps.data());
+    }
+    state.counters["gaps"] = static_cast<double>(gaps.size());
+}
+BENCHMARK(FindGapsOfOneMonth)->Repetitions(15)->Unit(benchmark::kMillisecond)->ReportAggregatesOnly(true);
 
 // The check before a run's first write: quick_check (structure only) against
 // integrity_check (each index against its table as well).

@@ -151,6 +151,13 @@ TEST_F(ArchiveTest, GapsOfAPeriodAndOfACard)
     EXPECT_EQ(count({{}, QDate(2024, 5, 23), QDate(2024, 5, 23)}), 1u);
     EXPECT_EQ(count({{}, QDate(2024, 5, 1), QDate(2024, 5, 9)}), 0u);
     EXPECT_EQ(count({{}, QDate(2024, 5, 24), {}}), 0u);
+    // One card's period reads its own days and the nearest with records on either side.
+    EXPECT_EQ(count({kCardA, QDate(2024, 5, 13), QDate(2024, 5, 20)}), 1u) << "no record of the card within";
+    EXPECT_EQ(count({kCardA, QDate(2024, 5, 23), QDate(2024, 5, 31)}), 1u);
+    EXPECT_EQ(count({kCardA, QDate(2024, 5, 1), QDate(2024, 5, 10)}), 1u);
+    EXPECT_EQ(count({kCardA, QDate(2024, 5, 1), QDate(2024, 5, 9)}), 0u);
+    EXPECT_EQ(count({kCardA, QDate(2024, 5, 24), {}}), 0u);
+    EXPECT_EQ(count({kCardB, QDate(2024, 5, 11), QDate(2024, 5, 11)}), 1u);
 }
 
 TEST(FindGapsTest, ACounterThatGoesBackStartsARun)

@@ -70,7 +70,8 @@ bool CCorvaneApp::InitInstance()
     m_pDocument = std::make_unique<CCorvaneDoc>();
     m_pMainFrame = std::make_unique<CMainFrame>(*m_pDocument, *m_pProfile, m_readerHooks);
     m_pMainFrame->SetRecentFiles(&m_recentFiles);
-    // Opened at the first read or look: a broken archive never keeps the window away.
+    // Opened at the first read or look (or the start's look at the day to read
+    // the last card by): a broken archive never keeps the window away.
     m_pArchive = std::make_unique<CHistoryArchive>(m_strArchivePath.isEmpty() ? CHistoryArchive::DefaultPath()
                                                                               : m_strArchivePath);
     m_pMainFrame->SetHistoryArchive(m_pArchive.get());

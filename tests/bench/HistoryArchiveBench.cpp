@@ -227,6 +227,19 @@ void FindGapsOfOneMonth(benchmark::State& state)
 }
 BENCHMARK(FindGapsOfOneMonth)->Repetitions(15)->Unit(benchmark::kMillisecond)->ReportAggregatesOnly(true);
 
+// The cards with their days to read by, as the viewer asks at start.
+void CardsWithTheirReadBy(benchmark::State& state)
+{
+    CHistoryArchive& archive = FilledArchive();
+    std::vector<SArchivedCard> cards;
+    for (auto _ : state) {
+        if (!archive.Cards(cards))
+            state.SkipWithError(archive.LastError().toUtf8().constData());
+        benchmark::DoNotOptimize(cards.data());
+    }
+}
+BENCHMARK(CardsWithTheirReadBy)->Repetitions(5)->Unit(benchmark::kMillisecond)->ReportAggregatesOnly(true);
+
 // The check before a run's first write: quick_check (structure only) against
 // integrity_check (each index against its table as well).
 void CheckWholeArchive(benchmark::State& state)

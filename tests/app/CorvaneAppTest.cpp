@@ -1,6 +1,9 @@
 #include "card/AppMessage.h"
 #include "app/CorvaneApp.h"
+#include "app/MainFrame.h"
+#include "card/HistoryDecoder.h"
 #include "document/CorvaneDoc.h"
+#include "history/HistoryArchive.h"
 #include "view/CorvaneForm.h"
 #include "SampleEntries.h"
 
@@ -9,6 +12,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QSettings>
 #include <QTableView>
 #include "view/HistoryModel.h"
@@ -166,6 +170,31 @@ TEST_F(CorvaneAppTest, LockThatCannotBeMadeStartsWithoutAMessage)
     auto app = MakeApp({}, notAFolder + QStringLiteral("/Voluni_Viewer.lock"));
     EXPECT_TRUE(app->InitInstance());
     EXPECT_TRUE(messages.isEmpty());
+    app->ExitInstance();
+}
+
+TEST_F(CorvaneAppTest, StartSaysTheDayToReadTheLastCardByHasPassed)
+{
+    // Two fares on 1 and 2 May 2024, read then: the day to read the card by is long past.
+    const IdmBytes idm = {0x01, 0x01, 0x03, 0x12, 0xA4, 0xB5, 0xC6, 0xD7};
+    const HistoryBlockList blocks = {
+        {0x16, 0x01, 0x00, 0x00, 0x30, 0xA2, 0x01, 0x02, 0x01, 0x01, 0xC8, 0x23, 0x00, 0x00, 0x02, 0x00},
+        {0x16, 0x01, 0x00, 0x00, 0x30, 0xA1, 0x01, 0x01, 0x01, 0x02, 0x9A, 0x24, 0x00, 0x00, 0x01, 0x00},
+    };
+    CEntryList entries;
+    int32_t previous = -1;
+    for (auto block = blocks.rbegin(); block != blocks.rend(); ++block)
+        entries.push_back(DecodeHistoryBlock(*block, idm, previous));
+    const QString path = folder.filePath(QStringLiteral("history.sqlite"));
+    ASSERT_TRUE(CHistoryArchive(path).MergeRead(idm, blocks, entries));
+
+    auto app = MakeApp({});
+    app->SetArchivePath(path);
+    ASSERT_TRUE(app->InitInstance());
+    // Two records over two days: 20 more in 20 days.
+    EXPECT_EQ(app->MainFrame()->NotePane()->text(),
+              QStringLiteral("前回読み込んだカード（01010312A4B5C6D7）の次回の読込目安 2024/05/22 を過ぎています。"
+                             "カードを読み込んでください。"));
     app->ExitInstance();
 }
 

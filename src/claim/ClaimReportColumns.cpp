@@ -34,12 +34,12 @@ QString RemarksText(const CEntryInfo& entry)
 const std::vector<SReportColumn>& ClaimReportColumns()
 {
     static const std::vector<SReportColumn> columns = {
-        {IDS_COL_DATE, 0.14, Qt::AlignHCenter, false, DateText},
-        {IDS_REPORT_SECTION, 0.28, Qt::AlignLeft, true, ClaimRoute},
-        {IDS_REPORT_COMPANY, 0.15, Qt::AlignLeft, true, ClaimCompany},
-        {IDS_REPORT_AMOUNT, 0.11, Qt::AlignRight, false, AmountCellText},
-        {IDS_COL_DESTINATION, 0.16, Qt::AlignLeft, true, DestinationText},
-        {IDS_COL_REMARKS, 0.16, Qt::AlignLeft, true, RemarksText},
+        {IDS_COL_DATE, 14, Qt::AlignHCenter, false, DateText},
+        {IDS_REPORT_SECTION, 24, Qt::AlignLeft, true, ClaimRoute},
+        {IDS_REPORT_COMPANY, 13, Qt::AlignLeft, true, ClaimCompany},
+        {IDS_REPORT_AMOUNT, 10, Qt::AlignRight, false, AmountCellText},
+        {IDS_COL_DESTINATION, 17, Qt::AlignLeft, true, DestinationText},
+        {IDS_COL_REMARKS, 22, Qt::AlignLeft, true, RemarksText},
     };
     return columns;
 }

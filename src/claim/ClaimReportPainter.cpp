@@ -15,6 +15,7 @@
 #include <QTextLayout>
 
 #include <algorithm>
+#include <array>
 #include <numeric>
 
 namespace {
@@ -23,15 +24,17 @@ namespace {
 constexpr double kTitleHeight = 12.0;
 constexpr double kInfoLineHeight = 6.0;
 constexpr double kFieldHeight = 7.0;
+constexpr int kFieldsBesideStamps = 4;
 constexpr double kFieldLabelWidth = 22.0;
 constexpr double kFieldsMaxWidth = 95.0;
 constexpr double kGapAfterInfo = 3.0;
+constexpr double kGapBeforePeriod = 1.5;
 constexpr double kRowHeight = 8.0;
 constexpr double kFooterHeight = 10.0;
 constexpr double kCellPadding = 1.5;
 constexpr double kStampWidth = 20.0;
 constexpr double kStampTitleHeight = 5.0;
-constexpr double kStampBoxHeight = 18.0;
+constexpr double kStampBoxHeight = kStampWidth; // square, for a round seal
 constexpr double kStampGap = 5.0;
 
 // A PDF's text layer maps each glyph back to the lowest code point that shares
@@ -97,6 +100,8 @@ public:
 
     // The table's title row: right under the full header on the first page, the short one after.
     double TableTop(int page) const { return page == 0 ? m_firstTableTop : m_nextTableTop; }
+    // The fields beside the stamp boxes, or the boxes when they are the taller.
+    double FieldsHeight() const { return m_fieldsHeight; }
     double StampsLeft() const { return m_width - Mm(kStampWidth) * static_cast<double>(m_stampCount); }
 
     int PageCount() const { return static_cast<int>(m_pages.size()); }
@@ -120,6 +125,7 @@ private:
     double m_mm;
     double m_width;
     double m_footerTop;
+    double m_fieldsHeight;
     double m_firstTableTop;
     double m_nextTableTop;
     int m_stampCount;
@@ -142,8 +148,10 @@ CReportLayout::CReportLayout(QPagedPaintDevice& device, const SClaimReport& repo
     , m_lineSpacing(QFontMetricsF(m_rowFont, &device).lineSpacing())
 {
     // Four fields beside the stamps, then 目的/用件, 期間 and the card across the page.
-    const double fieldsHeight = std::max(4 * kFieldHeight, m_stampCount > 0 ? kStampTitleHeight + kStampBoxHeight : 0.0);
-    m_firstTableTop = Mm(kTitleHeight + fieldsHeight + kFieldHeight + 2 * kInfoLineHeight + kGapAfterInfo);
+    m_fieldsHeight = Mm(std::max(kFieldsBesideStamps * kFieldHeight,
+                                 m_stampCount > 0 ? kStampTitleHeight + kStampBoxHeight : 0.0));
+    m_firstTableTop = m_fieldsHeight +
+        Mm(kTitleHeight + kFieldHeight + kGapBeforePeriod + 2 * kInfoLineHeight + kGapAfterInfo);
     m_nextTableTop = Mm(kTitleHeight + kInfoLineHeight + kGapAfterInfo);
 
     const std::vector<SReportColumn>& columns = ClaimReportColumns();
@@ -288,16 +296,15 @@ void PaintFirstHeader(QPainter& painter, const CReportLayout& g, const SClaimRep
                                                 : std::min(g.Mm(kFieldsMaxWidth), g.StampsLeft() - g.Mm(kStampGap));
     double top = g.Mm(kTitleHeight);
     PaintStamps(painter, g, stamps, top);
-    const SHeaderField fields[] = {{IDS_REPORT_CLAIM_DATE, DayText(report.ClaimDate())},
+    const std::array<SHeaderField, kFieldsBesideStamps> fields = {{{IDS_REPORT_CLAIM_DATE, DayText(report.ClaimDate())},
                                    {IDS_REPORT_NAME, header.name},
                                    {IDS_REPORT_DEPARTMENT, header.department},
-                                   {IDS_REPORT_EMPLOYEE_ID, header.employeeId}};
-    for (size_t i = 0; i < std::size(fields); ++i)
+                                   {IDS_REPORT_EMPLOYEE_ID, header.employeeId}}};
+    for (size_t i = 0; i < fields.size(); ++i)
         PaintField(painter, g, fields[i], top + g.Mm(kFieldHeight) * static_cast<double>(i), fieldsRight);
-    top += std::max(g.Mm(kFieldHeight) * static_cast<double>(std::size(fields)),
-                    stamps.isEmpty() ? 0.0 : g.Mm(kStampTitleHeight + kStampBoxHeight));
+    top += g.FieldsHeight();
     PaintField(painter, g, {IDS_REPORT_PURPOSE, header.purpose}, top, g.Width());
-    top += g.Mm(kFieldHeight);
+    top += g.Mm(kFieldHeight + kGapBeforePeriod);
     painter.setPen(Qt::black);
     painter.setFont(ReportFont(10.5));
     painter.drawText(InfoLine(g, top), Qt::AlignLeft | Qt::AlignVCenter, PeriodLine(report));

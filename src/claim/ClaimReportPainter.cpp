@@ -79,7 +79,7 @@ QStringList WrapLines(const QString& text, const QFont& font, QPaintDevice* devi
     return lines;
 }
 
-// The report's texts that fill the page above the table.
+// A field of the header: its label, and what is filled in.
 struct SHeaderField {
     int labelId;
     QString value;
@@ -94,7 +94,6 @@ public:
     double Mm(double mm) const { return mm * m_mm; }
     double Width() const { return m_width; }
     double FooterTop() const { return m_footerTop; }
-    QPaintDevice* Device() const { return m_pDevice; }
     const QFont& RowFont() const { return m_rowFont; }
     double LineSpacing() const { return m_lineSpacing; }
 

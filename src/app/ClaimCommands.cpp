@@ -2,10 +2,12 @@
 
 #include "settings/AppProfile.h"
 #include "card/AppMessage.h"
+#include "claim/ClaimArchiveFacts.h"
 #include "claim/ClaimCsvWriter.h"
 #include "claim/ClaimReportPainter.h"
 #include "claim/dialog/ClaimPrint.h"
 #include "claim/dialog/CsvOptionsDlg.h"
+#include "claim/dialog/ReportSettingsDlg.h"
 #include "document/CorvaneDoc.h"
 #include "resources/StringTable.h"
 #include "view/CorvaneForm.h"
@@ -82,8 +84,19 @@ bool CClaimCommands::EditCsvOptions()
 
 SClaimReport CClaimCommands::Report() const
 {
-    return MakeClaimReport(m_form.ShownEntries(), ClaimCsvOptionsFrom(m_profile).applyOnly, m_form.Period(),
-                           m_form.GetDocument()->m_data.m_card, QDate::currentDate());
+    SClaimReport report = MakeClaimReport(m_form.ShownEntries(), ClaimCsvOptionsFrom(m_profile).applyOnly,
+                                          m_form.Period(), m_form.GetDocument()->m_data.m_card, QDate::currentDate(),
+                                          ClaimHeaderFrom(m_profile));
+    // An archive that cannot be read costs the report the card's name and the
+    // line about unread trips; the archive's own commands say why.
+    if (m_pArchive)
+        AddArchiveFacts(*m_pArchive, report);
+    return report;
+}
+
+bool CClaimCommands::EditReportSettings()
+{
+    return ::EditReportSettings(m_pParent, m_profile);
 }
 
 bool CClaimCommands::Print()

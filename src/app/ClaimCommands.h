@@ -13,6 +13,7 @@
 class CAppProfile;
 class CCorvaneDoc;
 class CCorvaneForm;
+class CHistoryArchive;
 class QWidget;
 
 class CClaimCommands {
@@ -28,7 +29,12 @@ public:
     void Preview();
     bool ExportPdf();
     bool ExportPdfTo(const QString& path);
-    // The report of the rows shown, only the claimed ones when the export takes only those.
+    // 精算書の設定: the report's header and stamp boxes, kept in the settings.
+    bool EditReportSettings();
+    // Where the report finds the card's name and the trips no read caught; none without.
+    void SetArchive(CHistoryArchive* archive) { m_pArchive = archive; }
+    // The report of the rows shown, only the claimed ones when the export takes
+    // only those, with the header of the settings and what the archive knows.
     SClaimReport Report() const;
     // Something to export: the list shows at least one row.
     bool HasRows() const;
@@ -42,4 +48,5 @@ private:
     const SFramePrompts& m_prompts;
     std::function<void(const QString&)> m_showStatus;
     QString m_strPdfFolder;   // the folder of the last PDF, for this run
+    CHistoryArchive* m_pArchive = nullptr;
 };

@@ -146,6 +146,7 @@ void CMainFrame::CreateMenuBar()
     AddCommand(file, IDS_MENU_PRINT, ID_FILE_PRINT, QKeySequence(Qt::CTRL | Qt::Key_P));
     AddCommand(file, IDS_MENU_PRINT_PREVIEW, ID_FILE_PRINT_PREVIEW, {});
     AddCommand(file, IDS_MENU_EXPORT_PDF, ID_FILE_EXPORT_PDF, {});
+    AddCommand(file, IDS_MENU_REPORT_SETTINGS, ID_FILE_REPORT_SETTINGS, {});
     file->addSeparator();
     m_pRecentEnd = file->addSeparator();
     QAction* exit = AddCommand(file, IDS_MENU_EXIT, ID_APP_EXIT);
@@ -189,7 +190,7 @@ void CMainFrame::CreateMenuBar()
 
     for (const int id : {ID_CARD_READ, ID_VIEW_GRID, ID_VIEW_ZEBRA, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS,
                          ID_FILE_EXPORT_CSV, ID_FILE_CSV_OPTIONS, ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW,
-                         ID_FILE_EXPORT_PDF, ID_EDIT_COPY, ID_EDIT_DESTINATIONS, ID_FILE_IMPORT_HISTORY,
+                         ID_FILE_EXPORT_PDF, ID_FILE_REPORT_SETTINGS, ID_EDIT_COPY, ID_EDIT_DESTINATIONS, ID_FILE_IMPORT_HISTORY,
                          ID_EDIT_DELETE_HISTORY, ID_VIEW_HISTORY, ID_VIEW_HISTORY_CARDS, ID_VIEW_AUTO_READ,
                          ID_EDIT_STATION_NAMES}) {
         connect(m_actions.value(id), &QAction::triggered, this, [this, id] { OnCommand(id); });
@@ -217,6 +218,7 @@ void CMainFrame::AddColumnSwitch(QMenu* menu, int textId, int commandId, int col
 void CMainFrame::SetHistoryArchive(CHistoryArchive* archive)
 {
     m_pHistoryCommands->SetArchive(archive);
+    m_pClaimCommands->SetArchive(archive);
     UpdateCommandStates();
 }
 
@@ -476,6 +478,9 @@ void CMainFrame::OnCommand(int commandId)
         break;
     case ID_FILE_EXPORT_PDF:
         m_pClaimCommands->ExportPdf();
+        break;
+    case ID_FILE_REPORT_SETTINGS:
+        m_pClaimCommands->EditReportSettings();
         break;
     case ID_EDIT_COPY:
         if (m_pView)

@@ -57,3 +57,6 @@ std::unique_ptr<CEntryInfo> MakeBlankEntry();
 
 // The IDm as the program shows it: 16 upper-case hexadecimal digits.
 QString IdmText(const IdmBytes& idm);
+// "012E4C0012ABCDEF" into its eight bytes, either case; false (idm untouched)
+// for anything else.
+bool ParseIdm(const QString& text, IdmBytes& idm);

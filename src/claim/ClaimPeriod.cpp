@@ -35,8 +35,14 @@ bool CClaimPeriod::Contains(const CEntryInfo& entry) const
 {
     if (IsWhole())
         return true;
+    const QDate day = EntryDay(entry);
+    return day.isValid() && Contains(day);
+}
+
+QDate EntryDay(const CEntryInfo& entry)
+{
     const QDateTime local = QDateTime::fromSecsSinceEpoch(entry.dateTime, Qt::LocalTime);
-    return local.isValid() && Contains(local.date());
+    return local.isValid() ? local.date() : QDate();
 }
 
 QString CClaimPeriod::Text() const

@@ -27,6 +27,9 @@ public:
     QDate m_to;     // null: no upper bound
 };
 
+// The entry's local calendar day; null for a time that has none.
+QDate EntryDay(const CEntryInfo& entry);
+
 // "2024-05-31" or "2024/05/31"; a null date for anything else.
 QDate ParseClaimDate(const QString& text);
 

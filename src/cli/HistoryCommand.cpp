@@ -96,21 +96,6 @@ int RunGaps(CHistoryArchive& archive, bool exists, const SArchiveQuery& query, c
     });
 }
 
-// "012E4C0012ABCDEF" into its eight bytes, either case.
-bool ParseIdm(const QString& text, IdmBytes& idm)
-{
-    if (text.size() != 16)
-        return false;
-    for (QChar c : text) {
-        const char16_t u = c.unicode();
-        if (!((u >= u'0' && u <= u'9') || (u >= u'a' && u <= u'f') || (u >= u'A' && u <= u'F')))
-            return false;
-    }
-    const QByteArray bytes = QByteArray::fromHex(text.toLatin1());
-    std::copy(bytes.begin(), bytes.end(), idm.begin());
-    return true;
-}
-
 int RunCards(const QCommandLineParser& parser, CHistoryArchive& archive, bool exists, const QString& format,
              const SClaimCsvOptions& options, const COutputTarget& output)
 {

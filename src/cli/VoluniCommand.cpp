@@ -75,7 +75,8 @@ const char* const kHelp = R"(Usage:
   voluni export FILE.ent|--card-image IMG [--apply-only] [--columns 2,5,8]
               [--encoding sjis|utf8] [--from DATE] [--to DATE] --output OUT.csv
   voluni report FILE.ent|--card-image IMG [--apply-only] [--from DATE] [--to DATE]
-              --output OUT.pdf
+              [--name TEXT] [--department TEXT] [--employee-id TEXT]
+              [--date DATE] [--purpose TEXT] [--archive FILE] --output OUT.pdf
 
 --output FILE writes FILE (replaced whole, or written into when it is a pipe
 or a device); "-" and /dev/stdout mean standard output.
@@ -133,7 +134,13 @@ export Writes the claim CSV of the entries (the file's, or the card image's):
        2,5,8,9,11,12), --apply-only keeps the entries that count towards the
        claim, --encoding is sjis (Shift_JIS, default) or utf8 (with a byte
        order mark). A title row comes first.
-report Writes the claim report 交通費精算書 (A4, PDF) of the entries.
+report Writes the claim report 交通費精算書 (A4, PDF) of the entries: --name
+       (氏名), --department (所属), --employee-id (社員番号), --date (申請日,
+       YYYY-MM-DD) and --purpose (目的/用件) fill its header, each in place of
+       the viewer's 精算書の設定 (an empty field is a line to write on; the
+       date is today unless set); the stamp boxes are the settings'. The
+       card's name and the trips no read caught come from the history
+       archive (--archive) when it holds the card.
        --from and --to (YYYY-MM-DD, both days included) limit either command
        to a period.
 
@@ -362,6 +369,7 @@ int RunVoluni(const QStringList& arguments, QIODevice& standardOutput)
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
     parser.addOption(help);
     AddClaimOptions(parser);
+    AddReportOptions(parser);
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("read, show, history, names, readers, export or report"));
 
     if (!parser.parse(arguments))

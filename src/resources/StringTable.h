@@ -97,6 +97,22 @@ enum StringId : int {
     IDS_REPORT_PAGE = 20130,
     IDS_REPORT_UNCLAIMED_NOTE = 20131,
     IDS_REPORT_PERIOD_RANGE = 20132,
+    // The report's header, stamp boxes and closing lines, and their settings dialog.
+    IDS_REPORT_CLAIM_DATE = 20140,
+    IDS_REPORT_NAME = 20141,
+    IDS_REPORT_DEPARTMENT = 20142,
+    IDS_REPORT_EMPLOYEE_ID = 20143,
+    IDS_REPORT_PURPOSE = 20144,
+    IDS_REPORT_CARD = 20145,
+    IDS_REPORT_TRIPS = 20146,
+    IDS_REPORT_UNREAD = 20147,
+    IDS_REPORTSET_CAPTION = 20150,
+    IDS_REPORTSET_HEADER = 20151,
+    IDS_REPORTSET_PRINT_DAY = 20152,
+    IDS_REPORTSET_STAMPS = 20153,
+    IDS_REPORTSET_STAMP_COUNT = 20154,
+    IDS_REPORTSET_STAMP_TITLE = 20155,
+    IDS_MENU_REPORT_SETTINGS = 20156,
     // Texts of the claim workflow in the main window.
     IDS_MENU_OPEN = 20200,
     IDS_MENU_SAVE = 20201,
@@ -221,6 +237,7 @@ enum StringId : int {
     ID_VIEW_AUTO_READ = 32913,
     ID_EDIT_RECOVER_HISTORY = 32920,
     ID_EDIT_STATION_NAMES = 32921,
+    ID_FILE_REPORT_SETTINGS = 32930,
 };
 
 // The text of string id, or an empty text for an id the table does not hold.

@@ -134,6 +134,20 @@ void CAppProfile::LoadProfile()
     m_arrVisRecent = ReadList(store, QStringLiteral("VisRecent"));
     m_bHistoryView = ReadInt(store, QStringLiteral("HistoryView"), 0);
     m_bAutoRead = ReadInt(store, QStringLiteral("AutoRead"), 0);
+    m_strReportName = ReadText(store, QStringLiteral("ReportName"), QString());
+    m_strReportDepartment = ReadText(store, QStringLiteral("ReportDepartment"), QString());
+    m_strReportEmployeeId = ReadText(store, QStringLiteral("ReportEmployeeId"), QString());
+    m_strReportDate = ReadText(store, QStringLiteral("ReportDate"), QString());
+    m_strReportPurpose = ReadText(store, QStringLiteral("ReportPurpose"), QString());
+    m_nReportStampCount = std::clamp(ReadInt(store, QStringLiteral("ReportStampCount"), 3), 0, kMaxReportStamps);
+    m_arrReportStampTitles = store.contains(QStringLiteral("ReportStampTitles"))
+        ? ReadList(store, QStringLiteral("ReportStampTitles"))
+        : DefaultReportStampTitles();
+}
+
+QStringList CAppProfile::DefaultReportStampTitles()
+{
+    return {QStringLiteral("申請者"), QStringLiteral("承認者"), QStringLiteral("経理")};
 }
 
 void CAppProfile::SaveProfile() const
@@ -164,6 +178,13 @@ void CAppProfile::SaveProfile() const
     store.setValue(QStringLiteral("VisRecent"), EncodeList(m_arrVisRecent));
     store.setValue(QStringLiteral("HistoryView"), m_bHistoryView);
     store.setValue(QStringLiteral("AutoRead"), m_bAutoRead);
+    store.setValue(QStringLiteral("ReportName"), m_strReportName);
+    store.setValue(QStringLiteral("ReportDepartment"), m_strReportDepartment);
+    store.setValue(QStringLiteral("ReportEmployeeId"), m_strReportEmployeeId);
+    store.setValue(QStringLiteral("ReportDate"), m_strReportDate);
+    store.setValue(QStringLiteral("ReportPurpose"), m_strReportPurpose);
+    store.setValue(QStringLiteral("ReportStampCount"), m_nReportStampCount);
+    store.setValue(QStringLiteral("ReportStampTitles"), EncodeList(m_arrReportStampTitles));
     store.endGroup();
     store.sync();
 }

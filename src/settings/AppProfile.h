@@ -20,6 +20,10 @@ class CAppProfile {
 public:
     CAppProfile() = default;
 
+    static constexpr int kMaxReportStamps = 4;
+    // 申請者, 承認者, 経理.
+    static QStringList DefaultReportStampTitles();
+
     // Fills every field from the store (organisation "Ombrel", application
     // "Voluni_Viewer", group "Settings/Profile"); absent or unreadable values
     // give the defaults. Never fails.
@@ -75,5 +79,17 @@ public:
     QStringList m_arrVisRecent;
     // Puts destination first in m_arrVisRecent, once, within VisMaxCount.
     void RememberDestination(const QString& destination);
+    // The claim report's header ("ReportName", "ReportDepartment",
+    // "ReportEmployeeId", "ReportDate", "ReportPurpose"): empty prints a line to
+    // fill in by hand; an empty date is the day of printing, else YYYY/MM/DD.
+    QString m_strReportName;
+    QString m_strReportDepartment;
+    QString m_strReportEmployeeId;
+    QString m_strReportDate;
+    QString m_strReportPurpose;
+    // The report's stamp boxes 押印欄 ("ReportStampCount", 0 to 4, and
+    // "ReportStampTitles", the title of each box from the left).
+    int32_t m_nReportStampCount = 3;
+    QStringList m_arrReportStampTitles = DefaultReportStampTitles();
     QString m_strPassword;
 };

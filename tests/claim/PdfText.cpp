@@ -14,14 +14,24 @@ QString Run(const QString& program, const QStringList& args)
     return QString::fromUtf8(process.readAllStandardOutput());
 }
 
+QString PdfTextAs(const QString& mode, const QString& path, int first, int last)
+{
+    QStringList args{mode, QStringLiteral("-enc"), QStringLiteral("UTF-8")};
+    if (first > 0)
+        args << QStringLiteral("-f") << QString::number(first) << QStringLiteral("-l") << QString::number(last);
+    return Run(QStringLiteral(VOLUNI_PDFTOTEXT), args << path << QStringLiteral("-"));
+}
+
 } // namespace
 
 QString PdfText(const QString& path, int first, int last)
 {
-    QStringList args{QStringLiteral("-layout"), QStringLiteral("-enc"), QStringLiteral("UTF-8")};
-    if (first > 0)
-        args << QStringLiteral("-f") << QString::number(first) << QStringLiteral("-l") << QString::number(last);
-    return Run(QStringLiteral(VOLUNI_PDFTOTEXT), args << path << QStringLiteral("-"));
+    return PdfTextAs(QStringLiteral("-layout"), path, first, last);
+}
+
+QString PdfRawText(const QString& path, int first, int last)
+{
+    return PdfTextAs(QStringLiteral("-raw"), path, first, last);
 }
 
 int PdfPageCount(const QString& path)
@@ -37,8 +47,8 @@ QString PdfFonts(const QString& path)
     return Run(QStringLiteral(VOLUNI_PDFFONTS), {path});
 }
 
-bool PdfToPng(const QString& path, const QString& prefix)
+bool PdfToPng(const QString& path, const QString& prefix, int dotsPerInch)
 {
     return QProcess::execute(QStringLiteral(VOLUNI_PDFTOPPM), {QStringLiteral("-png"), QStringLiteral("-r"),
-                                                               QStringLiteral("60"), path, prefix}) == 0;
+                                                               QString::number(dotsPerInch), path, prefix}) == 0;
 }

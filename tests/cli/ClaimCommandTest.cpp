@@ -1,5 +1,6 @@
 // voluni export and voluni report, run in-process with a recorded message presenter.
 #include "ClaimFixture.h"
+#include "CommuterCard.h"
 #include "PdfText.h"
 #include "StationDbFixture.h"
 
@@ -8,6 +9,8 @@
 #include "cli/VoluniCommand.h"
 #include "document/EntryInfoData.h"
 #include "document/OutputFile.h"
+#include "history/HistoryArchive.h"
+#include "settings/AppProfile.h"
 #include "readers/sim/SimulatedPcscService.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +19,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSettings>
 #include <QTemporaryDir>
 
 namespace {
@@ -160,6 +164,71 @@ TEST_F(ClaimCommandTest, ReportWritesThePeriodsRows)
     EXPECT_TRUE(text.contains(QStringLiteral("カードIDm: 012E4C0012ABCDEF"))); // from the entries
 }
 
+// The header as the settings keep it, the options given over it.
+TEST_F(ClaimCommandTest, ReportHeaderComesFromTheSettingsAndTheOptions)
+{
+    CAppProfile profile;
+    profile.LoadProfile();
+    profile.m_strReportName = QStringLiteral("設定 花子");
+    profile.m_strReportDepartment = QStringLiteral("総務部");
+    profile.m_strReportPurpose = QStringLiteral("定例会議");
+    profile.m_nReportStampCount = 2;
+    profile.m_arrReportStampTitles = QStringList{QStringLiteral("本人"), QStringLiteral("上長")};
+    profile.SaveProfile();
+    const QString pdf = Output("header.pdf");
+    const int rc = Run({QStringLiteral("report"), m_entryFile, QStringLiteral("--name"), QStringLiteral("山田 太郎"),
+                        QStringLiteral("--employee-id"), QStringLiteral("A-1024"), QStringLiteral("--date"),
+                        QStringLiteral("2021-02-03"), QStringLiteral("--purpose"), QStringLiteral("顧客訪問"),
+                        QStringLiteral("--output"), pdf});
+    OpenSettingsStore().clear();
+    ASSERT_EQ(rc, EXIT_OK) << m_messages.join('\n').toStdString();
+    const QString text = PdfText(pdf);
+    for (const char* expected : {"山田 太郎", "総務部", "A-1024", "2021/02/03", "顧客訪問", "本人", "上長",
+                                 "期間: 2021/01/01 〜 2021/01/03"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << "\n" << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("設定 花子")));
+    EXPECT_FALSE(text.contains(QStringLiteral("定例会議")));
+}
+
+// The card as the person named it in the archive, and the records of the
+// period that no read caught.
+TEST_F(ClaimCommandTest, ReportNamesTheCardAndCountsTheUnreadTrips)
+{
+    CStationDbFixture database;
+    ASSERT_TRUE(database.Built()) << database.BuildError().toStdString();
+    const QString archive = m_dir.filePath(QStringLiteral("archive/history.sqlite"));
+    const auto read = [&](int first, int last) {
+        const QString image = WriteFile(QStringLiteral("commuter-%1-%2.json").arg(first).arg(last),
+                                        CommuterCardJson(first, last).toUtf8());
+        return QStringList{QStringLiteral("--card-image"), image, QStringLiteral("--database"), database.DatabasePath(),
+                           QStringLiteral("--polling-time"), QStringLiteral("0"), QStringLiteral("--archive"), archive};
+    };
+    QByteArray ignored;
+    ASSERT_EQ(RunVoluni(QStringList{QStringLiteral("voluni"), QStringLiteral("read")} + read(1, 3), ignored), EXIT_OK);
+    // 4 and 5 fell off the card before the next read.
+    ASSERT_EQ(RunVoluni(QStringList{QStringLiteral("voluni"), QStringLiteral("read")} + read(6, 8), ignored), EXIT_OK);
+    {
+        CHistoryArchive named(archive);
+        ASSERT_TRUE(named.SetCardName({0x01, 0x01, 0x03, 0x12, 0xA4, 0xB5, 0xC6, 0xD7}, QStringLiteral("通勤用")));
+    }
+
+    const QString pdf = Output("named.pdf");
+    ASSERT_EQ(Run(QStringList{QStringLiteral("report"), QStringLiteral("--output"), pdf} + read(6, 8)), EXIT_OK)
+        << m_messages.join('\n').toStdString();
+    const QString text = PdfText(pdf);
+    EXPECT_TRUE(text.contains(QStringLiteral("カード: 通勤用"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("01010312A4B5C6D7")));
+    EXPECT_TRUE(text.contains(QStringLiteral("期間: 2024/05/03 〜 2024/05/04")));
+    EXPECT_TRUE(text.contains(QStringLiteral("この期間には読み込まれていない利用が 2 件あります（2024/05/02〜2024/05/03）。")))
+        << text.toStdString();
+
+    // A period after the gap has nothing unread.
+    ASSERT_EQ(Run(QStringList{QStringLiteral("report"), QStringLiteral("--from"), QStringLiteral("2024-05-04"),
+                              QStringLiteral("--output"), pdf} + read(6, 8)),
+              EXIT_OK);
+    EXPECT_FALSE(PdfText(pdf).contains(QStringLiteral("読み込まれていない")));
+}
+
 TEST_F(ClaimCommandTest, DashAndDevStdoutMeanStandardOutput)
 {
     for (const QString& target : {QStringLiteral("-"), QStringLiteral("/dev/stdout")}) {
@@ -205,6 +274,9 @@ TEST_F(ClaimCommandTest, BadArgumentsWriteNothingAndSayWhy)
           QStringLiteral("--output"), out},
          EXIT_USAGE},
         {{QStringLiteral("report"), m_entryFile, QStringLiteral("--from"), QStringLiteral("yesterday"),
+          QStringLiteral("--output"), out},
+         EXIT_USAGE},
+        {{QStringLiteral("report"), m_entryFile, QStringLiteral("--date"), QStringLiteral("2021-02-30"),
           QStringLiteral("--output"), out},
          EXIT_USAGE},
         {{QStringLiteral("report"), m_entryFile, QStringLiteral("--from"), QStringLiteral("2021-02-01"),

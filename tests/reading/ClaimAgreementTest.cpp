@@ -121,6 +121,28 @@ TEST_P(ClaimAgreementTest, WindowPdfAndCsvAgree)
     EXPECT_EQ(CsvTotal(), window);
 }
 
+// The viewer's report: the claimer from 精算書の設定, the card by the name it has in 履歴のカード.
+TEST_F(ClaimAgreementTest, ViewerReportHasTheClaimerAndTheNamedCard)
+{
+    CCardImage image;
+    ASSERT_TRUE(image.LoadFile(QStringLiteral(VOLUNI_SOURCE_DIR "/data/samples/commute.json")).isEmpty());
+    UseCard(std::move(image));
+    m_pFrame->OnCommand(ID_CARD_READ);
+    ASSERT_FALSE(m_document.m_data.m_entries.empty());
+    ASSERT_TRUE(m_archive.SetCardName(m_document.m_data.m_card.idm, QStringLiteral("通勤用")));
+    m_profile.m_strReportName = QStringLiteral("山田 太郎");
+    m_profile.m_strReportDepartment = QStringLiteral("営業部");
+
+    ShowAll(true);
+    const QString path = m_folder.filePath(QStringLiteral("claim.pdf"));
+    ASSERT_TRUE(m_pFrame->ClaimCommands().ExportPdfTo(path));
+    const QString text = PdfText(path);
+    for (const QString& expected : {QStringLiteral("山田 太郎"), QStringLiteral("営業部"), QStringLiteral("申請者"),
+                                    QStringLiteral("承認者"), QStringLiteral("経理"),
+                                    QStringLiteral("カード: 通勤用"), IdmText(m_document.m_data.m_card.idm)})
+        EXPECT_TRUE(text.contains(expected)) << expected.toStdString() << "\n" << text.toStdString();
+}
+
 INSTANTIATE_TEST_SUITE_P(Fixtures, ClaimAgreementTest, testing::Values(
     "data/samples/sample.ent",
     "data/samples/commute.json",

@@ -81,6 +81,13 @@ void ExpectSameSettings(const CAppProfile& a, const CAppProfile& b)
     EXPECT_EQ(a.m_arrVisRecent, b.m_arrVisRecent);
     EXPECT_EQ(a.m_bHistoryView, b.m_bHistoryView);
     EXPECT_EQ(a.m_bAutoRead, b.m_bAutoRead);
+    EXPECT_EQ(a.m_strReportName, b.m_strReportName);
+    EXPECT_EQ(a.m_strReportDepartment, b.m_strReportDepartment);
+    EXPECT_EQ(a.m_strReportEmployeeId, b.m_strReportEmployeeId);
+    EXPECT_EQ(a.m_strReportDate, b.m_strReportDate);
+    EXPECT_EQ(a.m_strReportPurpose, b.m_strReportPurpose);
+    EXPECT_EQ(a.m_nReportStampCount, b.m_nReportStampCount);
+    EXPECT_EQ(a.m_arrReportStampTitles, b.m_arrReportStampTitles);
     EXPECT_EQ(a.m_strPassword, b.m_strPassword);
 }
 
@@ -110,11 +117,16 @@ TEST_F(AppProfileTest, FirstRunGivesDefaultsAndSurvivesARoundTrip)
     EXPECT_EQ(first.m_nShowApplyColumn, 1) << "the claim ticks show";
     EXPECT_EQ(first.m_nShowDistance, -1);
     EXPECT_TRUE(first.m_arrVisRecent.isEmpty());
+    EXPECT_TRUE(first.m_strReportName.isEmpty());
+    EXPECT_TRUE(first.m_strReportDate.isEmpty()) << "the day of printing";
+    EXPECT_EQ(first.m_nReportStampCount, 3);
+    EXPECT_EQ(first.m_arrReportStampTitles,
+              (QStringList{QStringLiteral("申請者"), QStringLiteral("承認者"), QStringLiteral("経理")}));
 
     first.SaveProfile();
     EXPECT_EQ(first.m_bHistoryView, 0);
     EXPECT_EQ(first.m_bAutoRead, 0);
-    EXPECT_EQ(ProfileStore()->childKeys().size(), 23);
+    EXPECT_EQ(ProfileStore()->childKeys().size(), 30);
     ExpectSameSettings(Loaded(), first);
 }
 
@@ -144,8 +156,23 @@ TEST_F(AppProfileTest, ChangedValuesSurviveARoundTrip)
     changed.m_arrVisRecent = QStringList{QStringLiteral("横浜支店")};
     changed.m_bHistoryView = 1;
     changed.m_bAutoRead = 1;
+    changed.m_strReportName = QStringLiteral("山田 太郎");
+    changed.m_strReportDepartment = QStringLiteral("営業部");
+    changed.m_strReportEmployeeId = QStringLiteral("A-1024");
+    changed.m_strReportDate = QStringLiteral("2024/06/03");
+    changed.m_strReportPurpose = QStringLiteral("顧客訪問");
+    changed.m_nReportStampCount = 0;
+    changed.m_arrReportStampTitles = QStringList{QStringLiteral("部長"), QString()};
     changed.SaveProfile();
     ExpectSameSettings(Loaded(), changed);
+}
+
+TEST_F(AppProfileTest, StampCountStaysWithinNoneToFour)
+{
+    for (const auto& [stored, loaded] : {std::pair{-2, 0}, std::pair{0, 0}, std::pair{4, 4}, std::pair{9, 4}}) {
+        ProfileStore()->setValue(QStringLiteral("ReportStampCount"), stored);
+        EXPECT_EQ(Loaded().m_nReportStampCount, loaded) << stored;
+    }
 }
 
 TEST_F(AppProfileTest, RecentDestinationsAreNewestFirstOnceWithinTheMaximum)

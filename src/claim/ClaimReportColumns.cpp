@@ -1,0 +1,53 @@
+#include "claim/ClaimReportColumns.h"
+
+#include "card/ProcessKinds.h"
+#include "claim/ClaimReport.h"
+#include "resources/StringTable.h"
+#include "view/HistoryColumns.h"
+
+#include <algorithm>
+
+namespace {
+
+QString DateText(const CEntryInfo& entry)
+{
+    return HistoryCellText(entry, 1);
+}
+
+QString AmountCellText(const CEntryInfo& entry)
+{
+    return ClaimAmountText(AmountMagnitude(entry.amount));
+}
+
+QString DestinationText(const CEntryInfo& entry)
+{
+    return entry.destination;
+}
+
+QString RemarksText(const CEntryInfo& entry)
+{
+    return entry.remarks;
+}
+
+} // namespace
+
+const std::vector<SReportColumn>& ClaimReportColumns()
+{
+    static const std::vector<SReportColumn> columns = {
+        {IDS_COL_DATE, 14, Qt::AlignHCenter, false, DateText},
+        {IDS_REPORT_SECTION, 24, Qt::AlignLeft, true, ClaimRoute},
+        {IDS_REPORT_COMPANY, 13, Qt::AlignLeft, true, ClaimCompany},
+        {IDS_REPORT_AMOUNT, 10, Qt::AlignRight, false, AmountCellText},
+        {IDS_COL_DESTINATION, 17, Qt::AlignLeft, true, DestinationText},
+        {IDS_COL_REMARKS, 22, Qt::AlignLeft, true, RemarksText},
+    };
+    return columns;
+}
+
+int ClaimReportAmountColumn()
+{
+    const std::vector<SReportColumn>& columns = ClaimReportColumns();
+    const auto amount = std::find_if(columns.begin(), columns.end(),
+                                     [](const SReportColumn& column) { return column.titleId == IDS_REPORT_AMOUNT; });
+    return static_cast<int>(amount - columns.begin());
+}

@@ -9,6 +9,7 @@
 #include "document/CorvaneDoc.h"
 #include "resources/StringTable.h"
 #include "view/CorvaneForm.h"
+#include "view/HistoryModel.h"
 
 #include <QDate>
 #include <QDir>
@@ -82,8 +83,10 @@ bool CClaimCommands::EditCsvOptions()
 
 SClaimReport CClaimCommands::Report() const
 {
-    return MakeClaimReport(m_form.ShownEntries(), ClaimCsvOptionsFrom(m_profile).applyOnly, m_form.Period(),
-                           m_form.GetDocument()->m_data.m_card, QDate::currentDate());
+    SClaimReport report = MakeClaimReport(m_form.ShownEntries(), ClaimCsvOptionsFrom(m_profile).applyOnly,
+                                          m_form.Period(), m_form.GetDocument()->m_data.m_card, QDate::currentDate());
+    report.bShowTime = m_form.IsColumnShown(CHistoryModel::kTimeColumn);
+    return report;
 }
 
 bool CClaimCommands::Print()

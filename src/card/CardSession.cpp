@@ -2,6 +2,7 @@
 
 #include "card/AppMessage.h"
 #include "card/EntryNames.h"
+#include "card/GateLog.h"
 #include "card/HistoryDecoder.h"
 #include "card/MeasureDistance.h"
 #include "card/ProcessKindName.h"

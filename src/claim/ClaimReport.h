@@ -16,6 +16,7 @@ struct SClaimReport {
     CClaimPeriod period;
     std::vector<const CEntryInfo*> rows;    // the rows an export would write, in order
     QDate printDate;
+    bool bShowTime = false;                 // a 時刻 column after the date
 };
 
 // The report of the rows shown (period and filter already applied): only the

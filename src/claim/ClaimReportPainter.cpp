@@ -1,6 +1,7 @@
 #include "claim/ClaimReportPainter.h"
 
 #include "card/FormatAmount.h"
+#include "card/GateLog.h"
 #include "card/ProcessKinds.h"
 #include "document/OutputFile.h"
 #include "resources/StringTable.h"
@@ -16,6 +17,7 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <vector>
 
 namespace {
 
@@ -50,6 +52,18 @@ const std::array<SReportColumn, 6> kColumns = {{
     {IDS_COL_REMARKS, 0.16, Qt::AlignLeft},
 }};
 constexpr int kAmountColumn = 3;
+// The gate times, when shown, come after the date and take their room from the route.
+constexpr double kTimeShare = 0.10;
+
+std::vector<SReportColumn> ReportColumns(bool showTime)
+{
+    std::vector<SReportColumn> columns(kColumns.begin(), kColumns.end());
+    if (showTime) {
+        columns[1].share -= kTimeShare;
+        columns.insert(columns.begin() + 1, SReportColumn{IDS_COL_TIME, kTimeShare, Qt::AlignHCenter});
+    }
+    return columns;
+}
 
 QString AmountText(int64_t amount)
 {
@@ -57,14 +71,17 @@ QString AmountText(int64_t amount)
     return FormatAmount(clamped).trimmed();
 }
 
-std::array<QString, 6> RowTexts(const CEntryInfo& entry)
+std::vector<QString> RowTexts(const CEntryInfo& entry, bool showTime)
 {
-    return {HistoryCellText(entry, 1),
-            ClaimRoute(entry),
-            ClaimCompany(entry),
-            AmountText(AmountMagnitude(entry.amount)),
-            entry.destination,
-            entry.remarks};
+    std::vector<QString> texts = {HistoryCellText(entry, 1),
+                                  ClaimRoute(entry),
+                                  ClaimCompany(entry),
+                                  AmountText(AmountMagnitude(entry.amount)),
+                                  entry.destination,
+                                  entry.remarks};
+    if (showTime)
+        texts.insert(texts.begin() + 1, GateTimesText(entry));
+    return texts;
 }
 
 QFont ReportFont(double points, bool bold = false)
@@ -79,8 +96,9 @@ QFont ReportFont(double points, bool bold = false)
 // Where everything goes on a page of the device, in device pixels.
 class CReportGeometry {
 public:
-    explicit CReportGeometry(const QPagedPaintDevice& device)
-        : m_mm(device.logicalDpiY() / 25.4), m_width(device.width()), m_height(device.height())
+    CReportGeometry(const QPagedPaintDevice& device, bool showTime)
+        : m_columns(ReportColumns(showTime)), m_bShowTime(showTime), m_mm(device.logicalDpiY() / 25.4)
+        , m_width(device.width()), m_height(device.height())
     {
         m_tableTop = Mm(kTitleHeight + 2 * kInfoLineHeight + kGapAfterInfo);
         m_footerTop = m_height - Mm(kFooterHeight);
@@ -110,11 +128,17 @@ public:
     {
         double left = 0.0;
         for (int i = 0; i < column; ++i)
-            left += kColumns.at(static_cast<size_t>(i)).share * m_width;
-        return {left, top, kColumns.at(static_cast<size_t>(column)).share * m_width, Mm(kRowHeight)};
+            left += m_columns.at(static_cast<size_t>(i)).share * m_width;
+        return {left, top, m_columns.at(static_cast<size_t>(column)).share * m_width, Mm(kRowHeight)};
     }
 
+    const std::vector<SReportColumn>& Columns() const { return m_columns; }
+    bool ShowsTime() const { return m_bShowTime; }
+    int AmountColumn() const { return m_bShowTime ? kAmountColumn + 1 : kAmountColumn; }
+
 private:
+    std::vector<SReportColumn> m_columns;
+    bool m_bShowTime;
     double m_mm;
     double m_width;
     double m_height;
@@ -146,9 +170,9 @@ void PaintPageHeader(QPainter& painter, const CReportGeometry& g, const SClaimRe
     const QRectF titleRow(0, g.TableTop(), g.Width(), g.Mm(kRowHeight));
     painter.fillRect(titleRow, QColor(0xE4, 0xE4, 0xE4));
     painter.setFont(ReportFont(10.0, true));
-    for (size_t i = 0; i < kColumns.size(); ++i) {
+    for (size_t i = 0; i < g.Columns().size(); ++i) {
         const QRectF cell = g.Cell(static_cast<int>(i), g.TableTop());
-        DrawCellText(painter, g, cell, LoadResString(kColumns.at(i).titleId), Qt::AlignHCenter);
+        DrawCellText(painter, g, cell, LoadResString(g.Columns().at(i).titleId), Qt::AlignHCenter);
         painter.drawRect(cell);
     }
 }
@@ -157,9 +181,9 @@ void PaintRow(QPainter& painter, const CReportGeometry& g, const CEntryInfo& ent
 {
     // A row that does not count is printed grey, so the total's difference shows.
     painter.setPen(CountsTowardsClaim(entry) ? QColor(Qt::black) : QColor(0x80, 0x80, 0x80));
-    const std::array<QString, 6> texts = RowTexts(entry);
-    for (size_t i = 0; i < kColumns.size(); ++i)
-        DrawCellText(painter, g, g.Cell(static_cast<int>(i), top), texts.at(i), kColumns.at(i).alignment);
+    const std::vector<QString> texts = RowTexts(entry, g.ShowsTime());
+    for (size_t i = 0; i < g.Columns().size(); ++i)
+        DrawCellText(painter, g, g.Cell(static_cast<int>(i), top), texts.at(i), g.Columns().at(i).alignment);
     painter.setPen(QColor(0xA0, 0xA0, 0xA0));
     painter.drawLine(QPointF(0, top + g.Mm(kRowHeight)), QPointF(g.Width(), top + g.Mm(kRowHeight)));
 }
@@ -169,7 +193,7 @@ void PaintClosing(QPainter& painter, const CReportGeometry& g, const SClaimRepor
     painter.setPen(QPen(Qt::black, g.Mm(0.4)));
     painter.drawLine(QPointF(0, top), QPointF(g.Width(), top));
     painter.setFont(ReportFont(10.5, true));
-    const QRectF amount = g.Cell(kAmountColumn, top);
+    const QRectF amount = g.Cell(g.AmountColumn(), top);
     DrawCellText(painter, g, QRectF(0, top, amount.left(), amount.height()), LoadResString(IDS_REPORT_TOTAL),
                  Qt::AlignRight);
     DrawCellText(painter, g, amount, LoadResString(IDS_AMOUNT_YEN).arg(AmountText(ClaimTotal(report.rows))),
@@ -208,7 +232,7 @@ int PaintClaimReport(QPagedPaintDevice& device, const SClaimReport& report)
     QPainter painter;
     if (!painter.begin(&device))
         return 0;
-    const CReportGeometry g(device);
+    const CReportGeometry g(device, report.bShowTime);
     const int rows = static_cast<int>(report.rows.size());
     const int pages = g.PageCount(rows);
     for (int page = 0; page < pages; ++page) {

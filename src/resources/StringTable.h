@@ -84,6 +84,7 @@ enum StringId : int {
     IDS_CSVOPT_UTF8 = 20109,
     IDS_CSVOPT_OK = 20110,
     IDS_CSVOPT_CANCEL = 20111,
+    IDS_COL_TIME = 20112,
     IDS_REPORT_TITLE = 20120,
     IDS_REPORT_PERIOD = 20121,
     IDS_REPORT_ALL_PERIOD = 20122,
@@ -115,6 +116,7 @@ enum StringId : int {
     IDS_MENU_SHOW_DESTINATION = 20214,
     IDS_MENU_SHOW_DISTANCE = 20215,
     IDS_MENU_RECENT_FILE = 20216,
+    IDS_MENU_SHOW_TIME = 20217,
     IDS_SAVE_CHANGES = 20220,
     IDS_CSV_EXPORT_FAILED = 20221,
     IDS_PDF_EXPORT_FAILED = 20222,
@@ -216,6 +218,7 @@ enum StringId : int {
     ID_VIEW_AUTO_READ = 32913,
     ID_EDIT_RECOVER_HISTORY = 32920,
     ID_EDIT_STATION_NAMES = 32921,
+    ID_VIEW_TIME = 32922,
 };
 
 // The text of string id, or an empty text for an id the table does not hold.

@@ -68,6 +68,7 @@ int32_t CCardSession::ImportHistory(const QString& connectString, const QString&
             CompleteRailEntry(e, lookup);
     }
     db.Close();
+    ApplyGateLog(gateBlocks, newEntries);
 
     entries->insert(entries->end(), std::make_move_iterator(newEntries.begin()),
                     std::make_move_iterator(newEntries.end()));

@@ -99,6 +99,10 @@ TEST_P(PcscStackModules, CoordinatorFindsTheReaderAndTheModuleReadsTheImage)
     HistoryBlockList blocks;
     ASSERT_EQ(reader.ReadBlocks(idm.data(), 0x090F, 0x0003, &blocks, 20), 1);
     EXPECT_EQ(blocks, m_image.m_history);
+    HistoryBlockList gate;
+    ASSERT_EQ(reader.ReadBlocks(idm.data(), 0x108F, 0x0003, &gate, 3), 1);
+    ASSERT_EQ(m_image.m_gate.size(), 3u);
+    EXPECT_EQ(gate, m_image.m_gate);
     EXPECT_EQ(reader.Close(), 1);
 }
 

@@ -116,7 +116,7 @@ TEST_F(AppProfileTest, FirstRunGivesDefaultsAndSurvivesARoundTrip)
     first.SaveProfile();
     EXPECT_EQ(first.m_bHistoryView, 0);
     EXPECT_EQ(first.m_bAutoRead, 0);
-    EXPECT_EQ(ProfileStore()->childKeys().size(), 23);
+    EXPECT_EQ(ProfileStore()->childKeys().size(), 24);
     ExpectSameSettings(Loaded(), first);
 }
 

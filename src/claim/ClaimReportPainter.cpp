@@ -52,14 +52,17 @@ const std::array<SReportColumn, 6> kColumns = {{
     {IDS_COL_REMARKS, 0.16, Qt::AlignLeft},
 }};
 constexpr int kAmountColumn = 3;
-// The gate times, when shown, come after the date and take their room from the route.
-constexpr double kTimeShare = 0.10;
+// The gate times, when shown, come after the date and take their room from the
+// route, the destination and the remarks.
+constexpr double kTimeShare = 0.16;
 
 std::vector<SReportColumn> ReportColumns(bool showTime)
 {
     std::vector<SReportColumn> columns(kColumns.begin(), kColumns.end());
     if (showTime) {
-        columns[1].share -= kTimeShare;
+        columns[1].share -= 0.08;
+        columns[4].share -= 0.04;
+        columns[5].share -= 0.04;
         columns.insert(columns.begin() + 1, SReportColumn{IDS_COL_TIME, kTimeShare, Qt::AlignHCenter});
     }
     return columns;

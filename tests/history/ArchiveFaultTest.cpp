@@ -253,6 +253,17 @@ TEST_F(ArchiveFaultTest, FailedMigrationLeavesTheOldFile)
     EXPECT_EQ(other.Integer("SELECT count(*) FROM record WHERE entry_time IS NULL AND exit_time IS NULL"), 20);
 }
 
+TEST_F(ArchiveFaultTest, RecoveryOfAnOlderSchemaKeepsEveryRecord)
+{
+    MakeVersionOneArchive();
+    SArchiveRecovery outcome;
+    QString error;
+    ASSERT_TRUE(CHistoryArchive::Recover(ArchivePath(), outcome, error)) << error.toStdString();
+    EXPECT_EQ(outcome.nRecords, 20);
+    CHistoryArchive archive(ArchivePath());
+    EXPECT_EQ(Entries(archive).size(), 20u);
+}
+
 TEST_F(ArchiveFaultTest, MigrationChangesTheSchemaAfterACopy)
 {
     MakeVersionOneArchive();

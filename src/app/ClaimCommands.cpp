@@ -11,6 +11,7 @@
 #include "document/CorvaneDoc.h"
 #include "resources/StringTable.h"
 #include "view/CorvaneForm.h"
+#include "view/HistoryModel.h"
 
 #include <QDate>
 #include <QDir>
@@ -91,6 +92,7 @@ SClaimReport CClaimCommands::Report() const
     // line about unread trips; the archive's own commands say why.
     if (m_pArchive)
         AddArchiveFacts(*m_pArchive, report);
+    report.bShowTime = m_form.IsColumnShown(CHistoryModel::kTimeColumn);
     return report;
 }
 

@@ -174,6 +174,7 @@ void CMainFrame::CreateMenuBar()
     AddColumnSwitch(view, IDS_MENU_SHOW_EXIT_LINE, ID_VIEW_EXIT_LINE, 6);
     AddColumnSwitch(view, IDS_MENU_SHOW_DESTINATION, ID_VIEW_DESTINATION, CHistoryModel::kDestinationColumn);
     AddColumnSwitch(view, IDS_MENU_SHOW_DISTANCE, ID_VIEW_DISTANCE, CHistoryModel::kDistanceColumn);
+    AddColumnSwitch(view, IDS_MENU_SHOW_TIME, ID_VIEW_TIME, CHistoryModel::kTimeColumn);
     view->addSeparator();
     AddCommand(view, IDS_MENU_HISTORY, ID_VIEW_HISTORY)->setCheckable(true);
     AddCommand(view, IDS_MENU_HISTORY_CARDS, ID_VIEW_HISTORY_CARDS);

@@ -2,6 +2,7 @@
 
 #include "card/AppMessage.h"
 #include "card/EntryNames.h"
+#include "card/GateLog.h"
 #include "card/HistoryDecoder.h"
 #include "card/MeasureDistance.h"
 #include "card/ProcessKindName.h"
@@ -67,6 +68,7 @@ int32_t CCardSession::ImportHistory(const QString& connectString, const QString&
             CompleteRailEntry(e, lookup);
     }
     db.Close();
+    ApplyGateLog(gateBlocks, newEntries);
 
     entries->insert(entries->end(), std::make_move_iterator(newEntries.begin()),
                     std::make_move_iterator(newEntries.end()));

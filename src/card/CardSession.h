@@ -27,6 +27,7 @@ public:
     // an impossible date, CInvalidDateError passes through) none. A database
     // that cannot be opened is reported and the pass goes on without names.
     // The oldest block's amount follows from balanceBeforeOldest when it is set.
+    // The gate log's times go to the entries they belong to.
     // Returns the balance of block 0, or -1 without blocks.
     int32_t ImportHistory(const QString& connectString, const QString& password,
                           const DestinationLookup& destinationFor);
@@ -42,6 +43,7 @@ public:
     CEntryList* entries;       // the document's entries; not owned
     CCardRecord* card;         // the document's card record; not owned
     HistoryBlockList blocks;   // index 0 the newest
+    HistoryBlockList gateBlocks; // the gate log, index 0 the newest; empty when it was not read
     // The balance before the oldest block, which the card no longer holds (the
     // history archive may): -1 when unknown, and the oldest amount is then 0.
     int32_t balanceBeforeOldest = -1;

@@ -42,6 +42,10 @@ struct CEntryInfo {
     // False while the record before it was never read: amount is then 0, but the
     // fare is not known. Not stored in entry files.
     bool amountKnown = true;
+    // Minutes after midnight of the entry's day at the entry and exit gate, from
+    // the card's gate log; -1 while not known. Kept in the archive, not in entry files.
+    int16_t entryTime = -1;
+    int16_t exitTime = -1;
     int32_t distance = 0;              // metres
     float bearing = 0.0f;              // degrees clockwise from north
     QString destination;

@@ -10,6 +10,7 @@ namespace ProcessKinds {
 
 // Terminal kinds.
 constexpr uint8_t kBusTerminal = 0x05;
+constexpr uint8_t kGateTerminal = 0x16;        // a ticket gate
 constexpr uint8_t kShopTerminal = 0xC7;        // 199
 constexpr uint8_t kVendingMachine = 0xC8;      // 200
 

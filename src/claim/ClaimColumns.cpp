@@ -1,5 +1,6 @@
 #include "claim/ClaimColumns.h"
 
+#include "card/GateLog.h"
 #include "card/ProcessKinds.h"
 #include "resources/StringTable.h"
 #include "view/HistoryColumns.h"
@@ -19,6 +20,8 @@ QString ClaimColumnTitle(int column)
 {
     if (column == kClaimDistanceColumn)
         return LoadResString(IDS_COL_DISTANCE);
+    if (column == kClaimTimeColumn)
+        return LoadResString(IDS_COL_TIME);
     if (column < 1 || column > kHistoryColumnCount)
         return {};
     return LoadResString(HistoryColumns().at(static_cast<size_t>(column - 1)).titleId);
@@ -31,6 +34,7 @@ QString ClaimCellText(const CEntryInfo& entry, int column)
     case kAmountColumn: return QString::number(AmountMagnitude(entry.amount));
     case kBalanceColumn: return QString::number(entry.balance);
     case kClaimDistanceColumn: return QString::number(entry.distance / 1000.0, 'f', 1);
+    case kClaimTimeColumn: return GateTimesText(entry);
     default: return HistoryCellText(entry, column - 1);
     }
 }

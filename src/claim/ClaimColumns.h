@@ -1,5 +1,5 @@
 // The columns a claim export can hold: the history list's twelve, numbered from
-// 1 as a person counts them, and the distance after them.
+// 1 as a person counts them, and the distance and the gate times after them.
 #pragma once
 
 #include "card/EntryInfo.h"
@@ -8,8 +8,9 @@
 
 #include <vector>
 
-constexpr int kClaimColumnCount = 13;
+constexpr int kClaimColumnCount = 14;
 constexpr int kClaimDistanceColumn = 13;
+constexpr int kClaimTimeColumn = 14;
 // 日付, 入場駅名, 出場駅名, 料金/入金額, 訪問先, 備考
 inline constexpr const char* kDefaultClaimColumns = "2,5,8,9,11,12";
 

@@ -33,6 +33,7 @@ struct SClaimReport {
     CClaimPeriod Days() const;
     // 申請日: the header's date, else the day of printing.
     QDate ClaimDate() const;
+    bool bShowTime = false;                 // a 時刻 column after the date
 };
 
 // The report of the rows shown (period and filter already applied): only the

@@ -17,7 +17,7 @@ struct SReportColumn {
     QString (*text)(const CEntryInfo& entry);
 };
 
-// 日付, 区間, 会社, 金額, 訪問先, 備考, left to right.
-const std::vector<SReportColumn>& ClaimReportColumns();
+// 日付, (時刻,) 区間, 会社, 金額, 訪問先, 備考, left to right.
+const std::vector<SReportColumn>& ClaimReportColumns(bool showTime);
 // The column that holds the amount, for the total below it.
-int ClaimReportAmountColumn();
+int ClaimReportAmountColumn(bool showTime);

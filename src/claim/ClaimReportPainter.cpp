@@ -115,12 +115,15 @@ public:
     }
 
     double ClosingHeight() const { return m_closingHeight; }
+    bool ShowsTime() const { return m_bShowTime; }
+    const std::vector<SReportColumn>& Columns() const { return ClaimReportColumns(m_bShowTime); }
 
 private:
     void MeasureRows(const SClaimReport& report);
     void Paginate();
 
     QPaintDevice* m_pDevice;
+    bool m_bShowTime;
     double m_mm;
     double m_width;
     double m_footerTop;
@@ -139,6 +142,7 @@ private:
 
 CReportLayout::CReportLayout(QPagedPaintDevice& device, const SClaimReport& report)
     : m_pDevice(&device)
+    , m_bShowTime(report.bShowTime)
     , m_mm(device.logicalDpiY() / 25.4)
     , m_width(device.width())
     , m_footerTop(device.height() - Mm(kFooterHeight))
@@ -153,7 +157,7 @@ CReportLayout::CReportLayout(QPagedPaintDevice& device, const SClaimReport& repo
         Mm(kTitleHeight + kFieldHeight + kGapBeforePeriod + 2 * kInfoLineHeight + kGapAfterInfo);
     m_nextTableTop = Mm(kTitleHeight + kInfoLineHeight + kGapAfterInfo);
 
-    const std::vector<SReportColumn>& columns = ClaimReportColumns();
+    const std::vector<SReportColumn>& columns = Columns();
     const double shares = std::accumulate(columns.begin(), columns.end(), 0.0,
                                           [](double sum, const SReportColumn& column) { return sum + column.width; });
     m_columnLefts.push_back(0.0);
@@ -171,7 +175,7 @@ CReportLayout::CReportLayout(QPagedPaintDevice& device, const SClaimReport& repo
 
 void CReportLayout::MeasureRows(const SClaimReport& report)
 {
-    const std::vector<SReportColumn>& columns = ClaimReportColumns();
+    const std::vector<SReportColumn>& columns = Columns();
     // A row taller than a page's table is cut at the page's foot.
     const double tallest = m_footerTop - m_nextTableTop - Mm(kRowHeight) - m_closingHeight;
     for (const CEntryInfo* entry : report.rows) {
@@ -323,7 +327,7 @@ void PaintShortHeader(QPainter& painter, const CReportLayout& g, const SClaimRep
 
 void PaintTableTitles(QPainter& painter, const CReportLayout& g, double top)
 {
-    const std::vector<SReportColumn>& columns = ClaimReportColumns();
+    const std::vector<SReportColumn>& columns = g.Columns();
     painter.fillRect(QRectF(0, top, g.Width(), g.Mm(kRowHeight)), QColor(0xE4, 0xE4, 0xE4));
     painter.setPen(QPen(Qt::black, 0));
     painter.setFont(ReportFont(10.0, true));
@@ -336,7 +340,7 @@ void PaintTableTitles(QPainter& painter, const CReportLayout& g, double top)
 
 void PaintRow(QPainter& painter, const CReportLayout& g, const CEntryInfo& entry, size_t row, double top)
 {
-    const std::vector<SReportColumn>& columns = ClaimReportColumns();
+    const std::vector<SReportColumn>& columns = g.Columns();
     const std::vector<QStringList>& cells = g.CellLines(row);
     const double height = g.RowHeight(row);
     const qsizetype fitting = std::max<qsizetype>(1, static_cast<qsizetype>((height - 2 * g.Mm(kCellPadding)) / g.LineSpacing()));
@@ -364,7 +368,7 @@ void PaintClosing(QPainter& painter, const CReportLayout& g, const SClaimReport&
     painter.setPen(QPen(Qt::black, g.Mm(0.4)));
     painter.drawLine(QPointF(0, top), QPointF(g.Width(), top));
     painter.setFont(ReportFont(10.5, true));
-    const QRectF amount = g.Cell(static_cast<size_t>(ClaimReportAmountColumn()), top, g.Mm(kRowHeight));
+    const QRectF amount = g.Cell(static_cast<size_t>(ClaimReportAmountColumn(g.ShowsTime())), top, g.Mm(kRowHeight));
     const QRectF beforeAmount(0, top, amount.left(), amount.height());
     DrawCellText(painter, g, beforeAmount, LoadResString(IDS_REPORT_TRIPS).arg(ClaimedTrips(report.rows)),
                  Qt::AlignLeft);

@@ -1,5 +1,6 @@
 #include "cli/EntryJsonWriter.h"
 
+#include "card/GateLog.h"
 #include "card/ProcessKinds.h"
 #include "cli/OutputSink.h"
 
@@ -45,6 +46,17 @@ public:
     {
         Key(key);
         m_out.Write(value ? QByteArrayView("true") : QByteArrayView("false"));
+    }
+
+    // A gate time as "HH:MM", or null while unknown.
+    void Time(const char* key, int16_t minutes)
+    {
+        if (minutes < 0) {
+            Key(key);
+            m_out.Write("null");
+        } else {
+            Text(key, GateTimeText(minutes));
+        }
     }
 
     void Text(const char* key, const QString& value)
@@ -123,6 +135,8 @@ void WriteEntry(COutputSink& out, const CEntryInfo& e)
     w.Int("amount", e.amount);
     w.Key("amountKnown");
     out.Write(e.amountKnown ? QByteArrayView("true") : QByteArrayView("false"));
+    w.Time("entryTime", e.entryTime);
+    w.Time("exitTime", e.exitTime);
     w.Int("distance", e.distance);
     w.Number("bearing", e.bearing);
     w.Text("destination", e.destination);

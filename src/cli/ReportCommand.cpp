@@ -1,6 +1,7 @@
 #include "cli/ReportCommand.h"
 
 #include "card/AppMessage.h"
+#include "card/GateLog.h"
 #include "claim/ClaimArchiveFacts.h"
 #include "claim/ClaimReport.h"
 #include "claim/ClaimReportPainter.h"
@@ -17,6 +18,7 @@
 #include <QCommandLineParser>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -78,6 +80,9 @@ int RunReport(const QCommandLineParser& parser, const COutputTarget& output)
     SClaimReport report = MakeClaimReport(input.rows, parser.isSet(QStringLiteral("apply-only")), input.period,
                                           document.m_data.m_card, QDate::currentDate(), header);
     AddArchiveFactsFromArguments(parser, report);
+    // Without a list to switch it on, the times are shown where there are any.
+    report.bShowTime = std::any_of(report.rows.begin(), report.rows.end(),
+                                   [](const CEntryInfo* e) { return !GateTimesText(*e).isEmpty(); });
     const QByteArray pdf = ClaimReportPdf(report);
     if (pdf.isEmpty()) {
         Fail(parser.value(QStringLiteral("output")) + QStringLiteral(": ") + LoadResString(AFX_IDP_FAILED_TO_SAVE_DOC));

@@ -33,13 +33,18 @@ int64_t Count(sqlite3* db, const char* sql)
     return statement && sqlite3_step(statement.get()) == SQLITE_ROW ? sqlite3_column_int64(statement.get(), 0) : 0;
 }
 
-// The new archive's columns of table, as "a, b, c".
+// The new archive's columns of table that the damaged one has too (an older
+// schema lacks the later ones), as "a, b, c".
 std::string Columns(sqlite3* db, const char* table)
 {
-    const SqliteStatementPtr info = PrepareSqlite(db, (std::string("PRAGMA main.table_info(") + table + ")").c_str());
+    const SqliteStatementPtr info = PrepareSqlite(
+        db, (std::string("SELECT name FROM pragma_table_info(?1, 'main') "
+                         "WHERE name IN (SELECT name FROM pragma_table_info(?1, 'old'))")).c_str());
     std::string columns;
+    if (info)
+        sqlite3_bind_text(info.get(), 1, table, -1, SQLITE_STATIC);
     while (info && sqlite3_step(info.get()) == SQLITE_ROW)
-        columns += (columns.empty() ? "" : ", ") + std::string(reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 1)));
+        columns += (columns.empty() ? "" : ", ") + std::string(reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 0)));
     return columns;
 }
 

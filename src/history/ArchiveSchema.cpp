@@ -67,9 +67,12 @@ CREATE INDEX record_key ON record (idm, entry_key);
 CREATE INDEX record_unknown_amount ON record (idm) WHERE amount_known = 0;
 )sql";
 
+// Version 2: the entry and exit gate times of a rail record, minutes after
+// midnight of its day, null while the gate log has not given them.
 std::vector<SArchiveMigration> ArchiveMigrations()
 {
-    return {};
+    return {{2, "ALTER TABLE record ADD COLUMN entry_time INTEGER; "
+                "ALTER TABLE record ADD COLUMN exit_time INTEGER;"}};
 }
 
 int ArchiveSchemaVersion(const std::vector<SArchiveMigration>& migrations)

@@ -115,8 +115,17 @@ const char* const kEntryColumns =
     "entry_latitude, entry_longitude, "
     "exit_area, exit_line, exit_station, exit_station_name, exit_line_name, exit_company, "
     "exit_latitude, exit_longitude, "
-    "balance, sequence, region, amount, distance, bearing, destination, remarks";
-constexpr int kEntryColumnCount = 31;
+    "balance, sequence, region, amount, distance, bearing, destination, remarks, entry_time, exit_time";
+constexpr int kEntryColumnCount = 33;
+
+// A gate time, null while unknown.
+void BindTime(CStatement& s, int at, int16_t minutes)
+{
+    if (minutes < 0)
+        s.Null(at);
+    else
+        s.Int(at, minutes);
+}
 
 void BindEntry(CStatement& s, int at, const CEntryInfo& e)
 {
@@ -131,6 +140,8 @@ void BindEntry(CStatement& s, int at, const CEntryInfo& e)
     s.Int(at + 23, e.balance).Int(at + 24, e.sequence).Int(at + 25, e.region).Int(at + 26, e.amount);
     s.Int(at + 27, e.distance).Real(at + 28, e.bearing);
     s.Text(at + 29, e.destination).Text(at + 30, e.remarks);
+    BindTime(s, at + 31, e.entryTime);
+    BindTime(s, at + 32, e.exitTime);
 }
 
 void ReadEntry(const CStatement& s, int at, CEntryInfo& e)
@@ -168,6 +179,8 @@ void ReadEntry(const CStatement& s, int at, CEntryInfo& e)
     e.bearing = static_cast<float>(s.ColumnReal(at + 28));
     e.destination = s.ColumnText(at + 29);
     e.remarks = s.ColumnText(at + 30);
+    e.entryTime = s.ColumnIsNull(at + 31) ? int16_t{-1} : static_cast<int16_t>(s.ColumnInt(at + 31));
+    e.exitTime = s.ColumnIsNull(at + 32) ? int16_t{-1} : static_cast<int16_t>(s.ColumnInt(at + 32));
 }
 
 // Parameters 1-7 are the archive's own columns, the entry's follow from 8.
@@ -766,6 +779,9 @@ bool CHistoryArchive::WriteRead(const IdmBytes& idm, const HistoryBlockList& blo
                                  "WHERE idm = ?1 AND entry_key = ?2 AND block IS NULL LIMIT 1");
     CStatement attach(m_db, "UPDATE record SET block = ?2 WHERE id = ?1");
     CStatement insert(m_db, InsertRecordSql().c_str());
+    // A gate time once known stays, whatever a later read's gate log still holds.
+    CStatement times(m_db, "UPDATE record SET entry_time = coalesce(?2, entry_time), "
+                           "exit_time = coalesce(?3, exit_time) WHERE id = ?1");
     std::vector<int64_t> added;
     for (size_t i = 0; i < entries.size(); ++i) {
         const HistoryBlock& block = blocks[blocks.size() - 1 - i];
@@ -794,6 +810,13 @@ bool CHistoryArchive::WriteRead(const IdmBytes& idm, const HistoryBlockList& blo
                 return Fail(what);
             ++result.nAdded;
             added.push_back(id);
+        } else if (entry.entryTime >= 0 || entry.exitTime >= 0) {
+            times.Reset();
+            times.Int(1, id);
+            BindTime(times, 2, entry.entryTime);
+            BindTime(times, 3, entry.exitTime);
+            if (times.Step() != SQLITE_DONE)
+                return Fail(what);
         }
         result.ids.push_back(id);
     }
@@ -948,6 +971,31 @@ bool CHistoryArchive::RestoreChoices(std::span<const std::unique_ptr<CEntryInfo>
         entries[i]->apply = static_cast<uint8_t>(read.ColumnInt(0));
         entries[i]->destination = read.ColumnText(1);
         entries[i]->remarks = read.ColumnText(2);
+    }
+    return true;
+}
+
+bool CHistoryArchive::RestoreTimes(std::span<const std::unique_ptr<CEntryInfo>> entries,
+                                   const std::vector<int64_t>& ids)
+{
+    const QString what = QStringLiteral("reading the archived gate times");
+    if (entries.size() != ids.size())
+        return FailWith(what, QStringLiteral("%1 keys for %2 entries").arg(ids.size()).arg(entries.size()));
+    if (!EnsureOpen())
+        return false;
+    CStatement read(m_db, "SELECT entry_time, exit_time FROM record WHERE id = ?1");
+    for (size_t i = 0; i < entries.size(); ++i) {
+        read.Reset();
+        read.Int(1, ids[i]);
+        const int rc = read.Step();
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+            return Fail(what);
+        if (rc == SQLITE_DONE)
+            continue;
+        if (!read.ColumnIsNull(0))
+            entries[i]->entryTime = static_cast<int16_t>(read.ColumnInt(0));
+        if (!read.ColumnIsNull(1))
+            entries[i]->exitTime = static_cast<int16_t>(read.ColumnInt(1));
     }
     return true;
 }

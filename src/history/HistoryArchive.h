@@ -130,6 +130,9 @@ public:
 
     // Puts the archived apply, destination and remarks into entries (ids as MergeRead gave them).
     bool RestoreChoices(std::span<const std::unique_ptr<CEntryInfo>> entries, const std::vector<int64_t>& ids);
+    // Puts the archived gate times into entries (ids as MergeRead gave them): those of
+    // an earlier read that this read's gate log no longer holds.
+    bool RestoreTimes(std::span<const std::unique_ptr<CEntryInfo>> entries, const std::vector<int64_t>& ids);
 
     // The entries of the query, oldest first (by day, then the card's counter,
     // a wrap of the counter within a day kept in order), with their keys.

@@ -17,7 +17,9 @@
 namespace {
 
 const QString kSuffix = QStringLiteral(".pending");
-const QString kHeader = QStringLiteral("<## Voluni pending write 1 ##>");
+// Version 2 adds the gate times of each entry; a file of version 1 has none.
+const QString kHeader = QStringLiteral("<## Voluni pending write 2 ##>");
+const QString kHeaderWithoutTimes = QStringLiteral("<## Voluni pending write 1 ##>");
 // Far more than a card holds; a larger count is a damaged file.
 constexpr uint32_t kMaxItems = 1'000'000;
 
@@ -35,6 +37,10 @@ void Store(CArchiveWriter& ar, const SPendingWrite& write)
     ar.WriteUInt32(static_cast<uint32_t>(write.ids.size()));
     for (const int64_t id : write.ids)
         ar.WriteInt64(id);
+    for (const auto& entry : write.entries) {
+        ar.WriteUInt16(static_cast<uint16_t>(entry->entryTime));
+        ar.WriteUInt16(static_cast<uint16_t>(entry->exitTime));
+    }
     ar.Flush();
 }
 
@@ -100,7 +106,8 @@ bool CPendingWrites::Load(const QString& file, SPendingWrite& write)
         return false;
     CArchiveReader ar(device);
     try {
-        if (ar.ReadText() != kHeader)
+        const QString header = ar.ReadText();
+        if (header != kHeader && header != kHeaderWithoutTimes)
             return false;
         const uint8_t kind = ar.ReadByte();
         if (kind < 1 || kind > 3)
@@ -118,6 +125,10 @@ bool CPendingWrites::Load(const QString& file, SPendingWrite& write)
         write.ids.resize(ReadCount(ar));
         for (int64_t& id : write.ids)
             id = ar.ReadInt64();
+        for (size_t i = 0; header == kHeader && i < write.entries.size(); ++i) {
+            write.entries[i]->entryTime = static_cast<int16_t>(ar.ReadUInt16());
+            write.entries[i]->exitTime = static_cast<int16_t>(ar.ReadUInt16());
+        }
     } catch (const CArchiveError&) {
         return false;
     }

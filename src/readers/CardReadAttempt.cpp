@@ -1,14 +1,24 @@
 #include "readers/CardReadAttempt.h"
 
+#include "card/GateLog.h"
 #include "readers/FelicaMod.h"
 #include "readers/ReaderMod.h"
 
-CCardReadAttempt::CCardReadAttempt(CFelicaMod* pFelica, uint8_t* pIDm, uint8_t* pPMm, HistoryBlockList* pBlocks)
+CCardReadAttempt::CCardReadAttempt(CFelicaMod* pFelica, uint8_t* pIDm, uint8_t* pPMm, HistoryBlockList* pBlocks,
+                                   HistoryBlockList* pGateBlocks)
     : m_pFelica(pFelica)
     , m_pIDm(pIDm)
     , m_pPMm(pPMm)
     , m_pBlocks(pBlocks)
+    , m_pGateBlocks(pGateBlocks)
 {
+}
+
+void ReadGateLog(CReaderMod& reader, const uint8_t* pIDm, uint16_t wSystemCode, HistoryBlockList& gate)
+{
+    gate.clear();
+    if (!reader.ReadBlocks(pIDm, GateLog::kService, wSystemCode, &gate, GateLog::kBlocks))
+        gate.clear();
 }
 
 bool CCardReadAttempt::TryRead(const std::function<void()>& onReading)
@@ -36,8 +46,11 @@ bool CCardReadAttempt::TryRead(const std::function<void()>& onReading)
         return false;
     if (onReading)
         onReading();
-    if (reader->ReadBlocks(m_pIDm, kHistoryService, m_wSystemCode, m_pBlocks, kHistoryBlocks) != 0)
+    if (reader->ReadBlocks(m_pIDm, kHistoryService, m_wSystemCode, m_pBlocks, kHistoryBlocks) != 0) {
+        if (m_pGateBlocks)
+            ReadGateLog(*reader, m_pIDm, m_wSystemCode, *m_pGateBlocks);
         return true;
+    }
     m_fault = reader->LastFault();
     return false;
 }

@@ -23,10 +23,13 @@ public:
     static constexpr uint16_t kHistoryService = 0x090F;
     static constexpr uint8_t kHistoryBlocks = 20;
 
-    // The buffers belong to the caller: 8-byte IDm and PMm, and the block list.
-    CCardReadAttempt(CFelicaMod* pFelica, uint8_t* pIDm, uint8_t* pPMm, HistoryBlockList* pBlocks);
+    // The buffers belong to the caller: 8-byte IDm and PMm, the block list, and the
+    // gate log's blocks (not read when null).
+    CCardReadAttempt(CFelicaMod* pFelica, uint8_t* pIDm, uint8_t* pPMm, HistoryBlockList* pBlocks,
+                     HistoryBlockList* pGateBlocks = nullptr);
 
-    // True when a card answered and its blocks were read. onReading runs once a
+    // True when a card answered and its blocks were read; the gate log follows, and
+    // whatever becomes of it the read stands. onReading runs once a
     // system code answered, before the blocks are read (the dialog shows it). May run
     // on a thread of its own; onReading then runs on that thread.
     bool TryRead(const std::function<void()>& onReading = {});
@@ -53,11 +56,17 @@ private:
     uint8_t* m_pIDm;
     uint8_t* m_pPMm;
     HistoryBlockList* m_pBlocks;
+    HistoryBlockList* m_pGateBlocks;
     uint16_t m_wSystemCode = 0;
     EReaderFault m_fault = EReaderFault::None;
     CPcscCancel m_cancel;
     std::function<bool()> m_timeUp;
 };
+
+// After the history, in the same session: the gate log's blocks of the card pIDm into
+// gate, or none when the card or the reader refuses them. One read command, and its
+// failure is no failure of the read.
+void ReadGateLog(CReaderMod& reader, const uint8_t* pIDm, uint16_t wSystemCode, HistoryBlockList& gate);
 
 // The count of a wait for a card, shared by the wait dialog and the wait without a
 // window: one attempt at once, then one per 500 ms tick until 2 x nPollingTime

@@ -17,7 +17,10 @@ bool ArchiveRead(CHistoryArchive& archive, const CCardRecord& card, const SCardR
                  std::span<const std::unique_ptr<CEntryInfo>> entries, SMergeOutcome* merged)
 {
     const size_t added = std::min(outcome.nAdded, entries.size());
-    return archive.MergeRead(card.idm, outcome.blocks, entries.last(added), merged);
+    SMergeOutcome own;
+    SMergeOutcome& result = merged ? *merged : own;
+    return archive.MergeRead(card.idm, outcome.blocks, entries.last(added), &result)
+        && archive.RestoreTimes(entries.last(added), result.ids);
 }
 
 QString NewGapsText(const std::vector<SArchiveGap>& gaps)

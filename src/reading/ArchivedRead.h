@@ -13,7 +13,7 @@
 void UseArchiveForRead(SCardReadRequest& request, CHistoryArchive& archive);
 
 // Merges a successful read: its blocks, and the entries it appended (the last
-// outcome.nAdded of entries). False with the archive's LastError(); the entries
+// outcome.nAdded of entries), which get back the gate times the archive keeps. False with the archive's LastError(); the entries
 // stay as read either way.
 bool ArchiveRead(CHistoryArchive& archive, const CCardRecord& card, const SCardReadOutcome& outcome,
                  std::span<const std::unique_ptr<CEntryInfo>> entries, SMergeOutcome* merged = nullptr);

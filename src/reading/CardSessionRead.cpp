@@ -26,7 +26,8 @@ int CCardSession::ReadCard(int nPollingTime, const CardWaitFunction& wait)
     std::array<uint8_t, 8> idm{};
     std::array<uint8_t, 8> pmm{};
     HistoryBlockList read;
-    CCardReadAttempt attempt(felica.get(), idm.data(), pmm.data(), &read);
+    HistoryBlockList gate;
+    CCardReadAttempt attempt(felica.get(), idm.data(), pmm.data(), &read, &gate);
 
     if (nPollingTime > 0) {
         if (!wait || !wait(attempt, nPollingTime)) {
@@ -43,6 +44,8 @@ int CCardSession::ReadCard(int nPollingTime, const CardWaitFunction& wait)
         const EReaderFault fault = reader->LastFault();
         reader->Close();
         return fault == EReaderFault::ServiceLost ? CARD_READ_SERVICE_STOPPED : CARD_READ_NO_READER;
+    } else {
+        ReadGateLog(*reader, idm.data(), CCardReadAttempt::kSystemCodes[0], gate);
     }
 
     reader->Close();
@@ -53,5 +56,6 @@ int CCardSession::ReadCard(int nPollingTime, const CardWaitFunction& wait)
     card->idm = idm;
     card->pmm = pmm;
     blocks = std::move(read);
+    gateBlocks = std::move(gate);
     return CARD_READ_OK;
 }

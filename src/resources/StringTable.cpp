@@ -81,6 +81,7 @@ const QHash<int, QString>& Table()
         {IDS_FORM_EMPTY_HINT, QStringLiteral("カードをリーダーに置いて、カード読込 (Ctrl+R) を選んでください。")},
         {IDS_FORM_READ_TOOLTIP, QStringLiteral("カード読込 (Ctrl+R)")},
         {IDS_COL_DISTANCE, QStringLiteral("距離(km)")},
+        {IDS_COL_TIME, QStringLiteral("時刻")},
         {IDS_CSVOPT_CAPTION, QStringLiteral("CSV出力の設定")},
         {IDS_CSVOPT_COLUMNS, QStringLiteral("出力する列（チェックした列を上から順に出力）")},
         {IDS_CSVOPT_UP, QStringLiteral("上へ")},
@@ -136,6 +137,7 @@ const QHash<int, QString>& Table()
         {IDS_MENU_SHOW_EXIT_LINE, QStringLiteral("出場路線名を表示")},
         {IDS_MENU_SHOW_DESTINATION, QStringLiteral("訪問先を表示")},
         {IDS_MENU_SHOW_DISTANCE, QStringLiteral("距離(km)を表示")},
+        {IDS_MENU_SHOW_TIME, QStringLiteral("時刻を表示")},
         {IDS_MENU_RECENT_FILE, QStringLiteral("&%1 %2")},
         {IDS_SAVE_CHANGES, QStringLiteral("変更を保存しますか？")},
         {IDS_CSV_EXPORT_FAILED, QStringLiteral("CSVファイルの出力に失敗しました。")},
@@ -243,6 +245,7 @@ const QHash<int, QString>& Table()
         {ID_VIEW_EXIT_LINE, QStringLiteral("出場路線名の表示を切り替えます。\n出場路線名")},
         {ID_VIEW_DESTINATION, QStringLiteral("訪問先の表示を切り替えます。\n訪問先")},
         {ID_VIEW_DISTANCE, QStringLiteral("距離の表示を切り替えます。\n距離(km)")},
+        {ID_VIEW_TIME, QStringLiteral("時刻の表示を切り替えます。\n時刻")},
     };
     return table;
 }

@@ -131,6 +131,7 @@ void CAppProfile::LoadProfile()
     m_nShowExitLine = ReadInt(store, QStringLiteral("ShowExitLine"), -1);
     m_nShowDestination = ReadInt(store, QStringLiteral("ShowDestination"), -1);
     m_nShowDistance = ReadInt(store, QStringLiteral("ShowDistance"), -1);
+    m_nShowTime = ReadInt(store, QStringLiteral("ShowTime"), -1);
     m_arrVisRecent = ReadList(store, QStringLiteral("VisRecent"));
     m_bHistoryView = ReadInt(store, QStringLiteral("HistoryView"), 0);
     m_bAutoRead = ReadInt(store, QStringLiteral("AutoRead"), 0);
@@ -175,6 +176,7 @@ void CAppProfile::SaveProfile() const
     store.setValue(QStringLiteral("ShowExitLine"), m_nShowExitLine);
     store.setValue(QStringLiteral("ShowDestination"), m_nShowDestination);
     store.setValue(QStringLiteral("ShowDistance"), m_nShowDistance);
+    store.setValue(QStringLiteral("ShowTime"), m_nShowTime);
     store.setValue(QStringLiteral("VisRecent"), EncodeList(m_arrVisRecent));
     store.setValue(QStringLiteral("HistoryView"), m_bHistoryView);
     store.setValue(QStringLiteral("AutoRead"), m_bAutoRead);

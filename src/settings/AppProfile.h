@@ -63,14 +63,15 @@ public:
     int32_t m_bCsvOutputHeader = 0;
     int32_t m_nCsvEncoding = 0;        // CsvEncoding: 0 Shift_JIS, 1 UTF-8 with a byte order mark
     // The View menu's column switches ("ShowApplyColumn", "ShowEntryLine",
-    // "ShowExitLine", "ShowDestination", "ShowDistance"): 1 shown, 0 hidden, -1
-    // as the column's width says (the distance column has none and stays hidden);
+    // "ShowExitLine", "ShowDestination", "ShowDistance", "ShowTime"): 1 shown, 0 hidden, -1
+    // as the column's width says (the distance and time columns have none and stay hidden);
     // 申請 is shown unless hidden.
     int32_t m_nShowApplyColumn = 1;
     int32_t m_nShowEntryLine = -1;
     int32_t m_nShowExitLine = -1;
     int32_t m_nShowDestination = -1;
     int32_t m_nShowDistance = -1;
+    int32_t m_nShowTime = -1;
     // "HistoryView": the list shows a card's whole history archive, not only the last read.
     int32_t m_bHistoryView = 0;
     // "AutoRead": a card laid on the reader is read without a command.

@@ -50,6 +50,7 @@ constexpr int kDistanceColumn = CHistoryModel::kDistanceColumn;
 constexpr int kApplyColumnWidth = 40;
 constexpr int kSwitchedColumnWidth = 110;
 constexpr int kDistanceColumnWidth = 70;
+constexpr int kTimeColumnWidth = 90;
 
 // A text fit for one cell of a tab-separated line.
 QString TsvField(QString text)
@@ -234,6 +235,7 @@ bool CCorvaneForm::InitColumns(const QString& widthText)
         SetColumnWidth(i, widths[static_cast<size_t>(i)]);
     }
     ApplyColumnVisibility(kDistanceColumn);
+    ApplyColumnVisibility(CHistoryModel::kTimeColumn);
     return true;
 }
 
@@ -251,13 +253,15 @@ int* CCorvaneForm::ColumnSwitch(int column) const
     case 6: return &m_profile.m_nShowExitLine;
     case CHistoryModel::kDestinationColumn: return &m_profile.m_nShowDestination;
     case kDistanceColumn: return &m_profile.m_nShowDistance;
+    case CHistoryModel::kTimeColumn: return &m_profile.m_nShowTime;
     default: return nullptr;
     }
 }
 
 void CCorvaneForm::ApplyColumnVisibility(int column)
 {
-    const int width = column < kColumnCount ? m_nColumnWidths[static_cast<size_t>(column)] : kDistanceColumnWidth;
+    const int extraWidth = column == CHistoryModel::kTimeColumn ? kTimeColumnWidth : kDistanceColumnWidth;
+    const int width = column < kColumnCount ? m_nColumnWidths[static_cast<size_t>(column)] : extraWidth;
     const int* choice = ColumnSwitch(column);
     // Without a choice a width of 0 or -1 takes no space at all; the distance
     // column has no width text and waits to be asked for.
@@ -375,8 +379,7 @@ QString CCorvaneForm::SelectedRowsText() const
         if (IsColumnShown(column))
             columns.push_back(column);
     }
-    // The export's column numbers count from 1 and put the distance at 13.
-    const auto claimColumn = [](int column) { return column == kDistanceColumn ? kClaimDistanceColumn : column + 1; };
+    const auto claimColumn = &CHistoryModel::ClaimColumn;
     QStringList lines;
     QStringList fields;
     for (const int column : columns)

@@ -21,6 +21,8 @@ QString CellText(const CEntryInfo& entry, int column)
 {
     if (column == CHistoryModel::kDistanceColumn)
         return entry.distance > 0 ? ClaimCellText(entry, kClaimDistanceColumn) : QString();
+    if (column == CHistoryModel::kTimeColumn)
+        return ClaimCellText(entry, kClaimTimeColumn);
     return column == 0 ? QString() : HistoryCellText(entry, column);
 }
 
@@ -28,6 +30,8 @@ Qt::Alignment ColumnAlignment(int column)
 {
     if (column == CHistoryModel::kDistanceColumn)
         return Qt::AlignRight | Qt::AlignVCenter;
+    if (column == CHistoryModel::kTimeColumn)
+        return Qt::AlignHCenter | Qt::AlignVCenter;
     return HistoryColumns()[static_cast<size_t>(column)].alignment;
 }
 
@@ -52,6 +56,15 @@ QVariant GapData(const SArchiveGap& gap, int column, int role)
 }
 
 } // namespace
+
+int CHistoryModel::ClaimColumn(int column)
+{
+    switch (column) {
+    case kDistanceColumn: return kClaimDistanceColumn;
+    case kTimeColumn: return kClaimTimeColumn;
+    default: return column + 1;
+    }
+}
 
 CHistoryModel::CHistoryModel(QObject* parent)
     : QAbstractTableModel(parent)
@@ -174,9 +187,7 @@ QVariant CHistoryModel::headerData(int section, Qt::Orientation orientation, int
     if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount)
         return {};
     if (role == Qt::DisplayRole) {
-        const QString title = section == kDistanceColumn
-            ? LoadResString(IDS_COL_DISTANCE)
-            : LoadResString(HistoryColumns()[static_cast<size_t>(section)].titleId);
+        const QString title = ClaimColumnTitle(ClaimColumn(section));
         // The header draws its titles against the section edge; a space keeps
         // "残高" off "備考" as the cells keep their texts off the grid.
         const Qt::Alignment alignment = ColumnAlignment(section);

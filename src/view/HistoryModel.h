@@ -20,7 +20,12 @@ public:
     static constexpr int kAmountColumn = 8;
     // After the twelve of the list's width text, shown only on request.
     static constexpr int kDistanceColumn = 12;
-    static constexpr int kColumnCount = 13;
+    static constexpr int kTimeColumn = 13;
+    static constexpr int kColumnCount = 14;
+
+    // The claim export's number of a list column (counted from 1, the distance and
+    // the times after the twelve).
+    static int ClaimColumn(int column);
 
     explicit CHistoryModel(QObject* parent = nullptr);
 

@@ -94,7 +94,7 @@ TEST_F(CorvaneAppTest, ValidFileShowsItsEntriesAndJoinsTheRecentFiles)
 
     EXPECT_EQ(app->ExitInstance(), 0);
     EXPECT_EQ(app->m_pProfile, nullptr);
-    EXPECT_EQ(StoredKeys(QStringLiteral("Settings/Profile")).size(), 30);
+    EXPECT_EQ(StoredKeys(QStringLiteral("Settings/Profile")).size(), 31);
     QSettings store(QStringLiteral("Ombrel"), QStringLiteral("Voluni_Viewer"));
     EXPECT_EQ(store.value(QStringLiteral("Recent File List/File1")).toString(), path);
     // The view's widths reached the settings before they were written.
@@ -129,7 +129,7 @@ TEST_F(CorvaneAppTest, TruncatedFileShowsTheFormatMessageAndEndsAfterWritingTheS
     EXPECT_EQ(app->MainFrame(), nullptr);
     EXPECT_TRUE(app->Document()->m_data.m_entries.empty());
     EXPECT_NE(app->ExitInstance(), 0);
-    EXPECT_EQ(StoredKeys(QStringLiteral("Settings/Profile")).size(), 30);
+    EXPECT_EQ(StoredKeys(QStringLiteral("Settings/Profile")).size(), 31);
     EXPECT_TRUE(StoredKeys(QStringLiteral("Recent File List")).isEmpty());
 }
 

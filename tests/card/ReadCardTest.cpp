@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,13 +27,20 @@ const std::vector<std::string> kHistory = {
     "080200002A210301030D5A0C00015B00",
 };
 
-CCardImage Image(const std::string& systems, const std::vector<std::string>& history = kHistory)
+std::string BlockArray(const std::vector<std::string>& list)
 {
     std::string blocks;
-    for (const std::string& block : history)
+    for (const std::string& block : list)
         blocks += (blocks.empty() ? "\"" : ",\"") + block + "\"";
+    return "[" + blocks + "]";
+}
+
+// gate: the card's gate log, or none when it has no such service.
+CCardImage Image(const std::string& systems, const std::vector<std::string>& history = kHistory,
+                 const std::optional<std::vector<std::string>>& gate = std::nullopt)
+{
     const std::string json = std::string("{\"idm\":\"") + kIdm + "\",\"pmm\":\"" + kPmm + "\",\"systems\":["
-        + systems + "],\"history\":[" + blocks + "]}";
+        + systems + "],\"history\":" + BlockArray(history) + (gate ? ",\"gate\":" + BlockArray(*gate) : "") + "}";
     CCardImage image;
     const QString error = image.LoadJson(QByteArray::fromStdString(json));
     EXPECT_TRUE(error.isEmpty()) << error.toStdString();
@@ -334,5 +342,45 @@ TEST_F(ReadCardTest, ReadCommandStopsAtABadDateWithItsMessage)
               QStringLiteral("カードの履歴に正しくない日付（2021-01-00 00:00）があるため、読み込みを中止しました。"));
     EXPECT_TRUE(m_entries.empty());
 }
+
+// The newest trip (block 0, 2021-01-01, 03/0D to 03/01, fare 208) and its gates, newest first.
+const std::vector<std::string> kGate = {"20000301 0000 2A21 0841 D000 00000000", "A000030D 0000 2A21 0812 0000 00000000"};
+
+struct GateReadCase {
+    const char* name;
+    bool cardHasGateLog;
+    int pollingTime; // 0: the single attempt without the wait
+};
+
+class GateLogRead : public ReadCardTest, public testing::WithParamInterface<GateReadCase> {};
+
+TEST_P(GateLogRead, TimesComeWithTheReadAndARefusalLeavesItIntact)
+{
+    const GateReadCase& c = GetParam();
+    std::vector<std::string> gate;
+    for (std::string block : kGate) {
+        std::erase(block, ' ');
+        gate.push_back(block);
+    }
+    Install(Image("\"0003\"", kHistory, c.cardHasGateLog ? std::optional(gate) : std::nullopt));
+    SCardReadRequest request;
+    request.nPollingTime = c.pollingTime;
+    request.wait = [](CCardReadAttempt& attempt, int) { return attempt.TryRead(); };
+    const SCardReadOutcome outcome = RunCardRead(m_entries, m_card, request);
+    ASSERT_TRUE(outcome.Succeeded());
+    EXPECT_TRUE(outcome.strMessage.isEmpty());
+    ASSERT_EQ(m_entries.size(), 2u);
+    EXPECT_EQ(m_entries[1]->balance, 0x0B8A);
+    EXPECT_EQ(m_entries[1]->entryTime, c.cardHasGateLog ? 8 * 60 + 12 : -1);
+    EXPECT_EQ(m_entries[1]->exitTime, c.cardHasGateLog ? 8 * 60 + 41 : -1);
+    EXPECT_EQ(m_entries[0]->exitTime, -1) << "a charge takes no time";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cards, GateLogRead,
+                         testing::Values(GateReadCase{"WithGateLogOnce", true, 0},
+                                         GateReadCase{"WithGateLogThroughTheWait", true, 1},
+                                         GateReadCase{"RefusingTheGateLogOnce", false, 0},
+                                         GateReadCase{"RefusingTheGateLogThroughTheWait", false, 1}),
+                         [](const testing::TestParamInfo<GateReadCase>& info) { return std::string(info.param.name); });
 
 } // namespace

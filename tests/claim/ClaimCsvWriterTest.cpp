@@ -49,6 +49,8 @@ INSTANTIATE_TEST_SUITE_P(
         CsvCase{"orderAsGiven", "9,1,2", false, true,
                 "料金/入金額,申請,日付\r\n1500,1,2021/01/01\r\n1000,0,2021/01/02\r\n12345,0,2021/01/03\r\n"},
         CsvCase{"balanceAndDistance", "10,13", false, true, "残高,距離(km)\r\n12345,3.5\r\n13345,0.0\r\n0,0.0\r\n"},
+        CsvCase{"gateTimes", "2,14", false, true,
+                "日付,時刻\r\n2021/01/01,08:12–08:40\r\n2021/01/02,\r\n2021/01/03,–19:05\r\n"},
         CsvCase{"emptyFieldLast", "3,4", true, true, "入場会社名,入場路線名\r\nJR東日本,\r\n"}),
     [](const testing::TestParamInfo<CsvCase>& info) { return std::string(info.param.name); });
 
@@ -87,7 +89,8 @@ TEST(ClaimCsvWriterTest, ColumnListsParseOrAreRefused)
         {" 13 , 1 ", true, {13, 1}},
         {"", false, {}},
         {"0", false, {}},
-        {"14", false, {}},
+        {"14,2", true, {14, 2}},
+        {"15", false, {}},
         {"2,,5", false, {}},
         {"2,x", false, {}},
     };

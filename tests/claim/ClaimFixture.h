@@ -27,7 +27,8 @@ inline std::unique_ptr<CEntryInfo> RailEntry(int day, const char* from, const ch
     return e;
 }
 
-// A fare with text to quote, a cash charge and an unticked large fare.
+// A fare with text to quote and both gate times, a cash charge and an unticked
+// large fare with its exit time alone.
 inline CEntryList ClaimFixture()
 {
     CEntryList entries;
@@ -36,11 +37,14 @@ inline CEntryList ClaimFixture()
     entries.back()->distance = 3456;
     entries.back()->destination = QStringLiteral("本社");
     entries.back()->remarks = QStringLiteral("say \"hi\"");
+    entries.back()->entryTime = 8 * 60 + 12;
+    entries.back()->exitTime = 8 * 60 + 40;
     entries.push_back(RailEntry(2, "", "", -1000, 0));
     entries.back()->processKind = 0x02;
     entries.back()->remarks = QStringLiteral("現金チャージ");
     entries.back()->balance = 13345;
     entries.push_back(RailEntry(3, "有楽町", "東京", 12345, 0));
+    entries.back()->exitTime = 19 * 60 + 5;
     return entries;
 }
 

@@ -98,6 +98,20 @@ TEST_F(ClaimReportPdfTest, EveryRowAndTheTotalAreInThePdf)
             << font.toStdString();
 
     EXPECT_TRUE(PdfToPng(path, ScreenshotPrefix("claim_report")));
+    EXPECT_FALSE(text.contains(QStringLiteral("時刻"))) << "the times only when asked for";
+}
+
+TEST_F(ClaimReportPdfTest, TheTimesComeAfterTheDateWhenShown)
+{
+    const CEntryList entries = ClaimFixture();
+    SClaimReport report;
+    report.rows = Rows(entries);
+    report.printDate = QDate(2021, 2, 5);
+    report.bShowTime = true;
+    const QString text = PdfText(Write(report));
+    for (const char* expected : {"日付", "時刻", "区間", "08:12–08:40", "–19:05", "東京 → 新宿, 西口", "1,500円"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << "\n" << text.toStdString();
+    EXPECT_LT(text.indexOf(QStringLiteral("日付")), text.indexOf(QStringLiteral("時刻")));
 }
 
 TEST_F(ClaimReportPdfTest, SixtyRowsNumberTheirPagesAndRepeatTheHeader)

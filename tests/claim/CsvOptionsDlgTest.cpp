@@ -44,7 +44,7 @@ TEST(CsvOptionsDlgTest, ChosenColumnsComeFirstAndMoveWithTheButtons)
     dialog.show();
     auto* list = dialog.findChild<QListWidget*>(QStringLiteral("columns"));
     ASSERT_NE(list, nullptr);
-    EXPECT_EQ(ListedColumns(*list), (std::vector<int>{2, 9, 1, 3, 4, 5, 6, 7, 8, 10, 11, 12, 13}));
+    EXPECT_EQ(ListedColumns(*list), (std::vector<int>{2, 9, 1, 3, 4, 5, 6, 7, 8, 10, 11, 12, 13, 14}));
     EXPECT_EQ(dialog.Options().columns, (std::vector<int>{2, 9}));
     SaveScreenshot(dialog, "csv_options.png");
 
@@ -54,8 +54,8 @@ TEST(CsvOptionsDlgTest, ChosenColumnsComeFirstAndMoveWithTheButtons)
     list->setCurrentRow(1);
     QTest::mouseClick(up, Qt::LeftButton);
     EXPECT_EQ(list->currentRow(), 0);
-    list->item(12)->setCheckState(Qt::Checked); // 距離(km)
-    list->setCurrentRow(12);
+    list->item(13)->setCheckState(Qt::Checked); // 時刻
+    list->setCurrentRow(13);
     EXPECT_FALSE(down->isEnabled());
     QTest::mouseClick(up, Qt::LeftButton);
     dialog.findChild<QCheckBox*>(QStringLiteral("applyOnly"))->click();
@@ -63,7 +63,7 @@ TEST(CsvOptionsDlgTest, ChosenColumnsComeFirstAndMoveWithTheButtons)
     dialog.findChild<QComboBox*>(QStringLiteral("encoding"))->setCurrentIndex(1);
 
     const SClaimCsvOptions chosen = dialog.Options();
-    EXPECT_EQ(chosen.columns, (std::vector<int>{9, 2, 13}));
+    EXPECT_EQ(chosen.columns, (std::vector<int>{9, 2, 14}));
     EXPECT_TRUE(chosen.applyOnly);
     EXPECT_FALSE(chosen.titleRow);
     EXPECT_EQ(chosen.encoding, CsvEncoding::Utf8Bom);
@@ -77,7 +77,7 @@ TEST(CsvOptionsDlgTest, ChosenColumnsComeFirstAndMoveWithTheButtons)
     EXPECT_TRUE(ok->isEnabled());
 }
 
-// Answers the modal dialog once it runs: ticks 距離(km), then OK or Cancel.
+// Answers the modal dialog once it runs: ticks the last column (時刻), then OK or Cancel.
 void AnswerDialog(bool accept)
 {
     OnModalWindow(qApp, [accept](QWidget& window) {
@@ -100,7 +100,7 @@ TEST(CsvOptionsDlgTest, OkStoresTheChoiceInTheSettingsAndCancelDoesNot)
 
     AnswerDialog(true);
     EXPECT_TRUE(EditCsvOptions(nullptr, profile));
-    EXPECT_EQ(profile.m_strCsvOutputItem, QStringLiteral("2,5,8,9,11,12,13"));
+    EXPECT_EQ(profile.m_strCsvOutputItem, QStringLiteral("2,5,8,9,11,12,14"));
     EXPECT_EQ(profile.m_bCsvOutputHeader, 1);
     EXPECT_EQ(profile.m_nCsvEncoding, 0);
 }

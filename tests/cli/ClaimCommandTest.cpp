@@ -267,7 +267,7 @@ TEST_F(ClaimCommandTest, BadArgumentsWriteNothingAndSayWhy)
         {{QStringLiteral("export"), m_entryFile, QStringLiteral("--columns"), QStringLiteral("0,2"),
           QStringLiteral("--output"), out},
          EXIT_USAGE},
-        {{QStringLiteral("export"), m_entryFile, QStringLiteral("--columns"), QStringLiteral("14"),
+        {{QStringLiteral("export"), m_entryFile, QStringLiteral("--columns"), QStringLiteral("15"),
           QStringLiteral("--output"), out},
          EXIT_USAGE},
         {{QStringLiteral("export"), m_entryFile, QStringLiteral("--encoding"), QStringLiteral("latin1"),

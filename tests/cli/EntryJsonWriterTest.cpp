@@ -47,6 +47,21 @@ TEST(EntryJsonWriter, WritesTheTextItAlwaysWrote)
     EXPECT_EQ(EntriesToJson(entries, card, std::nullopt), fixture.readAll());
 }
 
+TEST(EntryJsonWriter, GateTimesAreHoursAndMinutesOrNull)
+{
+    CEntryList entries;
+    entries.push_back(MakeBlankEntry());
+    entries.back()->entryTime = 0;
+    entries.back()->exitTime = -1;
+    entries.push_back(MakeBlankEntry());
+    entries.back()->entryTime = -1;
+    entries.back()->exitTime = 23 * 60 + 59;
+    const QByteArray json = EntriesToJson(entries, std::nullopt, 1700000000);
+    EXPECT_TRUE(json.contains("\"amountKnown\": true,\n      \"entryTime\": \"00:00\",\n      \"exitTime\": null,"))
+        << json.toStdString();
+    EXPECT_TRUE(json.contains("\"entryTime\": null,\n      \"exitTime\": \"23:59\",")) << json.toStdString();
+}
+
 TEST(EntryJsonWriter, EmptyListOfAFile)
 {
     EXPECT_EQ(EntriesToJson({}, std::nullopt, 1700000000), "{\n  \"time\": 1700000000,\n  \"entries\": []\n}\n");

@@ -71,7 +71,9 @@ TEST_F(HistoryCommandTest, ReadsJoinInTheArchiveAndTheOldestGetsItsFare)
     EXPECT_EQ(sixth.value(QStringLiteral("apply")).toInt(), 1);
     EXPECT_EQ(sixth.value(QStringLiteral("entryStationName")).toString(), QStringLiteral("有楽町"));
     EXPECT_EQ(sixth.value(QStringLiteral("idm")).toString(), QStringLiteral("01010312A4B5C6D7"));
-    EXPECT_EQ(sixth.size(), 34); // every field, whether it is claimed and whether its fare is known, as read and show print them
+    // every field, whether it is claimed, whether its fare is known and the gate times, as read and show print them
+    EXPECT_EQ(sixth.size(), 36);
+    EXPECT_TRUE(sixth.value(QStringLiteral("exitTime")).isNull());
     EXPECT_TRUE(sixth.value(QStringLiteral("claimed")).toBool());
 }
 

@@ -53,7 +53,8 @@ TEST_F(VoluniCommandTest, ShowPrintsEveryFieldOfAVersion3File)
     const QJsonArray entries = root.value(QStringLiteral("entries")).toArray();
     ASSERT_EQ(entries.size(), 2);
     const QJsonObject e = entries.at(0).toObject();
-    EXPECT_EQ(e.size(), 34);
+    EXPECT_EQ(e.size(), 36);
+    EXPECT_TRUE(e.value(QStringLiteral("entryTime")).isNull()) << "an entry file keeps no times";
     EXPECT_EQ(e.value(QStringLiteral("apply")).toInt(), 1);
     EXPECT_EQ(e.value(QStringLiteral("claimed")).toBool(), true);
     EXPECT_EQ(e.value(QStringLiteral("idm")).toString(), QStringLiteral("012E4C0012ABCDEF"));

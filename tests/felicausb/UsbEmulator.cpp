@@ -6,7 +6,6 @@
 namespace {
 
 constexpr uint8_t kReadWithoutEncryption = 0x06;
-constexpr uint16_t kHistoryService = 0x090F;
 
 // A device handle on one emulated reader; closing it frees the reader for the next open.
 class CEmulatedDevice final : public IUsbDevice {
@@ -268,22 +267,24 @@ bool CEmulatedReader::CardAnswer(const ByteVector& command, ByteVector& answer)
     answer.insert(answer.end(), card.m_idm.begin(), card.m_idm.end());
     ByteVector data;
     uint8_t flag2 = 0;
+    size_t slotCount = 0;
+    const HistoryBlockList* kept = card.ServiceBlocks(service, slotCount);
     for (size_t i = 0; i < blocks; ++i) {
         const uint8_t element = command[13 + 2 * i];
         const int number = command[14 + 2 * i];
         if (m_nCardRemovedAtBlock >= 0 && number >= m_nCardRemovedAtBlock)
             return false;
         // Status flag 2 as the card reports it: A1 service, A2 too many blocks, A8 block number.
-        if (service != kHistoryService)
+        if (!kept)
             flag2 = 0xA6;
         else if (blocks > m_nMaxBlocksPerRead)
             flag2 = 0xA2;
-        else if (element != 0x80 || number >= static_cast<int>(card.m_history.size()))
+        else if (element != 0x80 || number >= static_cast<int>(kept->size()))
             flag2 = 0xA8;
         if (flag2)
             break;
-        data.insert(data.end(), card.m_history[static_cast<size_t>(number)].begin(),
-                    card.m_history[static_cast<size_t>(number)].end());
+        data.insert(data.end(), (*kept)[static_cast<size_t>(number)].begin(),
+                    (*kept)[static_cast<size_t>(number)].end());
     }
     if (flag2) {
         answer.push_back(0xFF);

@@ -197,6 +197,18 @@ TEST_F(UsbLibraryTest, ACardWithFewerBlocksEndsTheListWithoutFailure)
     EXPECT_EQ(LastErrorType2(pasori), 0);
 }
 
+TEST_F(UsbLibraryTest, TheGateLogReadsThroughTheSameLibrary)
+{
+    CCardImage commute;
+    ASSERT_TRUE(commute.LoadFile(QStringLiteral(VOLUNI_SOURCE_DIR "/data/samples/commute.json")).isEmpty());
+    ASSERT_EQ(commute.m_gate.size(), 3u);
+    Emulator().Plug(kRcs380S, commute);
+    CPasoriMod pasori;
+    HistoryBlockList blocks;
+    EXPECT_EQ(Read(pasori, blocks, 0x108F), 1);
+    EXPECT_EQ(blocks, commute.m_gate);
+}
+
 TEST_F(UsbLibraryTest, ACardTakingOneBlockACommandIsReadBlockByBlock)
 {
     Emulator().Plug(kRcs370, m_twenty).m_nMaxBlocksPerRead = 1;

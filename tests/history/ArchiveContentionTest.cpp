@@ -37,7 +37,10 @@ struct SHeldWrite {
 TEST_F(ArchiveContentionTest, HeldArchiveKeepsTheWriteForTheNextOpen)
 {
     const SCardRead first = MakeRead(kCardA, Commute(1, 20));
-    const SCardRead next = MakeRead(kCardA, Commute(1, 20, QDate(2024, 5, 1), 10));
+    SCardRead next = MakeRead(kCardA, Commute(1, 20, QDate(2024, 5, 1), 10));
+    // Gate times of an archived record and of a new one travel with the kept read.
+    next.entries[0]->entryTime = 7 * 60 + 5;
+    next.entries[19]->exitTime = 18 * 60 + 5;
     auto imported = std::make_unique<CEntryInfo>(*MakeRead(kCardB, Commute(1, 1)).entries[0]);
     CEntryList imports;
     imports.push_back(std::move(imported));
@@ -47,7 +50,11 @@ TEST_F(ArchiveContentionTest, HeldArchiveKeepsTheWriteForTheNextOpen)
 
     const std::vector<SHeldWrite> writes = {
         {"read", [&](CHistoryArchive& a) { return a.MergeRead(next.idm, next.blocks, next.entries); },
-         [](const CEntryList& all) { EXPECT_EQ(all.size(), 30u); }},
+         [](const CEntryList& all) {
+             ASSERT_EQ(all.size(), 30u);
+             EXPECT_EQ(all[10]->entryTime, 7 * 60 + 5);
+             EXPECT_EQ(all[29]->exitTime, 18 * 60 + 5);
+         }},
         {"import", [&](CHistoryArchive& a) { return a.ImportEntries(imports); },
          [](const CEntryList& all) {
              ASSERT_EQ(all.size(), 21u);

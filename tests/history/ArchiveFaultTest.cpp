@@ -56,6 +56,15 @@ protected:
         ASSERT_TRUE(Merge(archive, MakeRead(kCardA, Commute(1, 20))));
     }
 
+    // The archive as the first schema left it: no gate times.
+    void MakeVersionOneArchive()
+    {
+        MakeArchive();
+        CRawConnection other(ArchivePath());
+        ASSERT_TRUE(other.Exec("ALTER TABLE record DROP COLUMN entry_time; ALTER TABLE record DROP COLUMN exit_time; "
+                               "UPDATE schema_version SET version = 1;"));
+    }
+
     void WriteFile(const QString& path, const QByteArray& bytes)
     {
         QDir().mkpath(QFileInfo(path).absolutePath());
@@ -211,11 +220,12 @@ TEST_F(ArchiveFaultTest, UnreadableFileSaysWhy)
 
 TEST_F(ArchiveFaultTest, FailedMigrationLeavesTheOldFile)
 {
-    MakeArchive();
+    MakeVersionOneArchive();
     const QByteArray before = FileBytes(ArchivePath());
     SArchiveOptions options;
-    // The first statement works, the second does not: the first must not stay.
-    options.migrations = {{2, "ALTER TABLE record ADD COLUMN note TEXT; INSERT INTO missing_table VALUES (1);"}};
+    // The program's own step works, then a step whose first statement works and whose
+    // second does not: nothing of either must stay.
+    options.migrations.push_back({3, "ALTER TABLE record ADD COLUMN note TEXT; INSERT INTO missing_table VALUES (1);"});
     {
         CHistoryArchive archive(ArchivePath(), options);
         EXPECT_FALSE(archive.Open());
@@ -231,19 +241,36 @@ TEST_F(ArchiveFaultTest, FailedMigrationLeavesTheOldFile)
         CRawConnection other(ArchivePath());
         EXPECT_EQ(other.Integer("SELECT version FROM schema_version"), 1);
         EXPECT_EQ(other.Integer("SELECT count(*) FROM pragma_table_info('record') WHERE name = 'note'"), 0);
+        EXPECT_EQ(other.Integer("SELECT count(*) FROM pragma_table_info('record') WHERE name = 'entry_time'"), 0);
     }
-    // This program's own schema still opens it, with everything in it.
+    // This program's own schema still opens it, with everything in it, and adds the gate times.
+    {
+        CHistoryArchive archive(ArchivePath());
+        EXPECT_EQ(Entries(archive).size(), 20u);
+    }
+    CRawConnection other(ArchivePath());
+    EXPECT_EQ(other.Integer("SELECT version FROM schema_version"), 2);
+    EXPECT_EQ(other.Integer("SELECT count(*) FROM record WHERE entry_time IS NULL AND exit_time IS NULL"), 20);
+}
+
+TEST_F(ArchiveFaultTest, RecoveryOfAnOlderSchemaKeepsEveryRecord)
+{
+    MakeVersionOneArchive();
+    SArchiveRecovery outcome;
+    QString error;
+    ASSERT_TRUE(CHistoryArchive::Recover(ArchivePath(), outcome, error)) << error.toStdString();
+    EXPECT_EQ(outcome.nRecords, 20);
     CHistoryArchive archive(ArchivePath());
     EXPECT_EQ(Entries(archive).size(), 20u);
 }
 
 TEST_F(ArchiveFaultTest, MigrationChangesTheSchemaAfterACopy)
 {
-    MakeArchive();
+    MakeVersionOneArchive();
     const QByteArray before = FileBytes(ArchivePath());
     SArchiveOptions options;
-    options.migrations = {{2, "ALTER TABLE record ADD COLUMN note TEXT NOT NULL DEFAULT '';"},
-                          {3, "CREATE INDEX record_note ON record (note);"}};
+    options.migrations.push_back({3, "ALTER TABLE record ADD COLUMN note TEXT NOT NULL DEFAULT '';"});
+    options.migrations.push_back({4, "CREATE INDEX record_note ON record (note);"});
     {
         CHistoryArchive archive(ArchivePath(), options);
         ASSERT_TRUE(archive.Open()) << archive.LastError().toStdString();
@@ -252,10 +279,10 @@ TEST_F(ArchiveFaultTest, MigrationChangesTheSchemaAfterACopy)
     EXPECT_EQ(FileBytes(ArchivePath() + QStringLiteral(".v1.bak")), before);
     {
         CRawConnection other(ArchivePath());
-        EXPECT_EQ(other.Integer("SELECT version FROM schema_version"), 3);
+        EXPECT_EQ(other.Integer("SELECT version FROM schema_version"), 4);
         EXPECT_EQ(other.Integer("SELECT count(*) FROM record WHERE note = ''"), 20);
     }
-    // A program that knows only version 1 leaves the newer file alone.
+    // A program that knows only version 2 leaves the newer file alone.
     ExpectRefusedUntouched("newer");
 
     // A new archive is made at the newest version at once, with no copy.
@@ -265,7 +292,7 @@ TEST_F(ArchiveFaultTest, MigrationChangesTheSchemaAfterACopy)
         ASSERT_TRUE(archive.Open()) << archive.LastError().toStdString();
     }
     CRawConnection other(fresh);
-    EXPECT_EQ(other.Integer("SELECT version FROM schema_version"), 3);
+    EXPECT_EQ(other.Integer("SELECT version FROM schema_version"), 4);
     EXPECT_FALSE(QFile::exists(fresh + QStringLiteral(".v1.bak")));
 }
 

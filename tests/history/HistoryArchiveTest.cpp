@@ -235,6 +235,41 @@ TEST_F(ArchiveTest, EditsSurviveALaterRead)
     EXPECT_TRUE(archive.LastError().contains(QStringLiteral("999999")));
 }
 
+TEST_F(ArchiveTest, GateTimesOnceKnownStayThroughLaterReads)
+{
+    CHistoryArchive archive(ArchivePath());
+    SCardRead first = MakeRead(kCardA, Commute(1, 20));
+    first.entries[19]->entryTime = 8 * 60 + 12;
+    first.entries[19]->exitTime = 8 * 60 + 40;
+    first.entries[18]->entryTime = 7 * 60;
+    SMergeOutcome merged;
+    ASSERT_TRUE(Merge(archive, first, &merged));
+
+    // A later read whose gate log has moved on: no times for records 19 and 20,
+    // the exit of record 19 learnt late, and a time for a new record.
+    SCardRead later = MakeRead(kCardA, Commute(1, 20, QDate(2024, 5, 1), 2));
+    ASSERT_EQ(later.entries[17]->sequence, 20);
+    later.entries[16]->exitTime = 7 * 60 + 25;
+    later.entries[19]->exitTime = 18 * 60 + 5;
+    SMergeOutcome second;
+    ASSERT_TRUE(Merge(archive, later, &second));
+
+    const CEntryList entries = Entries(archive);
+    ASSERT_EQ(entries.size(), 22u);
+    EXPECT_EQ(entries[19]->entryTime, 8 * 60 + 12);
+    EXPECT_EQ(entries[19]->exitTime, 8 * 60 + 40);
+    EXPECT_EQ(entries[18]->entryTime, 7 * 60);
+    EXPECT_EQ(entries[18]->exitTime, 7 * 60 + 25);
+    EXPECT_EQ(entries[21]->exitTime, 18 * 60 + 5);
+    EXPECT_EQ(entries[21]->entryTime, -1);
+    EXPECT_EQ(entries[0]->entryTime, -1);
+
+    // The later read shows what the archive kept.
+    ASSERT_TRUE(archive.RestoreTimes(later.entries, second.ids)) << archive.LastError().toStdString();
+    EXPECT_EQ(later.entries[17]->exitTime, 8 * 60 + 40);
+    EXPECT_EQ(later.entries[16]->entryTime, 7 * 60);
+}
+
 TEST_F(ArchiveTest, PersonsTickWinsOverALaterFare)
 {
     CHistoryArchive archive(ArchivePath());

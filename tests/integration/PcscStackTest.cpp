@@ -99,6 +99,10 @@ TEST_P(PcscStackModules, CoordinatorFindsTheReaderAndTheModuleReadsTheImage)
     HistoryBlockList blocks;
     ASSERT_EQ(reader.ReadBlocks(idm.data(), 0x090F, 0x0003, &blocks, 20), 1);
     EXPECT_EQ(blocks, m_image.m_history);
+    HistoryBlockList gate;
+    ASSERT_EQ(reader.ReadBlocks(idm.data(), 0x108F, 0x0003, &gate, 3), 1);
+    ASSERT_EQ(m_image.m_gate.size(), 3u);
+    EXPECT_EQ(gate, m_image.m_gate);
     EXPECT_EQ(reader.Close(), 1);
 }
 
@@ -173,6 +177,13 @@ TEST_F(PcscStack, CommandLineToolReadsTheCard)
     ASSERT_EQ(entries.size(), static_cast<qsizetype>(m_image.m_history.size()));
     // Oldest first: the last block of the image is the first entry.
     EXPECT_EQ(entries.first().toObject().value(QStringLiteral("entryStationName")).toString(), QStringLiteral("新宿"));
+    // The gate log's times of the newest trip, and of the one before only its exit.
+    const QJsonObject newest = entries.last().toObject();
+    EXPECT_EQ(newest.value(QStringLiteral("entryTime")).toString(), QStringLiteral("08:12"));
+    EXPECT_EQ(newest.value(QStringLiteral("exitTime")).toString(), QStringLiteral("08:41"));
+    const QJsonObject before = entries.at(entries.size() - 2).toObject();
+    EXPECT_TRUE(before.value(QStringLiteral("entryTime")).isNull());
+    EXPECT_EQ(before.value(QStringLiteral("exitTime")).toString(), QStringLiteral("19:05"));
 }
 
 } // namespace

@@ -23,6 +23,22 @@ TEST(CardImage, LoadsAllFields)
     EXPECT_EQ(image.m_systems, (std::vector<uint16_t>{0x0003, 0xFE00}));
     ASSERT_EQ(image.m_history.size(), 2u);
     EXPECT_EQ(image.m_history[1], HexArray<16>("C7460000346364400000E40300015600"));
+    EXPECT_FALSE(image.m_bHasGate) << "no gate log without the key";
+    size_t slotCount = 0;
+    EXPECT_EQ(image.ServiceBlocks(0x108F, slotCount), nullptr);
+}
+
+TEST(CardImage, LoadsTheGateLogNewestFirst)
+{
+    CCardImage image;
+    const QString error = image.LoadJson(R"({"idm": "0101031234567890", "pmm": "100b4b428485d0ff",
+        "systems": ["0003"], "history": [], "gate": ["20000301000034660841D00000000000"]})");
+    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+    EXPECT_TRUE(image.m_bHasGate);
+    EXPECT_EQ(image.m_gate, HistoryBlockList{HexArray<16>("20000301000034660841D00000000000")});
+    size_t slotCount = 0;
+    EXPECT_EQ(image.ServiceBlocks(0x108F, slotCount), &image.m_gate);
+    EXPECT_EQ(slotCount, 3u);
 }
 
 TEST(CardImage, AcceptsMoreBlocksThanACardReads)
@@ -146,7 +162,16 @@ INSTANTIATE_TEST_SUITE_P(
         SBadImage{"BlockTooShort", IMAGE(IDM, PMM, "[]", "[" BLOCK ", \"1601\"]"), "history[1]"},
         SBadImage{"BlockTooLong", IMAGE(IDM, PMM, "[]", "[\"160100003466030D03018A0B00015C0000\"]"),
                   "history[0]"},
-        SBadImage{"BlockNull", IMAGE(IDM, PMM, "[]", "[null]"), "history[0]: expected a string"}),
+        SBadImage{"BlockNull", IMAGE(IDM, PMM, "[]", "[null]"), "history[0]: expected a string"},
+        SBadImage{"GateNotArray", "{\"idm\": " IDM ", \"pmm\": " PMM ", \"systems\": [], \"history\": [], \"gate\": 3}",
+                  "gate: expected an array"},
+        SBadImage{"GateBlockTooShort",
+                  "{\"idm\": " IDM ", \"pmm\": " PMM ", \"systems\": [], \"history\": [], \"gate\": [\"2000\"]}",
+                  "gate[0]"},
+        SBadImage{"GateOfFourBlocks",
+                  "{\"idm\": " IDM ", \"pmm\": " PMM ", \"systems\": [], \"history\": [], \"gate\": [" BLOCK ", " BLOCK
+                  ", " BLOCK ", " BLOCK "]}",
+                  "gate: at most 3 blocks"}),
     [](const testing::TestParamInfo<SBadImage>& info) { return std::string(info.param.name); });
 
 } // namespace

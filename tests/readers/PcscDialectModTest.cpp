@@ -339,3 +339,50 @@ INSTANTIATE_TEST_SUITE_P(Modules, ExchangeCountTest, testing::Values(
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
+
+// The gate log through each dialect: its three blocks from a card that keeps one, and
+// success with none from a card that refuses the service.
+struct GateLogCase {
+    const char* name;
+    std::function<std::unique_ptr<CPcscMod>(const QString&)> make;
+    bool cardHasGateLog;
+};
+
+void PrintTo(const GateLogCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class GateLogDialectTest : public testing::TestWithParam<GateLogCase> {};
+
+TEST_P(GateLogDialectTest, ReadsTheGateLogOrNothing)
+{
+    CCardImage image;
+    image.m_idm = HexArray<8>(kIdm);
+    image.m_pmm = HexArray<8>(kPmm);
+    image.m_systems = {0x0003};
+    image.m_history = Blocks(20);
+    image.m_bHasGate = GetParam().cardHasGateLog;
+    if (image.m_bHasGate)
+        image.m_gate = {HexArray<16>("20000301000034660841D00000000000"), HexArray<16>("A000030D000034660812000000000000"),
+                        HexArray<16>("2000030D000034651905D00000000000")};
+    auto service = std::make_shared<CSimulatedPcscService>(image, kName);
+    const auto previous = SetPcscService(service);
+    {
+        auto module = GetParam().make(QString::fromStdString(kName));
+        std::array<uint8_t, 8> idm{};
+        std::array<uint8_t, 8> pmm{};
+        ASSERT_EQ(module->Polling(idm.data(), pmm.data(), 0x0003, 0, 0), 1);
+        HistoryBlockList gate;
+        EXPECT_EQ(module->ReadBlocks(idm.data(), 0x108F, 0x0003, &gate, 3), 1);
+        EXPECT_EQ(gate, image.m_gate);
+    }
+    SetPcscService(previous);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modules, GateLogDialectTest, testing::Values(
+    GateLogCase{"StorageCard", kStorage, true},
+    GateLogCase{"StorageCardRefused", kStorage, false},
+    GateLogCase{"Pn532", kPn532, true},
+    GateLogCase{"Pn532Refused", kPn532, false}),
+    [](const auto& info) { return std::string(info.param.name); });

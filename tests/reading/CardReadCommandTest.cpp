@@ -301,6 +301,12 @@ TEST_F(DemoOptions, DemoReadsTheBundledCardAndLeavesOtherArguments)
     EXPECT_EQ(frame.Pane(kIdmPane)->text(), QStringLiteral("01010312A4B5C6D7"));
     // Station names come from the database, so no connection failure was reported.
     EXPECT_TRUE(m_messages.empty());
+    // The demo card's gate log gives its newest trip both times.
+    CCorvaneForm* form = frame.GetActiveView();
+    form->ShowColumn(CHistoryModel::kTimeColumn, true);
+    const int newest = form->Model()->rowCount() - 1;
+    EXPECT_EQ(form->Model()->index(newest, CHistoryModel::kTimeColumn).data().toString(), QStringLiteral("08:12–08:41"));
+    frame.resize(1100, 520);
 
     const QString folder = QStringLiteral(VOLUNI_BINARY_DIR "/screenshots");
     ASSERT_TRUE(QDir().mkpath(folder));

@@ -78,6 +78,7 @@ void ExpectSameSettings(const CAppProfile& a, const CAppProfile& b)
     EXPECT_EQ(a.m_nShowExitLine, b.m_nShowExitLine);
     EXPECT_EQ(a.m_nShowDestination, b.m_nShowDestination);
     EXPECT_EQ(a.m_nShowDistance, b.m_nShowDistance);
+    EXPECT_EQ(a.m_nShowTime, b.m_nShowTime);
     EXPECT_EQ(a.m_arrVisRecent, b.m_arrVisRecent);
     EXPECT_EQ(a.m_bHistoryView, b.m_bHistoryView);
     EXPECT_EQ(a.m_bAutoRead, b.m_bAutoRead);
@@ -116,6 +117,7 @@ TEST_F(AppProfileTest, FirstRunGivesDefaultsAndSurvivesARoundTrip)
     EXPECT_EQ(first.m_nCsvEncoding, 0);
     EXPECT_EQ(first.m_nShowApplyColumn, 1) << "the claim ticks show";
     EXPECT_EQ(first.m_nShowDistance, -1);
+    EXPECT_EQ(first.m_nShowTime, -1);
     EXPECT_TRUE(first.m_arrVisRecent.isEmpty());
     EXPECT_TRUE(first.m_strReportName.isEmpty());
     EXPECT_TRUE(first.m_strReportDate.isEmpty()) << "the day of printing";
@@ -126,7 +128,7 @@ TEST_F(AppProfileTest, FirstRunGivesDefaultsAndSurvivesARoundTrip)
     first.SaveProfile();
     EXPECT_EQ(first.m_bHistoryView, 0);
     EXPECT_EQ(first.m_bAutoRead, 0);
-    EXPECT_EQ(ProfileStore()->childKeys().size(), 30);
+    EXPECT_EQ(ProfileStore()->childKeys().size(), 31);
     ExpectSameSettings(Loaded(), first);
 }
 
@@ -153,6 +155,7 @@ TEST_F(AppProfileTest, ChangedValuesSurviveARoundTrip)
     changed.m_nShowApplyColumn = 0;
     changed.m_nShowExitLine = 0;
     changed.m_nShowDistance = 1;
+    changed.m_nShowTime = 1;
     changed.m_arrVisRecent = QStringList{QStringLiteral("横浜支店")};
     changed.m_bHistoryView = 1;
     changed.m_bAutoRead = 1;

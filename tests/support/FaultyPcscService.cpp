@@ -27,8 +27,8 @@ CSimulatedCard::SBlockAnswer CFaultyCard::ReadBlock(uint16_t serviceCode, uint8_
         return CSimulatedCard::ReadBlock(serviceCode, block);
     SBlockAnswer answer{flags->second.first, flags->second.second, {}};
     // Only status flag 1 withholds the data; flag 2 alone comes with the block.
-    if (answer.flag1 == 0 && serviceCode == 0x090F)
-        answer.data = ReadBlockData(block);
+    if (answer.flag1 == 0)
+        answer.data = CSimulatedCard::ReadBlock(serviceCode, block).data;
     return answer;
 }
 

@@ -205,6 +205,14 @@ TEST_F(ClaimListTest, CopyGivesTheSelectedRowsAsTabSeparatedTextWithTitles)
     EXPECT_EQ(form->SelectedRowsText().section(QLatin1Char('\n'), 0, 1),
               QStringLiteral("申請\t日付\t入場会社名\t入場駅名\t出場会社名\t出場駅名\t料金/入金額\t残高\t備考\t距離(km)\n"
                              "1\t2024/04/30\t\t東京\t\t新宿\t170\t3000\t\t6.1"));
+
+    document.m_data.m_entries[0]->exitTime = 8 * 60 + 40;
+    form->ShowColumn(CHistoryModel::kTimeColumn, true);
+    EXPECT_EQ(form->Model()->headerData(CHistoryModel::kTimeColumn, Qt::Horizontal).toString().trimmed(),
+              QStringLiteral("時刻"));
+    EXPECT_EQ(form->Model()->index(0, CHistoryModel::kTimeColumn).data().toString(), QStringLiteral("–08:40"));
+    EXPECT_TRUE(form->SelectedRowsText().section(QLatin1Char('\n'), 1, 1).endsWith(QStringLiteral("\t6.1\t–08:40")))
+        << form->SelectedRowsText().toStdString();
 }
 
 struct SwitchCase {
@@ -235,7 +243,8 @@ INSTANTIATE_TEST_SUITE_P(Columns, ColumnSwitchTest, testing::Values(
     SwitchCase{3, &CAppProfile::m_nShowEntryLine, false},
     SwitchCase{6, &CAppProfile::m_nShowExitLine, false},
     SwitchCase{10, &CAppProfile::m_nShowDestination, false},
-    SwitchCase{12, &CAppProfile::m_nShowDistance, false}));
+    SwitchCase{12, &CAppProfile::m_nShowDistance, false},
+    SwitchCase{13, &CAppProfile::m_nShowTime, false}));
 
 TEST(ColumnSwitchStartTest, AStoredChoiceWinsOverTheWidth)
 {

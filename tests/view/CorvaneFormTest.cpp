@@ -94,7 +94,7 @@ protected:
 TEST_F(CorvaneFormTest, EmptyDocumentShowsNothingAndBlanksTheStatus)
 {
     EXPECT_EQ(form->Model()->rowCount(), 0);
-    EXPECT_EQ(form->Model()->columnCount(), 13) << "the twelve and the distance";
+    EXPECT_EQ(form->Model()->columnCount(), 14) << "the twelve, the distance and the times";
     EXPECT_TRUE(form->ShowAllBox()->isChecked());
     EXPECT_FALSE(form->ShowAllBox()->isEnabled());
     EXPECT_TRUE(form->TotalLabel()->isHidden());

@@ -88,7 +88,9 @@ bool WriteMessage(int fd, const std::vector<uint8_t>& message)
     return true;
 }
 
-// The card of the image, counting the history blocks it hands out.
+constexpr uint16_t kHistoryService = 0x090F;
+
+// The card of the image, counting the history blocks it hands out (not the gate log's).
 class CCountingCard : public CSimulatedCard {
 public:
     using CSimulatedCard::CSimulatedCard;
@@ -98,7 +100,7 @@ protected:
     SBlockAnswer ReadBlock(uint16_t serviceCode, uint8_t block) const override
     {
         SBlockAnswer answer = CSimulatedCard::ReadBlock(serviceCode, block);
-        if (!answer.data.empty())
+        if (!answer.data.empty() && serviceCode == kHistoryService)
             ++m_nBlocksRead;
         return answer;
     }

@@ -12,6 +12,8 @@
 namespace {
 
 constexpr uint16_t kWildcardSystem = 0xFFFF;
+constexpr uint16_t kHistoryService = 0x090F;
+constexpr uint16_t kGateService = 0x108F;
 
 bool IsHexDigit(QChar c)
 {
@@ -29,6 +31,22 @@ QString ParseHex(const QJsonValue& value, const QString& what, std::span<uint8_t
         return QStringLiteral("%1: \"%2\" is not %3 hex digits").arg(what, text).arg(out.size() * 2);
     const QByteArray bytes = QByteArray::fromHex(text.toLatin1());
     std::copy(bytes.begin(), bytes.end(), out.begin());
+    return {};
+}
+
+// An array of 32-digit hex blocks.
+QString ParseBlocks(const QJsonValue& value, const QString& what, HistoryBlockList& out)
+{
+    if (!value.isArray())
+        return QStringLiteral("%1: expected an array of 32-digit hex blocks").arg(what);
+    const QJsonArray blockList = value.toArray();
+    for (qsizetype i = 0; i < blockList.size(); ++i) {
+        HistoryBlock block{};
+        const QString error = ParseHex(blockList.at(i), QStringLiteral("%1[%2]").arg(what).arg(i), block);
+        if (!error.isEmpty())
+            return error;
+        out.push_back(block);
+    }
     return {};
 }
 
@@ -69,17 +87,15 @@ QString CCardImage::LoadJson(const QByteArray& json)
         image.m_systems.push_back(static_cast<uint16_t>(code[0] << 8 | code[1]));
     }
 
-    const QJsonValue history = object.value(QLatin1String("history"));
-    if (!history.isArray())
-        return QStringLiteral("history: expected an array of 32-digit hex blocks");
-    const QJsonArray blockList = history.toArray();
-    for (qsizetype i = 0; i < blockList.size(); ++i) {
-        HistoryBlock block{};
-        error = ParseHex(blockList.at(i), QStringLiteral("history[%1]").arg(i), block);
-        if (!error.isEmpty())
-            return error;
-        image.m_history.push_back(block);
+    error = ParseBlocks(object.value(QLatin1String("history")), QStringLiteral("history"), image.m_history);
+    if (error.isEmpty() && object.contains(QLatin1String("gate"))) {
+        image.m_bHasGate = true;
+        error = ParseBlocks(object.value(QLatin1String("gate")), QStringLiteral("gate"), image.m_gate);
+        if (error.isEmpty() && image.m_gate.size() > kGateSlots)
+            error = QStringLiteral("gate: at most %1 blocks").arg(kGateSlots);
     }
+    if (!error.isEmpty())
+        return error;
 
     if (object.contains(QLatin1String("atr"))) {
         // An ATR is 2 to 33 bytes.
@@ -112,6 +128,20 @@ QString CCardImage::LoadFile(const QString& path)
         return QStringLiteral("%1: %2").arg(path, file.errorString());
     const QString error = LoadJson(json);
     return error.isEmpty() ? error : QStringLiteral("%1: %2").arg(path, error);
+}
+
+const HistoryBlockList* CCardImage::ServiceBlocks(uint16_t serviceCode, size_t& slotCount) const
+{
+    if (serviceCode == kHistoryService) {
+        slotCount = kHistorySlots;
+        return &m_history;
+    }
+    if (serviceCode == kGateService && m_bHasGate) {
+        slotCount = kGateSlots;
+        return &m_gate;
+    }
+    slotCount = 0;
+    return nullptr;
 }
 
 bool CCardImage::AnswersSystem(uint16_t systemCode) const

@@ -31,7 +31,6 @@ constexpr uint16_t kSwBlockRefused = 0x6A81;
 
 constexpr uint8_t kFelicaPolling = 0x00;
 constexpr uint8_t kFelicaReadWithoutEncryption = 0x06;
-constexpr uint16_t kHistoryService = 0x090F;
 // FeliCa status flag 2 values for a read the card refuses.
 constexpr uint8_t kFlagIllegalService = 0xA6;
 constexpr uint8_t kFlagIllegalBlock = 0xA8;
@@ -242,7 +241,8 @@ std::vector<uint8_t> CSimulatedCard::AnswerStorageCard(std::span<const uint8_t> 
         if (apdu[2] != 0x00 || apdu[3] != 0x01 || apdu[4] != 2)
             return StatusWordOnly(kSwWrongP1P2);
         const uint16_t service = static_cast<uint16_t>(apdu[6] << 8 | apdu[5]);
-        if (service != kHistoryService)
+        size_t slotCount = 0;
+        if (!m_image.ServiceBlocks(service, slotCount))
             return StatusWordOnly(kSwFileNotFound);
         m_selectedService = service;
         return StatusWordOnly(kSwOk);
@@ -339,18 +339,15 @@ std::vector<uint8_t> CSimulatedCard::AnswerPn532(std::span<const uint8_t> comman
 
 CSimulatedCard::SBlockAnswer CSimulatedCard::ReadBlock(uint16_t serviceCode, uint8_t block) const
 {
-    if (serviceCode != kHistoryService)
+    size_t slotCount = 0;
+    const HistoryBlockList* blocks = m_image.ServiceBlocks(serviceCode, slotCount);
+    if (!blocks)
         return {0x01, kFlagIllegalService, {}};
-    if (block >= std::max(kHistorySlots, m_image.m_history.size()))
+    if (block >= std::max(slotCount, blocks->size()))
         return {0x01, kFlagIllegalBlock, {}};
-    return {0, 0, ReadBlockData(block)};
-}
-
-std::vector<uint8_t> CSimulatedCard::ReadBlockData(uint8_t block) const
-{
-    if (block < m_image.m_history.size())
-        return {m_image.m_history[block].begin(), m_image.m_history[block].end()};
-    return std::vector<uint8_t>(16, 0);
+    if (block < blocks->size())
+        return {0, 0, {(*blocks)[block].begin(), (*blocks)[block].end()}};
+    return {0, 0, std::vector<uint8_t>(16, 0)};
 }
 
 bool CSimulatedCard::Control(std::span<const uint8_t> command, std::vector<uint8_t>& answer)

@@ -19,7 +19,7 @@ class CSimulatedCard {
 public:
     // The card keeps this many history slots; blocks past the image are empty
     // up to here, and beyond it the card reports an illegal block number.
-    static constexpr size_t kHistorySlots = 20;
+    static constexpr size_t kHistorySlots = CCardImage::kHistorySlots;
     // Status words the reader gives when the card stays silent or the frame is bad.
     static constexpr uint16_t kSwOk = 0x9000;
     static constexpr uint16_t kSwNoAnswer = 0x6A82;
@@ -70,7 +70,6 @@ protected:
         (void)block;
         return answer;
     }
-    std::vector<uint8_t> ReadBlockData(uint8_t block) const;
     static std::vector<uint8_t> StatusWordOnly(uint16_t statusWord);
 
 private:

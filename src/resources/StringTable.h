@@ -171,6 +171,10 @@ enum StringId : int {
     IDS_HISTORY_RECOVER_FAILED = 20332,
     IDS_HISTORY_NEW_GAP = 20340,
     IDS_AMOUNT_UNKNOWN = 20341,
+    // Texts of the card watcher that runs without the window.
+    IDS_WATCH_SAVED = 20350,
+    IDS_WATCH_BALANCE = 20351,
+    IDS_WATCH_READ_BY = 20352,
     // Texts of the names the person gives stations, and of the station data's version.
     IDS_MENU_STATION_NAMES = 20400,
     IDS_NAMES_CAPTION = 20401,

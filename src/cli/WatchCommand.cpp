@@ -18,7 +18,9 @@
 
 #include <QCommandLineParser>
 #include <QDate>
+#include <QFile>
 
+#include <cstdio>
 #include <optional>
 #include <string>
 
@@ -73,7 +75,9 @@ int RunWatch(const QCommandLineParser& parser, QIODevice& standardOutput)
 {
     CWatchStop stop;
     const CPcscCancelScope cancelScope(stop.PcscCancel());
-    CWatchReport report(standardOutput, parser.isSet(QStringLiteral("quiet")));
+    QFile standardError;
+    standardError.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    CWatchReport report(standardOutput, standardError, parser.isSet(QStringLiteral("quiet")));
     // What the read says goes where the watcher tells things; nothing once the stop called
     // the read off.
     const MessagePresenter previous = SetMessagePresenter([&stop, &report](const QString& text, MessageIcon) {

@@ -4,11 +4,9 @@
 #include "cli/DesktopNotification.h"
 #include "resources/StringTable.h"
 
-#include <QFile>
 #include <QIODevice>
 #include <QStringList>
 
-#include <cstdio>
 
 namespace {
 
@@ -30,8 +28,9 @@ QString SavedText(const SWatchSaved& saved)
     return lines.join(u'\n');
 }
 
-CWatchReport::CWatchReport(QIODevice& standardOutput, bool quiet)
+CWatchReport::CWatchReport(QIODevice& standardOutput, QIODevice& standardError, bool quiet)
     : m_output(standardOutput)
+    , m_errors(standardError)
     , m_bQuiet(quiet)
 {
 }
@@ -51,9 +50,7 @@ void CWatchReport::Failure(const QString& text)
         return;
     m_strLastFailure = text;
     m_sinceFailure.start();
-    QFile standardError;
-    standardError.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
-    Tell(text, standardError, QStringLiteral("voluni: "));
+    Tell(text, m_errors, QStringLiteral("voluni: "));
 }
 
 void CWatchReport::Tell(const QString& text, QIODevice& output, const QString& prefix)

@@ -22,8 +22,9 @@ struct SWatchSaved {
 
 class CWatchReport {
 public:
-    // quiet: only gaps and failures are told.
-    CWatchReport(QIODevice& standardOutput, bool quiet);
+    // quiet: only gaps and failures are told. Without a notification service, reads go to
+    // standardOutput and failures to standardError.
+    CWatchReport(QIODevice& standardOutput, QIODevice& standardError, bool quiet);
 
     void Saved(const SWatchSaved& saved);
     // Told once: the same failure again is kept quiet until something succeeded or a
@@ -37,6 +38,7 @@ private:
     void Tell(const QString& text, QIODevice& output, const QString& prefix = QString());
 
     QIODevice& m_output;
+    QIODevice& m_errors;
     bool m_bQuiet;
     QString m_strLastFailure;
     QElapsedTimer m_sinceFailure;

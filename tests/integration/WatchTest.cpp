@@ -10,6 +10,7 @@
 #include <QDBusConnection>
 #include <QDBusError>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -222,6 +223,42 @@ TEST_F(Watch, ReadsEachCardLaidOnceThroughRestartsAndReaderChanges)
     ASSERT_TRUE(WaitForLines(kNothingNew, 3)) << Output().toStdString() << Errors().toStdString();
     EXPECT_EQ(ArchivedEntries(), (std::vector<int64_t>{10, 10}));
 
+    ASSERT_NO_FATAL_FAILURE(EndWith(SIGTERM));
+}
+
+// SIGTERM while the laid card is read: the watcher ends at once, and the archive holds the
+// read whole or not at all.
+TEST_F(Watch, EndsAtOnceMidReadWithTheArchiveWhole)
+{
+    ASSERT_NO_FATAL_FAILURE(StartWatch(QString()));
+    QThread::msleep(300);
+    ASSERT_NO_FATAL_FAILURE(Lay(kImagePath));
+    QElapsedTimer ending;
+    ending.start();
+    ASSERT_NO_FATAL_FAILURE(EndWith(SIGTERM));
+    EXPECT_LT(ending.elapsed(), 3000);
+    const std::vector<int64_t> entries = ArchivedEntries();
+    EXPECT_TRUE(entries.empty() || entries == std::vector<int64_t>{10});
+}
+
+// A failure is told and the watch goes on: the next card laid is saved.
+TEST_F(Watch, AnArchiveThatCannotBeWrittenIsToldAndTheWatchGoesOn)
+{
+    QFile garbage(m_strArchive);
+    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
+    garbage.write(QByteArray(4096, 'x'));
+    garbage.close();
+    ASSERT_NO_FATAL_FAILURE(StartWatch(QString()));
+    ASSERT_NO_FATAL_FAILURE(Lay(kImagePath));
+    ASSERT_TRUE(WaitUntil([&] { return Errors().contains(QStringLiteral("the read was not archived")); }))
+        << Errors().toStdString() << Output().toStdString();
+    EXPECT_EQ(m_watch.state(), QProcess::Running);
+
+    ASSERT_NO_FATAL_FAILURE(Lift());
+    ASSERT_TRUE(QFile::remove(m_strArchive));
+    ASSERT_NO_FATAL_FAILURE(Lay(kImagePath));
+    ASSERT_TRUE(WaitForLines(kSaved, 1)) << Output().toStdString() << Errors().toStdString();
+    EXPECT_EQ(ArchivedEntries(), std::vector<int64_t>{10});
     ASSERT_NO_FATAL_FAILURE(EndWith(SIGTERM));
 }
 

@@ -35,12 +35,12 @@ int Usage(const QString& message);
 // the entries nor the exit code.
 int ReadCardEntries(const QCommandLineParser& parser, CEntryInfoData& data, SCardSummary& summary,
                     CHistoryArchive* archive = nullptr);
-// The read of a real reader's card, as read and watch share it: the viewer's settings with
-// --database and --polling-time, the person's station names, the archive's fare before the
-// oldest entry. wait is the wait for the card (empty: the wait without a window, the
-// thread sleeping between attempts). A read failure is
-// reported and its exit code returned; with archive, a successful read is merged and the
-// merge left in archiving, unsaid, with its new gaps in summary.
+// The read of the card on the reader in use, as read and watch share it: the viewer's
+// settings with --database and --polling-time, the person's station names, the archive's
+// fare before the oldest entry. wait is the wait for the card (empty: the wait without a
+// window, the thread sleeping between attempts). A read failure is reported and its exit
+// code returned; with archive, a successful read is merged and the merge left in
+// archiving, unsaid, with its new gaps in summary.
 int ReadArchivedCard(const QCommandLineParser& parser, CEntryInfoData& data, SCardSummary& summary,
                      CHistoryArchive* archive, const CardWaitFunction& wait, SReadArchiving& archiving);
 // Opens an entry file into document. Returns EXIT_OK or EXIT_FILE, reported.

@@ -43,8 +43,9 @@ std::optional<QDate> ReadByDate(CHistoryArchive& /*archive*/, const IdmBytes& /*
 
 QString WaitFailureText(LONG rc)
 {
-    return rc == SCARD_E_NO_SERVICE || rc == SCARD_E_SERVICE_STOPPED ? ServiceStoppedText()
-                                                                     : LoadResString(IDS_READER_OPEN_FAILED);
+    // A broken connection to pcscd is pcscd gone: pcsc-lite says so on the first call after.
+    const bool serviceGone = rc == SCARD_E_NO_SERVICE || rc == SCARD_E_SERVICE_STOPPED || rc == SCARD_F_COMM_ERROR;
+    return serviceGone ? ServiceStoppedText() : LoadResString(IDS_READER_OPEN_FAILED);
 }
 
 void ReadLaidCard(const QCommandLineParser& parser, CWatchStop& stop, CWatchReport& report)

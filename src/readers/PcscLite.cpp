@@ -84,6 +84,8 @@ public:
         return rc;
     }
 
+    LONG Cancel(SCARDCONTEXT context) override { return SCardCancel(context); }
+
     LONG BeginTransaction(SCARDHANDLE card) override { return SCardBeginTransaction(card); }
 
     LONG EndTransaction(SCARDHANDLE card, DWORD disposition) override

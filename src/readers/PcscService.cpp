@@ -195,6 +195,12 @@ public:
         return outcome.rc;
     }
 
+    LONG Cancel(SCARDCONTEXT context) override
+    {
+        // Made to end a call that holds the context: it must not queue behind that call.
+        return Run(0, ECancel::No, [context](IPcscService& s) { return s.Cancel(context); }).rc;
+    }
+
     LONG BeginTransaction(SCARDHANDLE card) override
     {
         return Run(ContextOf(card), ECancel::Yes, [card](IPcscService& s) { return s.BeginTransaction(card); }).rc;

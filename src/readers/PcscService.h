@@ -64,6 +64,8 @@ public:
     {
         return SCARD_E_UNSUPPORTED_FEATURE;
     }
+    // SCardCancel: ends the wait for a change under way on context, from any thread.
+    virtual LONG Cancel(SCARDCONTEXT /*context*/) { return SCARD_E_UNSUPPORTED_FEATURE; }
     virtual LONG BeginTransaction(SCARDHANDLE card) = 0;
     virtual LONG EndTransaction(SCARDHANDLE card, DWORD disposition) = 0;
     // receiveLength: in, the buffer size; out, the bytes received.

@@ -47,6 +47,10 @@ void CReaderWatch::Drop()
 LONG CReaderWatch::WaitForCard(DWORD timeoutMs, std::string& reader)
 {
     const LONG rc = Wait(timeoutMs, reader);
+    // A wait called off is still blocked in the service, holding its context: it is ended
+    // there too, so that nothing waits for it.
+    if (rc == SCARD_E_CANCELLED && m_context)
+        PcscService().Cancel(*m_context);
     if (rc != SCARD_S_SUCCESS && rc != SCARD_E_TIMEOUT)
         Drop();
     return rc;

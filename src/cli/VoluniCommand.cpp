@@ -14,6 +14,7 @@
 #include "cli/HistoryCommand.h"
 #include "cli/NamesCommand.h"
 #include "cli/ReportCommand.h"
+#include "cli/WatchCommand.h"
 #include "cli/EntryJsonWriter.h"
 #include "cli/ExitCode.h"
 #include "cli/OutputSink.h"
@@ -72,6 +73,7 @@ const char* const kHelp = R"(Usage:
               [--archive FILE]
   voluni names remove rail|bus CODE [--archive FILE]
   voluni readers
+  voluni watch [--archive FILE] [--reader NAME] [--quiet]
   voluni export FILE.ent|--card-image IMG [--apply-only] [--columns 2,5,8]
               [--encoding sjis|utf8] [--from DATE] [--to DATE] --output OUT.csv
   voluni report FILE.ent|--card-image IMG [--apply-only] [--from DATE] [--to DATE]
@@ -129,6 +131,19 @@ names  The names the person gives stations and bus stops that the station
        names.sqlite beside the history archive (--archive moves both).
 readers  Lists every card reader pcscd offers: the reader module chosen for it
        (or why none), the card on it, its ATR and the IDm from one polling.
+watch  Waits for cards until ended by SIGTERM or SIGINT (Ctrl+C) and reads
+       each card laid on a reader once, as read does, into the history
+       archive (or --archive); a card that stays is not read again, lifted
+       and laid again it is. A card already on the reader when the watch
+       begins is read too. --reader watches that reader alone (its name as
+       readers lists it). Between reads it holds no reader. After each read
+       it tells the desktop's notification service (or, without one, standard
+       output) "n 件の利用履歴を保存しました" with the balance and any gap;
+       --quiet keeps only gaps and failures. Failures (no smart-card
+       service, a card not read, an archive not written) are told once,
+       on the desktop or standard error, and the watch goes on. The package's
+       systemd user unit runs it at login once enabled:
+       systemctl --user enable --now voluni-watch
 export Writes the claim CSV of the entries (the file's, or the card image's):
        --columns lists the columns by number (see below; default
        2,5,8,9,11,12), --apply-only keeps the entries that count towards the
@@ -226,17 +241,6 @@ void LoadCommandProfile(const QCommandLineParser& parser, CAppProfile& profile)
 int ReadCardEntries(const QCommandLineParser& parser, CEntryInfoData& data, SCardSummary& summary,
                     CHistoryArchive* archive)
 {
-    CAppProfile profile;
-    LoadCommandProfile(parser, profile);
-
-    int pollingTime = profile.m_nPollingTime;
-    if (parser.isSet(QStringLiteral("polling-time"))) {
-        bool ok = false;
-        pollingTime = parser.value(QStringLiteral("polling-time")).toInt(&ok);
-        if (!ok || pollingTime < 0)
-            return Usage(QStringLiteral("--polling-time takes a whole number of seconds, 0 or more"));
-    }
-
     if (parser.isSet(QStringLiteral("card-image"))) {
         CCardImage image;
         const QString error = image.LoadFile(parser.value(QStringLiteral("card-image")));
@@ -251,12 +255,36 @@ int ReadCardEntries(const QCommandLineParser& parser, CEntryInfoData& data, SCar
     } else if (parser.isSet(QStringLiteral("reader"))) {
         return Usage(QStringLiteral("--reader names the simulated reader and needs --card-image"));
     }
+    SReadArchiving archiving;
+    const int rc = ReadArchivedCard(parser, data, summary, archive, {}, archiving);
+    if (rc != EXIT_OK || !archive)
+        return rc;
+    if (!archiving.bArchived)
+        ShowAppMessage(QStringLiteral("the read was not archived: ") + archiving.strError, MessageIcon::Exclamation);
+    else if (!summary.gaps.empty())
+        ShowAppMessage(NewGapsText(summary.gaps), MessageIcon::Information);
+    return rc;
+}
+
+int ReadArchivedCard(const QCommandLineParser& parser, CEntryInfoData& data, SCardSummary& summary,
+                     CHistoryArchive* archive, const CardWaitFunction& wait, SReadArchiving& archiving)
+{
+    CAppProfile profile;
+    LoadCommandProfile(parser, profile);
+
+    int pollingTime = profile.m_nPollingTime;
+    if (parser.isSet(QStringLiteral("polling-time"))) {
+        bool ok = false;
+        pollingTime = parser.value(QStringLiteral("polling-time")).toInt(&ok);
+        if (!ok || pollingTime < 0)
+            return Usage(QStringLiteral("--polling-time takes a whole number of seconds, 0 or more"));
+    }
 
     SCardReadRequest request;
     // The tool always waits through its own loop, so that a card that never came
     // (-5) stays apart from a missing reader (-2); a polling time of 0 is one attempt.
     request.nPollingTime = std::max(pollingTime, 1);
-    request.wait = [pollingTime](CCardReadAttempt& attempt, int) {
+    request.wait = wait ? wait : [pollingTime](CCardReadAttempt& attempt, int) {
         return WaitForCard(attempt, pollingTime, [](int ms) { QThread::msleep(static_cast<unsigned long>(ms)); });
     };
     request.strConnect = profile.GetConnectString();
@@ -275,16 +303,17 @@ int ReadCardEntries(const QCommandLineParser& parser, CEntryInfoData& data, SCar
         return ReadFailureExit(outcome);
     }
     SMergeOutcome merged;
-    const bool archived = archive && ArchiveRead(*archive, data.m_card, outcome, data.m_entries, &merged);
-    if (archive && !archived)
-        ShowAppMessage(QStringLiteral("the read was not archived: ") + archive->LastError(), MessageIcon::Exclamation);
-    else if (!merged.newGaps.empty())
-        ShowAppMessage(NewGapsText(merged.newGaps), MessageIcon::Information);
+    if (archive) {
+        archiving.bArchived = ArchiveRead(*archive, data.m_card, outcome, data.m_entries, &merged);
+        if (!archiving.bArchived)
+            archiving.strError = archive->LastError();
+        archiving.nAdded = merged.nAdded;
+    }
 
     summary.card = data.m_card;
     summary.gaps = std::move(merged.newGaps);
     // Estimated from what the archive holds with this read in it.
-    if (archived)
+    if (archiving.bArchived)
         summary.readBy = archive->ReadBy(data.m_card.idm);
     summary.balance = outcome.nBalance;
     return EXIT_OK;
@@ -343,7 +372,9 @@ int RunVoluni(const QStringList& arguments, QIODevice& standardOutput)
     parser.setApplicationDescription(HelpText());
     parser.addOption({QStringLiteral("card-image"), QStringLiteral("Card image (JSON) on a simulated reader."),
                       QStringLiteral("FILE")});
-    parser.addOption({QStringLiteral("reader"), QStringLiteral("Name of the simulated reader."), QStringLiteral("NAME")});
+    parser.addOption({QStringLiteral("reader"), QStringLiteral("Name of the simulated reader, or of the reader to watch."),
+                      QStringLiteral("NAME")});
+    parser.addOption({QStringLiteral("quiet"), QStringLiteral("watch: tell only gaps and failures.")});
     parser.addOption({QStringLiteral("polling-time"), QStringLiteral("Seconds to wait for a card."),
                       QStringLiteral("SECONDS")});
     parser.addOption({QStringLiteral("database"), QStringLiteral("Station database file instead of the viewer's."),
@@ -370,7 +401,7 @@ int RunVoluni(const QStringList& arguments, QIODevice& standardOutput)
     parser.addOption(help);
     AddClaimOptions(parser);
     AddReportOptions(parser);
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("read, show, history, names, readers, export or report"));
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("read, show, history, names, readers, watch, export or report"));
 
     if (!parser.parse(arguments))
         return Usage(parser.errorText());
@@ -396,6 +427,11 @@ int RunVoluni(const QStringList& arguments, QIODevice& standardOutput)
         return RunNames(parser, format, output);
     if (command == QLatin1String("export"))
         return RunExport(parser, output);
+    if (command == QLatin1String("watch")) {
+        if (args.size() != 1)
+            return Usage(QStringLiteral("watch takes no file argument"));
+        return RunWatch(parser, standardOutput);
+    }
     if (command == QLatin1String("report"))
         return RunReport(parser, output);
     if (command == QLatin1String("readers")) {

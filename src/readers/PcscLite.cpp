@@ -71,6 +71,21 @@ public:
         return rc;
     }
 
+    LONG AwaitStatusChange(SCARDCONTEXT context, DWORD timeoutMs, std::vector<SReaderWatch>& readers) override
+    {
+        std::vector<SCARD_READERSTATE> states(readers.size());
+        for (size_t i = 0; i < readers.size(); ++i) {
+            states[i].szReader = readers[i].name.c_str();
+            states[i].dwCurrentState = readers[i].currentState;
+        }
+        const LONG rc = SCardGetStatusChange(context, timeoutMs, states.data(), static_cast<DWORD>(states.size()));
+        for (size_t i = 0; i < readers.size(); ++i)
+            readers[i].eventState = states[i].dwEventState;
+        return rc;
+    }
+
+    LONG Cancel(SCARDCONTEXT context) override { return SCardCancel(context); }
+
     LONG BeginTransaction(SCARDHANDLE card) override { return SCardBeginTransaction(card); }
 
     LONG EndTransaction(SCARDHANDLE card, DWORD disposition) override

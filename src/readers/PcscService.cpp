@@ -182,6 +182,25 @@ public:
         return outcome.rc;
     }
 
+    LONG AwaitStatusChange(SCARDCONTEXT context, DWORD timeoutMs, std::vector<SReaderWatch>& readers) override
+    {
+        auto watched = std::make_shared<std::vector<SReaderWatch>>(readers);
+        // The wait is the call's work: the deadline counts from its end.
+        const SOutcome outcome = Run(
+            context, ECancel::Yes,
+            [context, timeoutMs, watched](IPcscService& s) { return s.AwaitStatusChange(context, timeoutMs, *watched); },
+            {}, std::chrono::milliseconds(timeoutMs));
+        if (outcome.completed)
+            readers = std::move(*watched);
+        return outcome.rc;
+    }
+
+    LONG Cancel(SCARDCONTEXT context) override
+    {
+        // Made to end a call that holds the context: it must not queue behind that call.
+        return Run(0, ECancel::No, [context](IPcscService& s) { return s.Cancel(context); }).rc;
+    }
+
     LONG BeginTransaction(SCARDHANDLE card) override
     {
         return Run(ContextOf(card), ECancel::Yes, [card](IPcscService& s) { return s.BeginTransaction(card); }).rc;
@@ -282,8 +301,9 @@ private:
     }
 
     // Runs call for context (0 before there is one) on a thread of its own and waits for
-    // it until the deadline, or until the calling thread's cancel is called.
-    SOutcome Run(SCARDCONTEXT context, ECancel cancellable, Call call, Undo undo = {})
+    // it until the deadline (and extra), or until the calling thread's cancel is called.
+    SOutcome Run(SCARDCONTEXT context, ECancel cancellable, Call call, Undo undo = {},
+                 std::chrono::milliseconds extra = {})
     {
         const std::shared_ptr<CPcscCancel::SState> cancel = cancellable == ECancel::Yes ? t_pCancel : nullptr;
         std::shared_ptr<IPcscService> service;
@@ -336,7 +356,7 @@ private:
         bool cancelled = false;
         {
             std::unique_lock lock(state->mutex);
-            const auto deadline = Clock::now() + std::chrono::milliseconds(g_deadlineMs.load());
+            const auto deadline = Clock::now() + std::chrono::milliseconds(g_deadlineMs.load()) + extra;
             state->changed.wait_until(lock, deadline, [&state] { return state->done || state->cancelled; });
             gaveUp = !state->done;
             cancelled = state->cancelled;

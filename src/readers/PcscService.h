@@ -29,6 +29,16 @@ struct SReaderState {
     std::vector<uint8_t> atr;   // empty without a card
 };
 
+// The pseudo reader whose state changes when readers come or go (pcsc-lite, WinSCard).
+inline constexpr const char* kPnpNotificationReader = "\\\\?PnP?\\Notification";
+
+// One reader in a wait for a change: the state the caller knows, and the one found.
+struct SReaderWatch {
+    std::string name;
+    DWORD currentState = SCARD_STATE_UNAWARE;
+    DWORD eventState = 0;
+};
+
 class IPcscService {
 public:
     virtual ~IPcscService() = default;
@@ -47,6 +57,15 @@ public:
     // bits and the ATR of the card on it. timeoutMs 0 looks and returns at once.
     virtual LONG ReaderStates(SCARDCONTEXT context, DWORD timeoutMs, const std::vector<std::string>& readers,
                               std::vector<SReaderState>& states) = 0;
+    // SCardGetStatusChange from the states the caller knows: returns once one of readers is
+    // found in another state (each eventState set), or with SCARD_E_TIMEOUT after timeoutMs.
+    // A service that cannot wait says SCARD_E_UNSUPPORTED_FEATURE.
+    virtual LONG AwaitStatusChange(SCARDCONTEXT /*context*/, DWORD /*timeoutMs*/, std::vector<SReaderWatch>& /*readers*/)
+    {
+        return SCARD_E_UNSUPPORTED_FEATURE;
+    }
+    // SCardCancel: ends the wait for a change under way on context, from any thread.
+    virtual LONG Cancel(SCARDCONTEXT /*context*/) { return SCARD_E_UNSUPPORTED_FEATURE; }
     virtual LONG BeginTransaction(SCARDHANDLE card) = 0;
     virtual LONG EndTransaction(SCARDHANDLE card, DWORD disposition) = 0;
     // receiveLength: in, the buffer size; out, the bytes received.

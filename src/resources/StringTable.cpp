@@ -201,6 +201,8 @@ const QHash<int, QString>& Table()
         {IDS_READ_BY_PASSED,
          QStringLiteral("前回読み込んだカード（%1）の次回の読込目安 %2 を過ぎています。カードを読み込んでください。")},
         {IDS_CARDS_READ_BY, QStringLiteral("次回の読込目安")},
+        {IDS_WATCH_SAVED, QStringLiteral("%1 件の利用履歴を保存しました")},
+        {IDS_WATCH_BALANCE, QStringLiteral("残高 %1")},
         {IDS_MENU_STATION_NAMES, QStringLiteral("駅名の登録...")},
         {IDS_NAMES_CAPTION, QStringLiteral("駅名の登録")},
         {IDS_NAMES_SIDE, QStringLiteral("入出場")},

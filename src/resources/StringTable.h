@@ -194,6 +194,9 @@ enum StringId : int {
     IDS_READ_BY = 20352,
     IDS_READ_BY_PASSED = 20353,
     IDS_CARDS_READ_BY = 20354,
+    // Texts of the card watcher that runs without the window.
+    IDS_WATCH_SAVED = 20360,
+    IDS_WATCH_BALANCE = 20361,
     // Texts of the names the person gives stations, and of the station data's version.
     IDS_MENU_STATION_NAMES = 20400,
     IDS_NAMES_CAPTION = 20401,

@@ -237,6 +237,23 @@ QString CPrivatePcscd::Restart()
     return StartDaemon();
 }
 
+QString CPrivatePcscd::Restart(const QStringList& friendlyNames)
+{
+    Stop();
+    return Start(friendlyNames);
+}
+
+QString CPrivatePcscd::RemoveCard(int reader)
+{
+    if (reader < 0 || static_cast<size_t>(reader) >= m_cards.size())
+        return QStringLiteral("no reader %1").arg(reader);
+    StopProcess(*m_cards[static_cast<size_t>(reader)]);
+    const QString name = ReaderName(reader);
+    if (!WaitFor([&] { return !CardPresent(name); }, kStartTimeoutMs))
+        return QStringLiteral("pcscd still sees the card on \"%1\"").arg(name);
+    return QString();
+}
+
 QString CPrivatePcscd::InsertCard(const QString& imagePath, int reader, const QStringList& cardOptions)
 {
     if (reader < 0 || static_cast<size_t>(reader) >= m_cards.size())

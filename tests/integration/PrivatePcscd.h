@@ -46,6 +46,8 @@ public:
     QString InsertCard(const QString& imagePath) { return InsertCard(imagePath, 0, {}); }
     // The same on reader `reader`, with more options for the virtual card program.
     QString InsertCard(const QString& imagePath, int reader, const QStringList& cardOptions);
+    // Lifts the card off reader `reader` and waits until pcscd sees it gone.
+    QString RemoveCard(int reader = 0);
     // Stops the card and pcscd, whatever state they are in.
     void Stop();
     // Stops pcscd alone, as an administrator stopping the service would.
@@ -53,6 +55,8 @@ public:
     // pcscd stopped and started again with the same readers and ports; the cards are
     // taken away with it.
     QString Restart();
+    // pcscd stopped and started again offering friendlyNames instead: readers come and go.
+    QString Restart(const QStringList& friendlyNames);
 
     // The name pcscd gives the first reader's first slot.
     QString ReaderName() const { return ReaderName(0); }

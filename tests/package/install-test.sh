@@ -58,6 +58,14 @@ mkdir -p "$HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
 step "voluni --help"
 /usr/bin/voluni --help | grep -q '^Usage:' || fail "voluni --help prints no usage"
 
+step "the card watcher's user unit"
+unit=/usr/lib/systemd/user/voluni-watch.service
+[ -f "$unit" ] || fail "$unit not installed"
+grep -qx 'ExecStart=/usr/bin/voluni watch' "$unit" || fail "$unit does not start /usr/bin/voluni watch"
+grep -qx 'WantedBy=default.target' "$unit" || fail "$unit cannot be enabled for a login"
+# Installed, not enabled: each person turns it on.
+[ ! -e /etc/systemd/user/default.target.wants/voluni-watch.service ] || fail "the watcher is enabled for everyone"
+
 step "voluni show $sample"
 /usr/bin/voluni show "$sample" --format csv >"$work/show.csv" || fail "voluni show exits with $?"
 grep -q '東京' "$work/show.csv" || fail "voluni show: no entries of the sample"

@@ -17,6 +17,9 @@ QString DateText(const CEntryInfo& entry)
 
 QString AmountCellText(const CEntryInfo& entry)
 {
+    // A fare the card no longer holds is not a free trip.
+    if (!entry.amountKnown)
+        return LoadResString(IDS_AMOUNT_UNKNOWN);
     return ClaimAmountText(AmountMagnitude(entry.amount));
 }
 

@@ -114,6 +114,19 @@ TEST_F(ClaimReportPdfTest, TheTimesComeAfterTheDateWhenShown)
     EXPECT_LT(text.indexOf(QStringLiteral("日付")), text.indexOf(QStringLiteral("時刻")));
 }
 
+TEST_F(ClaimReportPdfTest, AnUnknownFareSaysSoAndCountsNothing)
+{
+    auto known = RailEntry(1, "東京", "新宿", 200, 1);
+    auto unknown = RailEntry(2, "新宿", "東京", 0, 1);
+    unknown->amountKnown = false;
+    SClaimReport report;
+    report.rows = {known.get(), unknown.get()};
+    report.printDate = QDate(2021, 2, 5);
+    const QString text = PdfText(Write(report));
+    EXPECT_TRUE(text.contains(QRegularExpression(QStringLiteral("新宿 → 東京\\s+JR東日本\\s+不明")))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("200円"))) << text.toStdString();
+}
+
 TEST_F(ClaimReportPdfTest, SixtyRowsNumberTheirPagesAndRepeatTheHeader)
 {
     CEntryList entries;

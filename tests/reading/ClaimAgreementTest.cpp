@@ -147,6 +147,7 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, ClaimAgreementTest, testing::Values(
     "data/samples/sample.ent",
     "data/samples/commute.json",
     "data/samples/commute-later.json",
+    "data/samples/commute-after-gap.json",
     "tests/document/corpus/v1.ent",
     "tests/document/corpus/v2.ent",
     "tests/document/corpus/v3.ent",
